@@ -1,0 +1,49 @@
+# Tavolin: `make run` starts the synthesizer, `make test` builds every
+# configuration and runs every test, `make bench` runs the benchmarks.
+# Each target installs the system packages it needs first (scripts/install-deps).
+
+JOBS ?= 2
+CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
+CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+.PHONY: all deps release run test test-normal test-tsan test-asan bench clean
+
+all: release
+
+deps:
+	@bash scripts/install-deps
+
+release: deps
+	@$(CMAKE_CONFIGURE) -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build/release -j $(JOBS)
+
+run: release
+	@bash scripts/run build/release/app/tavolin
+
+# Normal build with every test; ThreadSanitizer build with the threaded tests;
+# AddressSanitizer+UndefinedBehaviorSanitizer build with the engine tests.
+test: deps test-normal test-tsan test-asan
+	@echo "make test: all configurations passed"
+
+test-normal:
+	$(CMAKE_CONFIGURE) -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build/test -j $(JOBS)
+	cd build/test && QT_QPA_PLATFORM=offscreen $(CTEST)
+
+test-tsan:
+	$(CMAKE_CONFIGURE) -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_SANITIZE=thread \
+	  -DTAVOLIN_WITH_UI=OFF -DTAVOLIN_WITH_BENCH=OFF
+	cmake --build build/tsan -j $(JOBS)
+	cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(CTEST) -L threaded
+
+test-asan:
+	$(CMAKE_CONFIGURE) -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_SANITIZE=address \
+	  -DTAVOLIN_WITH_UI=OFF -DTAVOLIN_WITH_BENCH=OFF
+	cmake --build build/asan -j $(JOBS)
+	cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -L engine
+
+bench: release
+	build/release/bench/tavolin-bench
+
+clean:
+	rm -rf build

@@ -1,0 +1,46 @@
+#pragma once
+// The whole program's state: one struct per subsystem, the two worker
+// threads, the stop flag and the two locks they share with the window thread.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "app/WorkerThread.h"
+#include "audio/MasterChain.h"
+#include "audio/WaveRing.h"
+#include "audio/WorkAreas.h"
+#include "platform/Clock.h"
+#include "platform/MessageQueue.h"
+#include "platform/WaveFormat.h"
+#include "platform/WaveOut.h"
+#include "platform/WindowPort.h"
+#include "synth/RenderVoice.h"
+#include "synth/Synth.h"
+
+namespace tavolin {
+
+struct App {
+  App(WindowPort& window, const Clock& clock) : window(window), clock(clock) {}
+
+  WindowPort& window;
+  const Clock& clock;
+
+  Synth synth;
+  MasterChain master;
+  VoiceRenderState renderState;  // audio thread only
+  WaveRing ring;
+  WorkAreas work;
+  WaveFormat format;
+
+  std::atomic<int32_t> stopFlag{0};
+  std::mutex audioLock;                   // held by the audio thread around each message
+  std::recursive_mutex sequencerLock;     // guards the song and its play cursor
+  MessageQueue audioQueue;                // the output device notifies the audio thread here
+  std::unique_ptr<WaveOut> device;
+  WorkerThread sequencerThread;           // ProcessMidi
+  WorkerThread audioThread;               // waveOutFiller
+};
+
+}  // namespace tavolin

@@ -1,0 +1,108 @@
+#include "app/Lifecycle.h"
+
+#include <chrono>
+#include <cstdio>
+#include <new>
+
+#include "app/Workers.h"
+#include "audio/RenderBlock.h"
+#include "platform/ThreadPriority.h"
+#include "synth/NoteFreqTable.h"
+
+namespace tavolin {
+
+namespace {
+
+constexpr auto kThreadExitLimit = std::chrono::milliseconds(5000);
+
+void StartWorkers(App& app) {
+  app.sequencerThread.Start([&app] { ProcessMidi(app); });
+  app.audioThread.Start([&app] { waveOutFiller(app); });
+  RaiseToRealtimePriority(app.sequencerThread.Native());
+  RaiseToRealtimePriority(app.audioThread.Native());
+}
+
+// Sets the stop flag, wakes the audio thread (it sleeps in its message wait;
+// the sequencer thread polls the flag) and waits for both. False when one of
+// them did not end in time; the user has been told.
+bool StopWorkers(App& app) {
+  app.stopFlag.store(1, std::memory_order_release);
+  app.audioQueue.Post(Message{MessageId::Null, 0, 0});
+  bool ended = true;
+  if (!app.sequencerThread.JoinFor(kThreadExitLimit)) {
+    app.window.ShowError("ProcessMidi Thread didn't quit in 5sec.", "Error, through.");
+    ended = false;
+  }
+  if (!app.audioThread.JoinFor(kThreadExitLimit)) {
+    app.window.ShowError("waveOutFiller Thread didn't quit in 5sec.", "Error, through.");
+    ended = false;
+  }
+  return ended;
+}
+
+// Gives every buffer back before its header and memory go: the device may
+// still hold all eight.
+void ReleaseOutput(App& app) {
+  if (app.device) {
+    app.device->Reset();
+    for (WaveHeader& h : app.ring.WaveHeaders) {
+      if (h.flags.load(std::memory_order_acquire) & WHDR_PREPARED) app.device->Unprepare(h);
+    }
+  }
+  app.ring.device = nullptr;
+  FreeWorkAreas(app.work);
+  app.ring.WaveData.reset();
+  if (app.device) {
+    app.device->Close();
+    app.device.reset();
+  }
+}
+
+StartUpResult Abandon(App& app, StartUpResult why) {
+  if (StopWorkers(app)) ReleaseOutput(app);
+  return why;
+}
+
+}  // namespace
+
+StartUpResult StartUp(App& app, const StartUpOptions& options) {
+  StartWorkers(app);
+
+  WaveOutOpenResult opened = options.openDevice ? options.openDevice(app.format, app.audioQueue)
+                                                : OpenWaveOut(options.device, app.format, app.audioQueue);
+  if (!opened.device) {
+    if (!opened.error.empty()) std::fprintf(stderr, "tavolin: audio output: %s\n", opened.error.c_str());
+    app.window.ShowError("waveOutOpen were returned error.", "Error");
+    return Abandon(app, StartUpResult::DeviceOpenFailed);
+  }
+  app.device = std::move(opened.device);
+
+  app.ring.WaveData.reset(new (std::nothrow) int16_t[kRingSamples]());  // zeroed: the first eight buffers are silence
+  if (!app.ring.WaveData || !AllocateWorkAreas(app.work)) {
+    app.window.ShowError("Not enough memory for the audio work areas.", "Error");
+    return Abandon(app, StartUpResult::OutOfMemory);
+  }
+
+  SetUpHeaders(app.ring);
+  for (WaveHeader& h : app.ring.WaveHeaders) {
+    if (!app.device->Prepare(h)) {
+      app.window.ShowError("waveOutPrepareHeader were returned error.", "Error");
+      return Abandon(app, StartUpResult::PrepareFailed);
+    }
+  }
+
+  ClearVoiceTable(app.synth.voices);
+  BuildNoteFreqTable(app.synth.noteFreq);
+
+  app.ring.device = app.device.get();
+  for (uint32_t i = 0; i < kRingBuffers; ++i) WriteNextBuffer(app.ring);
+  return StartUpResult::Running;
+}
+
+ShutDownResult ShutDown(App& app) {
+  if (!StopWorkers(app)) return ShutDownResult::WorkerStuck;
+  ReleaseOutput(app);
+  return ShutDownResult::Clean;
+}
+
+}  // namespace tavolin

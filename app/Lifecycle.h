@@ -1,0 +1,33 @@
+#pragma once
+// Start-up and shut-down of the engine, in their fixed order. The main window
+// exists before start-up and is closed before shut-down (main.cpp).
+
+#include <functional>
+
+#include "app/App.h"
+#include "platform/WaveOut.h"
+
+namespace tavolin {
+
+struct StartUpOptions {
+  WaveOutKind device = WaveOutKind::Auto;
+  // When set, opens the output device instead (tests, the offline renderer).
+  std::function<WaveOutOpenResult(const WaveFormat&, MessageQueue&)> openDevice;
+};
+
+enum class StartUpResult { Running, DeviceOpenFailed, PrepareFailed, OutOfMemory };
+
+// Threads, device, work areas, voice table, note frequencies, eight silent
+// buffers queued. On failure the user has been told and everything started
+// has been taken down again; the program then ends with exit code 0.
+StartUpResult StartUp(App& app, const StartUpOptions& options = {});
+
+enum class ShutDownResult { Clean, WorkerStuck };
+
+// Stops both threads (up to 5000 ms each), takes every buffer back from the
+// device, releases headers and memory, closes the device. WorkerStuck: a
+// thread did not end; the user has been told, memory it may still touch was
+// not freed, and the process must end without running destructors.
+ShutDownResult ShutDown(App& app);
+
+}  // namespace tavolin

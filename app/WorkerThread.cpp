@@ -1,0 +1,40 @@
+#include "app/WorkerThread.h"
+
+#include <condition_variable>
+#include <mutex>
+
+namespace tavolin {
+
+struct WorkerThread::Exit {
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool done = false;
+};
+
+WorkerThread::~WorkerThread() {
+  if (thread_.joinable()) thread_.detach();
+}
+
+void WorkerThread::Start(std::function<void()> body) {
+  exit_ = std::make_shared<Exit>();
+  thread_ = std::thread([exit = exit_, body = std::move(body)] {
+    body();
+    std::lock_guard lock(exit->mutex);
+    exit->done = true;
+    exit->ended.notify_all();
+  });
+}
+
+bool WorkerThread::Running() const { return thread_.joinable(); }
+
+bool WorkerThread::JoinFor(std::chrono::milliseconds limit) {
+  if (!thread_.joinable()) return true;
+  {
+    std::unique_lock lock(exit_->mutex);
+    if (!exit_->ended.wait_for(lock, limit, [&] { return exit_->done; })) return false;
+  }
+  thread_.join();
+  return true;
+}
+
+}  // namespace tavolin

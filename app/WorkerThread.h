@@ -1,0 +1,31 @@
+#pragma once
+// A std::thread that can be waited for with a time-out, as shut-down needs.
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace tavolin {
+
+class WorkerThread {
+ public:
+  WorkerThread() = default;
+  ~WorkerThread();
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
+
+  void Start(std::function<void()> body);
+  bool Running() const;
+  std::thread& Native() { return thread_; }
+  // Joins when the thread ends within `limit`; false when it is still running
+  // (it is then left to end with the process).
+  bool JoinFor(std::chrono::milliseconds limit);
+
+ private:
+  struct Exit;
+  std::thread thread_;
+  std::shared_ptr<Exit> exit_;
+};
+
+}  // namespace tavolin

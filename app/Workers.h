@@ -1,0 +1,12 @@
+#pragma once
+#include "app/App.h"
+
+namespace tavolin {
+
+// The audio thread: one block per buffer the device gives back.
+void waveOutFiller(App& app);
+
+// The sequencer thread.
+void ProcessMidi(App& app);
+
+}  // namespace tavolin

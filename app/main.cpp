@@ -1,0 +1,52 @@
+// Tavolin: the synthesizer program. Takes no arguments and stores nothing:
+// every run starts from the built-in defaults.
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/Lifecycle.h"
+#include "ui/MainWindow.h"
+#include "ui/QtWindowPort.h"
+#include "ui/TerminationSignals.h"
+
+namespace {
+
+bool HasDisplay() {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!HasDisplay()) {
+    std::fprintf(stderr,
+                 "tavolin: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                 "Tavolin needs a desktop session. On a machine without one, run it under a\n"
+                 "virtual X server:  xvfb-run -a %s\n",
+                 argv[0]);
+    return 1;
+  }
+  QApplication qtApp(argc, argv);
+
+  tavolin::MainWindow window;
+  window.show();
+  tavolin::QtWindowPort port(&window);
+  tavolin::SteadyClock clock;
+  auto app = std::make_unique<tavolin::App>(port, clock);
+  if (tavolin::StartUp(*app) != tavolin::StartUpResult::Running) return 0;
+
+  tavolin::CloseOnTerminationSignals(&window);
+  const int code = QApplication::exec();
+  if (tavolin::ShutDown(*app) == tavolin::ShutDownResult::WorkerStuck) {
+    // A worker may still be using the engine's memory: end without tearing it down.
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
+  return code;
+}

@@ -1,0 +1,58 @@
+#include "audio/RenderBlock.h"
+
+#include <algorithm>
+
+#include "synth/ProcessVoice.h"
+#include "synth/VoiceHandOff.h"
+
+namespace tavolin {
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+constexpr int32_t kBlocksPerRepaint = 8;
+
+// The place of the spectral stages in the chain (spectral low- and
+// high-pass, vocoder, output spectrum). They run on every block whatever the
+// switches; until they are built the block passes through unchanged.
+void RunSpectralStages(BlockPipeline&, int16_t*) {}
+
+void PaceRepaint(BlockPipeline& p) {
+  MasterChain& chain = p.master;
+  if (chain.DisplayRefreshOn.load(kRelaxed) == 0) return;
+  if (++chain.RepaintCounter < kBlocksPerRepaint) return;
+  chain.RepaintCounter = 0;
+  p.window.RequestRepaint();
+}
+
+}  // namespace
+
+void RenderBlock(BlockPipeline& p) {
+  const uint32_t next = WriteNextBuffer(p.ring);
+  const uint32_t b = (next + kRingBuffers - 1) % kRingBuffers;
+  int16_t* block = p.ring.Block(b);
+  const int16_t* previous = p.ring.Block((b + kRingBuffers - 1) % kRingBuffers);
+  MasterChain& chain = p.master;
+  const SynthParams& params = p.synth.params;
+
+  if (chain.HowlingOn.load(kRelaxed) != 0)
+    FeedBackHowling(block, previous, params.Howling.load(kRelaxed));
+  else
+    std::fill_n(block, kBlockSamples, int16_t{0});
+
+  const RenderInputs inputs{p.synth, p.clock, p.renderState};
+  const RingBuffers ring{p.areas.RingScratchA.get(), p.areas.RingScratchB.get(),
+                         p.areas.RingProduct.get()};
+  for (VoiceSlot& slot : p.synth.voices) ProcessVoice(block, slot, inputs, ring);
+
+  if (chain.DistortionOn.load(kRelaxed) != 0) ClipBlock(block, params.Distortion.load(kRelaxed));
+  if (chain.LPFResoOn.load(kRelaxed) != 0)
+    MasterLowPass(block, chain, params.LPFResoCut.load(kRelaxed), params.LPFResoAmp.load(kRelaxed));
+  RunSpectralStages(p, block);
+  PaceRepaint(p);
+}
+
+void ClearVoiceTable(VoiceTable& voices) {
+  for (VoiceSlot& slot : voices) KillVoice(slot);
+}
+
+}  // namespace tavolin

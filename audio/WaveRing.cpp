@@ -1,0 +1,89 @@
+#include "audio/WaveRing.h"
+
+#include <chrono>
+#include <thread>
+
+namespace tavolin {
+
+namespace {
+constexpr auto relaxed = std::memory_order_relaxed;
+constexpr uint32_t kDiscard = 1;
+// A restart waits this long at most for the device to give its buffers back:
+// a device that stopped moving must not freeze the window.
+constexpr auto kRestartDrainLimit = std::chrono::milliseconds(2000);
+constexpr auto kRestartPause = std::chrono::milliseconds(100);
+
+bool AllMarksCleared(const WaveRing& ring) {
+  for (const WaveHeader& h : ring.WaveHeaders) {
+    if (h.user.load(relaxed) != 0) return false;
+  }
+  return true;
+}
+}  // namespace
+
+void SetUpHeaders(WaveRing& ring) {
+  for (uint32_t k = 0; k < kRingBuffers; ++k) {
+    WaveHeader& h = ring.WaveHeaders[k];
+    h.data = ring.Block(k);
+    h.bufferLength = kBlockBytes;
+    h.bytesRecorded = 0;
+    h.user.store(0, relaxed);
+    h.flags.store(WHDR_BEGINLOOP | WHDR_ENDLOOP, relaxed);
+    h.loops = 1;
+  }
+}
+
+uint32_t WriteNextBuffer(WaveRing& ring) {
+  // Take the index first, so that callers on different threads never queue
+  // or append the same header in one round.
+  uint32_t index = ring.RingIndex.load(relaxed);
+  while (!ring.RingIndex.compare_exchange_weak(index, (index + 1) % kRingBuffers,
+                                               std::memory_order_acq_rel, relaxed)) {
+  }
+  WaveHeader& header = ring.WaveHeaders[index];
+  ring.device->Write(header);  // refused while the device still holds it
+  if (BlockSink* recorder = ring.recorder.load(std::memory_order_acquire)) {
+    recorder->Append(header.data, header.bufferLength);
+  }
+  return (index + 1) % kRingBuffers;
+}
+
+void WriteAllBuffers(WaveRing& ring) {
+  for (uint32_t i = 0; i < kRingBuffers; ++i) WriteNextBuffer(ring);
+}
+
+void ResetOutput(WaveRing& ring) {
+  // Only headers the device holds come back, so only those are marked; a
+  // mark on an idle header would never be cleared.
+  for (WaveHeader& h : ring.WaveHeaders) {
+    if (h.flags.load(std::memory_order_acquire) & WHDR_INQUEUE) h.user.store(kDiscard, relaxed);
+  }
+  ring.device->Reset();
+}
+
+bool TakeCompletion(WaveHeader& header) {
+  if (header.user.load(relaxed) != 0) {
+    header.user.store(0, relaxed);
+    return false;
+  }
+  return true;
+}
+
+bool RestartSoundSystem(WaveRing& ring) {
+  ResetOutput(ring);
+  const auto deadline = std::chrono::steady_clock::now() + kRestartDrainLimit;
+  while (!AllMarksCleared(ring) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const bool drained = AllMarksCleared(ring);
+  if (!drained) {
+    // Nobody took the returns (the audio thread is stuck): clear the marks
+    // ourselves so that the requeued buffers are refilled when they come back.
+    for (WaveHeader& h : ring.WaveHeaders) h.user.store(0, relaxed);
+  }
+  std::this_thread::sleep_for(kRestartPause);
+  WriteAllBuffers(ring);
+  return drained;
+}
+
+}  // namespace tavolin

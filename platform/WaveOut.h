@@ -1,0 +1,101 @@
+#pragma once
+// The wave-output device: buffers (headers) are queued, played in order and
+// given back one by one with a WaveOutDone message to the notification queue.
+// Every backend (sound card, null device, virtual time) shares the queueing,
+// position counting and notification logic here; a backend only supplies the
+// pump that pulls samples at the pace of its clock.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/MessageQueue.h"
+#include "platform/WaveFormat.h"
+
+namespace tavolin {
+
+// Header flags, with the values the ring's headers are set up with.
+inline constexpr uint32_t WHDR_DONE = 0x01;
+inline constexpr uint32_t WHDR_PREPARED = 0x02;
+inline constexpr uint32_t WHDR_BEGINLOOP = 0x04;
+inline constexpr uint32_t WHDR_ENDLOOP = 0x08;
+inline constexpr uint32_t WHDR_INQUEUE = 0x10;
+
+struct WaveHeader {
+  int16_t* data = nullptr;
+  uint32_t bufferLength = 0;  // bytes
+  uint32_t bytesRecorded = 0;
+  std::atomic<uint32_t> user{0};   // owner's word; the ring keeps its discard mark here
+  std::atomic<uint32_t> flags{0};  // WHDR_*; WHDR_INQUEUE while the device holds it
+  uint32_t loops = 1;
+};
+
+enum class WaveOutKind {
+  Auto,     // the system's default output device, or the null device when there is none
+  System,   // the system's default output device (RtAudio)
+  Null,     // no sound card: buffers come back at the real-time pace, unheard
+  Virtual,  // the caller moves time on with VirtualWaveOut::Advance
+};
+
+class WaveOut {
+ public:
+  virtual ~WaveOut();
+  WaveOut(const WaveOut&) = delete;
+  WaveOut& operator=(const WaveOut&) = delete;
+
+  bool Prepare(WaveHeader& header);
+  // Refused while the device still holds the header.
+  bool Unprepare(WaveHeader& header);
+  // Queues a prepared header. Refused (false) when it is not prepared or is
+  // still queued: a header is never in the device queue twice.
+  bool Write(WaveHeader& header);
+  // Stops playing and gives every queued header back, each with its done
+  // message; the played position starts again from 0. Returns once all are back.
+  void Reset();
+  // Samples played since open or the last reset. Any thread, lock-free.
+  uint64_t PlayedSamples() const;
+  // Samples of silence played because the queue was empty.
+  uint64_t UnderrunSamples() const;
+  // Stops the pump; no message is posted after Close returns.
+  void Close();
+
+  const char* BackendName() const;
+
+ protected:
+  WaveOut(const char* backendName, MessageQueue& notify);
+  // The pump: fills `frames` samples from the queued buffers, at any frame
+  // count, finishing buffers and posting one done message per finished one.
+  // Called by one thread at a time (the backend's clock). Never blocks: while
+  // Reset or Close holds the device, it plays silence.
+  void Pull(int16_t* out, uint32_t frames);
+  virtual void StopPump() = 0;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Virtual time: nothing plays until Advance is called; Advance runs the pump
+// on the calling thread.
+class VirtualWaveOut final : public WaveOut {
+ public:
+  explicit VirtualWaveOut(MessageQueue& notify);
+  ~VirtualWaveOut() override;
+  // Plays `frames` samples into `out` (may be null when the caller only wants time to pass).
+  void Advance(uint32_t frames, int16_t* out = nullptr);
+
+ protected:
+  void StopPump() override {}
+};
+
+struct WaveOutOpenResult {
+  std::unique_ptr<WaveOut> device;  // null when the open failed
+  std::string error;                // why, for stderr; empty on success
+};
+
+// Opens the device of the given kind with the given format, posting its done
+// messages to `notify`. Only 16-bit mono PCM at 44100 Hz is supported.
+WaveOutOpenResult OpenWaveOut(WaveOutKind kind, const WaveFormat& format, MessageQueue& notify);
+
+}  // namespace tavolin

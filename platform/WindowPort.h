@@ -1,0 +1,20 @@
+#pragma once
+// What the engine's threads ask of the main window. The GUI implements it
+// with Qt; tests and the offline renderer with plain recorders.
+
+#include <string_view>
+
+namespace tavolin {
+
+class WindowPort {
+ public:
+  virtual ~WindowPort() = default;
+  // Any thread, the audio thread included: never blocks, never allocates.
+  // Several requests before the window gets to paint make one repaint.
+  virtual void RequestRepaint() = 0;
+  // A modal error box with an error icon and an OK button. Called on the
+  // window thread only.
+  virtual void ShowError(std::string_view text, std::string_view caption) = 0;
+};
+
+}  // namespace tavolin

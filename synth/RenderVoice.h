@@ -1,0 +1,36 @@
+#pragma once
+// The voice renderer: one voice, one block, added into 16-bit samples with
+// saturation, all in double precision and exact to the bit.
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/Clock.h"
+#include "synth/NoiseGenerator.h"
+#include "synth/PitchMemo.h"
+#include "synth/Synth.h"
+#include "synth/Voice.h"
+
+namespace tavolin {
+
+// State that belongs to the renderer itself. Audio thread only.
+struct VoiceRenderState {
+  NoiseGenerator noise;
+  PitchMemo memo;
+};
+
+// Everything a rendering reads besides the voice.
+struct RenderInputs {
+  const Synth& synth;
+  const Clock& clock;  // vibrato and the timed filter sweep
+  VoiceRenderState& state;
+};
+
+// [audio thread] Renders samples startOffset..count-1 of `voice` into
+// `buffer` and advances its state; frees it (active 0) on the first sample
+// after its release has run out. With `liveGate` the gate is read from there
+// on every sample (another thread may clear it), else from the voice.
+void RenderVoice(int16_t* buffer, uint32_t count, Voice& voice, const RenderInputs& in,
+                 const std::atomic<int32_t>* liveGate = nullptr);
+
+}  // namespace tavolin

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/Lifecycle.h"
+#include "synth/VoiceHandOff.h"
+
+namespace tavolin {
+namespace {
+
+class FakeWindow final : public WindowPort {
+ public:
+  void RequestRepaint() override { repaints.fetch_add(1); }
+  void ShowError(std::string_view text, std::string_view caption) override {
+    std::lock_guard lock(mutex);
+    errors.emplace_back(text, caption);
+  }
+  std::vector<std::pair<std::string, std::string>> Errors() {
+    std::lock_guard lock(mutex);
+    return errors;
+  }
+  std::atomic<int> repaints{0};
+
+ private:
+  std::mutex mutex;
+  std::vector<std::pair<std::string, std::string>> errors;
+};
+
+template <typename Condition>
+bool WaitUntil(Condition done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+struct Harness {
+  FakeWindow window;
+  VirtualClock clock;
+  std::unique_ptr<App> app = std::make_unique<App>(window, clock);
+  VirtualWaveOut* device = nullptr;
+  // What start-up had done when it opened the device.
+  bool threadsRunningAtOpen = false;
+  bool memoryAllocatedAtOpen = true;
+  bool tableBuiltAtOpen = true;
+
+  StartUpOptions Options() {
+    StartUpOptions options;
+    options.openDevice = [this](const WaveFormat& format, MessageQueue& queue) {
+      threadsRunningAtOpen = app->sequencerThread.Running() && app->audioThread.Running();
+      memoryAllocatedAtOpen = app->ring.WaveData != nullptr;
+      tableBuiltAtOpen = app->synth.noteFreq[45] != 0.0;
+      EXPECT_EQ(format.samplesPerSec, 44100u);
+      EXPECT_EQ(format.avgBytesPerSec, 88200u);
+      EXPECT_EQ(format.blockAlign, 2);
+      EXPECT_EQ(format.bitsPerSample, 16);
+      auto virtualDevice = std::make_unique<VirtualWaveOut>(queue);
+      device = virtualDevice.get();
+      return WaveOutOpenResult{std::move(virtualDevice), {}};
+    };
+    return options;
+  }
+};
+
+TEST(Lifecycle, StartUpRunsInOrderAndPrimesEightSilentBuffers) {
+  Harness h;
+  ASSERT_EQ(StartUp(*h.app, h.Options()), StartUpResult::Running);
+  App& app = *h.app;
+  EXPECT_TRUE(h.threadsRunningAtOpen) << "both worker threads start before the device opens";
+  EXPECT_FALSE(h.memoryAllocatedAtOpen) << "work areas come after the device";
+  EXPECT_FALSE(h.tableBuiltAtOpen);
+  EXPECT_EQ(app.synth.noteFreq[45], 440.0);
+  EXPECT_EQ(app.ring.RingIndex.load(), 0u);
+  for (const WaveHeader& header : app.ring.WaveHeaders) {
+    EXPECT_EQ(header.flags.load() & (WHDR_PREPARED | WHDR_INQUEUE), WHDR_PREPARED | WHDR_INQUEUE);
+  }
+  for (const VoiceSlot& slot : app.synth.voices) EXPECT_FALSE(IsActive(slot));
+  EXPECT_TRUE(h.window.Errors().empty());
+
+  // The device plays; the audio thread refills each returned buffer and keeps
+  // the ring full. With no voice every block is silence.
+  std::vector<int16_t> played(kBlockSamples);
+  for (uint32_t block = 1; block <= 20; ++block) {
+    h.device->Advance(kBlockSamples, played.data());
+    EXPECT_TRUE(std::all_of(played.begin(), played.end(), [](int16_t s) { return s == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return app.ring.RingIndex.load() == block % 8; })) << block;
+  }
+  EXPECT_EQ(h.device->UnderrunSamples(), 0u);
+
+  EXPECT_EQ(ShutDown(app), ShutDownResult::Clean);
+}
+
+TEST(Lifecycle, ShutDownTakesEveryBufferBackBeforeReleasingHeadersAndMemory) {
+  Harness h;
+  ASSERT_EQ(StartUp(*h.app, h.Options()), StartUpResult::Running);
+  App& app = *h.app;
+  h.device->Advance(3 * kBlockSamples);
+  ASSERT_TRUE(WaitUntil([&] { return app.ring.RingIndex.load() == 3; }));
+
+  EXPECT_EQ(ShutDown(app), ShutDownResult::Clean);
+  EXPECT_EQ(app.stopFlag.load(), 1);
+  EXPECT_FALSE(app.sequencerThread.Running());
+  EXPECT_FALSE(app.audioThread.Running());
+  // An unprepare while the device still held a header would have been
+  // refused and left it prepared.
+  for (const WaveHeader& header : app.ring.WaveHeaders) {
+    EXPECT_EQ(header.flags.load() & (WHDR_PREPARED | WHDR_INQUEUE), 0u);
+  }
+  EXPECT_EQ(app.ring.WaveData, nullptr);
+  EXPECT_EQ(app.work.RingProduct, nullptr);
+  EXPECT_EQ(app.device, nullptr);
+  EXPECT_TRUE(h.window.Errors().empty()) << "no time-out boxes in the normal case";
+}
+
+TEST(Lifecycle, DeviceThatFailsToOpenIsReportedAndEverythingStops) {
+  FakeWindow window;
+  VirtualClock clock;
+  auto app = std::make_unique<App>(window, clock);
+  StartUpOptions options;
+  options.openDevice = [](const WaveFormat&, MessageQueue&) {
+    return WaveOutOpenResult{nullptr, "no such device"};
+  };
+  EXPECT_EQ(StartUp(*app, options), StartUpResult::DeviceOpenFailed);
+  const auto errors = window.Errors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].first, "waveOutOpen were returned error.");
+  EXPECT_EQ(errors[0].second, "Error");
+  EXPECT_FALSE(app->sequencerThread.Running());
+  EXPECT_FALSE(app->audioThread.Running());
+  EXPECT_EQ(app->ring.WaveData, nullptr);
+}
+
+TEST(Lifecycle, RepaintIsRequestedEveryEighthBlock) {
+  Harness h;
+  ASSERT_EQ(StartUp(*h.app, h.Options()), StartUpResult::Running);
+  for (uint32_t block = 1; block <= 24; ++block) {
+    h.device->Advance(kBlockSamples);
+    ASSERT_TRUE(WaitUntil([&] { return h.app->ring.RingIndex.load() == block % 8; }));
+  }
+  EXPECT_TRUE(WaitUntil([&] { return h.window.repaints.load() >= 3; }));
+  EXPECT_EQ(ShutDown(*h.app), ShutDownResult::Clean);
+  EXPECT_EQ(h.window.repaints.load(), 3);
+}
+
+}  // namespace
+}  // namespace tavolin

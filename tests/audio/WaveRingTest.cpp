@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "audio/WaveRing.h"
+#include "platform/MessageQueue.h"
+#include "platform/WaveOut.h"
+
+namespace tavolin {
+namespace {
+
+class CountingSink final : public BlockSink {
+ public:
+  void Append(const int16_t* samples, uint32_t bytes) override {
+    appends.fetch_add(1);
+    total.fetch_add(bytes);
+    firstSample.store(samples[0]);
+  }
+  std::atomic<int> appends{0};
+  std::atomic<uint64_t> total{0};
+  std::atomic<int16_t> firstSample{0};
+};
+
+struct Ring {
+  MessageQueue queue;
+  VirtualWaveOut device{queue};
+  WaveRing ring;
+
+  Ring() {
+    ring.WaveData.reset(new int16_t[kRingSamples]());
+    ring.device = &device;
+    SetUpHeaders(ring);
+    for (WaveHeader& h : ring.WaveHeaders) EXPECT_TRUE(device.Prepare(h));
+    // Tag each block with its number, so the order of play shows.
+    for (uint32_t k = 0; k < kRingBuffers; ++k) ring.Block(k)[0] = static_cast<int16_t>(100 + k);
+  }
+
+  // Plays one buffer's worth and returns the header index that came back.
+  int PlayOne() {
+    int16_t out[kBlockSamples];
+    device.Advance(kBlockSamples, out);
+    auto m = queue.Peek();
+    if (!m || m->id != MessageId::WaveOutDone) return -1;
+    return static_cast<int>(reinterpret_cast<WaveHeader*>(m->lParam) - ring.WaveHeaders.data());
+  }
+
+  int Queued() const {
+    int n = 0;
+    for (const WaveHeader& h : ring.WaveHeaders) n += (h.flags.load() & WHDR_INQUEUE) ? 1 : 0;
+    return n;
+  }
+};
+
+TEST(WaveRing, HeadersPointAtTheirBlocks) {
+  Ring r;
+  for (uint32_t k = 0; k < kRingBuffers; ++k) {
+    const WaveHeader& h = r.ring.WaveHeaders[k];
+    EXPECT_EQ(h.data, r.ring.WaveData.get() + k * 1024);
+    EXPECT_EQ(h.bufferLength, 2048u);
+    EXPECT_EQ(h.user.load(), 0u);
+    EXPECT_EQ(h.flags.load() & (WHDR_BEGINLOOP | WHDR_ENDLOOP), 12u);
+  }
+}
+
+TEST(WaveRing, PrimingQueuesAllInOrderAndSteadyStateRequeuesTheReturnedBuffer) {
+  Ring r;
+  for (uint32_t i = 0; i < kRingBuffers; ++i) EXPECT_EQ(WriteNextBuffer(r.ring), (i + 1) % 8);
+  EXPECT_EQ(r.ring.RingIndex.load(), 0u);
+  EXPECT_EQ(r.Queued(), 8);
+  for (int round = 0; round < 20; ++round) {
+    const int back = r.PlayOne();
+    ASSERT_EQ(back, round % 8);
+    ASSERT_TRUE(TakeCompletion(r.ring.WaveHeaders[back]));
+    // The first step of every block: the buffer that came back is queued again.
+    const uint32_t n = WriteNextBuffer(r.ring);
+    EXPECT_EQ((n + 7) % 8, static_cast<uint32_t>(back));
+    EXPECT_EQ(r.Queued(), 8);
+  }
+}
+
+TEST(WaveRing, WriteAllBuffersNeverQueuesTwiceButStillRecordsEveryBlock) {
+  Ring r;
+  CountingSink sink;
+  WriteAllBuffers(r.ring);
+  r.ring.RingIndex = 3;
+  r.ring.recorder = &sink;
+  for (int i = 0; i < 5; ++i) WriteAllBuffers(r.ring);
+  EXPECT_EQ(r.ring.RingIndex.load(), 3u);
+  EXPECT_EQ(sink.appends.load(), 40);
+  EXPECT_EQ(sink.total.load(), 5u * 16384u);
+  // Still exactly one of each header in the device queue: 8 returns, then silence.
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(r.PlayOne(), i);
+  EXPECT_EQ(r.PlayOne(), -1);
+  EXPECT_EQ(r.device.UnderrunSamples(), 1024u);
+}
+
+TEST(WaveRing, OneAppendPerQueuedBlockWithItsCurrentContents) {
+  Ring r;
+  CountingSink sink;
+  r.ring.recorder = &sink;
+  WriteNextBuffer(r.ring);
+  EXPECT_EQ(sink.appends.load(), 1);
+  EXPECT_EQ(sink.total.load(), 2048u);
+  EXPECT_EQ(sink.firstSample.load(), 100);
+  r.ring.recorder = nullptr;
+  WriteNextBuffer(r.ring);
+  EXPECT_EQ(sink.appends.load(), 1);
+}
+
+TEST(WaveRing, ResetMarksOnlyQueuedHeadersAndCompletionClearsTheMarks) {
+  Ring r;
+  for (int i = 0; i < 6; ++i) WriteNextBuffer(r.ring);  // headers 6 and 7 idle
+  ResetOutput(r.ring);
+  EXPECT_EQ(r.device.PlayedSamples(), 0u);
+  EXPECT_EQ(r.Queued(), 0);
+  EXPECT_EQ(r.ring.WaveHeaders[6].user.load(), 0u);
+  EXPECT_EQ(r.ring.WaveHeaders[7].user.load(), 0u);
+  int returned = 0;
+  while (auto m = r.queue.Peek()) {
+    ASSERT_EQ(m->id, MessageId::WaveOutDone);
+    auto* h = reinterpret_cast<WaveHeader*>(m->lParam);
+    EXPECT_FALSE(TakeCompletion(*h)) << "a discarded buffer is not refilled";
+    EXPECT_EQ(h->user.load(), 0u);
+    ++returned;
+  }
+  EXPECT_EQ(returned, 6);
+}
+
+// The audio thread's side of a restart: it takes the returns while the window
+// thread waits for them.
+TEST(WaveRing, RestartDrainsAndRequeuesInRingOrderFromTheUnchangedIndex) {
+  Ring r;
+  WriteAllBuffers(r.ring);
+  for (int i = 0; i < 3; ++i) {
+    const int back = r.PlayOne();
+    ASSERT_TRUE(TakeCompletion(r.ring.WaveHeaders[back]));
+    WriteNextBuffer(r.ring);
+  }
+  ASSERT_EQ(r.ring.RingIndex.load(), 3u);
+  std::atomic<bool> stop{false};
+  std::atomic<int> discarded{0};
+  std::thread audio([&] {
+    while (!stop) {
+      if (auto m = r.queue.GetFor(std::chrono::milliseconds(5))) {
+        if (!TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam))) ++discarded;
+      }
+    }
+  });
+  EXPECT_TRUE(RestartSoundSystem(r.ring));
+  stop = true;
+  audio.join();
+  EXPECT_EQ(discarded.load(), 8);
+  EXPECT_EQ(r.ring.RingIndex.load(), 3u);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(r.PlayOne(), (3 + i) % 8);
+}
+
+TEST(WaveRing, RestartWaitIsBoundedWhenNobodyTakesTheReturns) {
+  Ring r;
+  WriteAllBuffers(r.ring);
+  EXPECT_FALSE(RestartSoundSystem(r.ring));
+  for (const WaveHeader& h : r.ring.WaveHeaders) EXPECT_EQ(h.user.load(), 0u);
+  EXPECT_EQ(r.Queued(), 8);
+}
+
+// The audio thread requeues while the window and the sequencer thread write
+// all buffers: no header is ever queued twice and the index stays consistent.
+TEST(WaveRingThreads, WritersOnThreeThreadsKeepTheRingConsistent) {
+  Ring r;
+  CountingSink sink;
+  r.ring.recorder = &sink;
+  WriteAllBuffers(r.ring);
+  std::atomic<bool> stop{false};
+  std::atomic<int> writes{8};
+  std::thread pump([&] {
+    for (int i = 0; i < 4000; ++i) {
+      r.device.Advance(256);
+      while (auto m = r.queue.Peek()) {
+        if (TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam))) {
+          WriteNextBuffer(r.ring);
+          writes.fetch_add(1);
+        }
+      }
+    }
+    stop = true;
+  });
+  auto loader = [&] {
+    while (!stop) {
+      WriteAllBuffers(r.ring);
+      writes.fetch_add(8);
+      std::this_thread::yield();
+    }
+  };
+  std::thread window(loader), sequencer(loader);
+  pump.join();
+  window.join();
+  sequencer.join();
+  EXPECT_EQ(sink.appends.load(), writes.load());
+  EXPECT_EQ(r.ring.RingIndex.load(), static_cast<uint32_t>(writes.load() % 8));
+  EXPECT_LE(r.Queued(), 8);
+  r.device.Reset();
+  int returned = 0;
+  while (r.queue.Peek()) ++returned;
+  EXPECT_LE(returned, 8) << "a header was in the device queue twice";
+}
+
+}  // namespace
+}  // namespace tavolin

@@ -1,0 +1,54 @@
+// The null device returns buffers at the real-time pace of a sound card.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "WaveTestBuffers.h"
+
+namespace tavolin {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(NullWaveOut, ReturnsBuffersAtPlayingPaceUntilClosed) {
+  MessageQueue notify;
+  WaveOutOpenResult open = OpenWaveOut(WaveOutKind::Null, WaveFormat{}, notify);
+  ASSERT_TRUE(open.device) << open.error;
+  WaveOut& device = *open.device;
+  EXPECT_STREQ(device.BackendName(), "null");
+
+  test::TestBuffers buffers(8);
+  const auto start = std::chrono::steady_clock::now();
+  test::PrepareAndWriteAll(device, buffers);
+  uint64_t position = 0;
+  for (uint32_t k = 0; k < 8; ++k) {
+    auto message = notify.GetFor(10s);
+    ASSERT_TRUE(message) << "buffer " << k << " did not come back";
+    EXPECT_EQ(message->id, MessageId::WaveOutDone);
+    EXPECT_EQ(buffers.IndexOf(message->lParam), k);
+    EXPECT_GE(device.PlayedSamples(), position + kBlockSamples);
+    position = device.PlayedSamples();
+  }
+  // Eight buffers last 186 ms; the device must not hand them back faster.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
+
+  // With the queue empty the device keeps time with silence.
+  const auto waitUntil = std::chrono::steady_clock::now() + 10s;
+  while (device.UnderrunSamples() == 0 && std::chrono::steady_clock::now() < waitUntil) {
+    std::this_thread::sleep_for(5ms);
+  }
+  EXPECT_GT(device.UnderrunSamples(), 0u);
+
+  ASSERT_TRUE(device.Write(buffers[0]));
+  device.Close();
+  const uint64_t underrunAtClose = device.UnderrunSamples();
+  std::this_thread::sleep_for(100ms);
+  EXPECT_FALSE(notify.Peek());
+  EXPECT_EQ(device.UnderrunSamples(), underrunAtClose);
+  EXPECT_EQ(buffers[0].flags.load() & WHDR_INQUEUE, 0u);
+}
+
+}  // namespace
+}  // namespace tavolin

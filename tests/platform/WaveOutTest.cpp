@@ -1,0 +1,153 @@
+// The shared device logic, driven in virtual time.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "WaveTestBuffers.h"
+
+namespace tavolin {
+namespace {
+
+using test::Pattern;
+using test::TakeDone;
+using test::TestBuffers;
+
+class WaveOutTest : public ::testing::Test {
+ protected:
+  MessageQueue notify;
+  VirtualWaveOut device{notify};
+  TestBuffers buffers{8};
+};
+
+class WaveOutCallbackSize : public WaveOutTest, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(WaveOutCallbackSize, DrainsBuffersInQueueOrderAndReturnsEachOnce) {
+  const uint32_t frames = GetParam();
+  test::PrepareAndWriteAll(device, buffers);
+  constexpr uint32_t kTotal = 8 * kBlockSamples;
+
+  std::vector<int16_t> heard;
+  std::vector<uint32_t> returned;
+  std::vector<int16_t> chunk(frames);
+  while (heard.size() < kTotal + frames) {
+    device.Advance(frames, chunk.data());
+    heard.insert(heard.end(), chunk.begin(), chunk.end());
+    const uint64_t playedNow = std::min<uint64_t>(heard.size(), kTotal);
+    ASSERT_EQ(device.PlayedSamples(), playedNow);
+    for (uint32_t k : TakeDone(notify, buffers)) returned.push_back(k);
+    // A buffer comes back as soon as its last sample is played, not before.
+    ASSERT_EQ(returned.size(), playedNow / kBlockSamples);
+  }
+
+  for (uint32_t k = 0; k < 8; ++k) {
+    EXPECT_EQ(returned[k], k);
+    EXPECT_EQ(buffers[k].flags.load(), WHDR_BEGINLOOP | WHDR_ENDLOOP | WHDR_PREPARED | WHDR_DONE);
+    for (uint32_t i = 0; i < kBlockSamples; ++i) ASSERT_EQ(heard[k * kBlockSamples + i], Pattern(k, i));
+  }
+  for (size_t i = kTotal; i < heard.size(); ++i) ASSERT_EQ(heard[i], 0);
+  EXPECT_EQ(device.UnderrunSamples(), heard.size() - kTotal);
+}
+
+INSTANTIATE_TEST_SUITE_P(AnySize, WaveOutCallbackSize, ::testing::Values(256u, 1024u, 333u, 4096u, 1u));
+
+TEST_F(WaveOutTest, EmptyQueuePlaysSilenceAsUnderrun) {
+  std::vector<int16_t> out(500, 77);
+  device.Advance(500, out.data());
+  EXPECT_EQ(out, std::vector<int16_t>(500, 0));
+  EXPECT_EQ(device.UnderrunSamples(), 500u);
+  EXPECT_EQ(device.PlayedSamples(), 0u);
+  ASSERT_TRUE(device.Prepare(buffers[0]));
+  ASSERT_TRUE(device.Write(buffers[0]));
+  device.Advance(1000);  // no output buffer: time passes all the same
+  EXPECT_EQ(device.PlayedSamples(), 1000u);
+  EXPECT_EQ(device.UnderrunSamples(), 500u);
+}
+
+TEST_F(WaveOutTest, RefusesUnpreparedAndQueuedHeaders) {
+  EXPECT_FALSE(device.Write(buffers[0]));  // not prepared
+  ASSERT_TRUE(device.Prepare(buffers[0]));
+  ASSERT_TRUE(device.Write(buffers[0]));
+  EXPECT_EQ(buffers[0].flags.load() & (WHDR_INQUEUE | WHDR_DONE), WHDR_INQUEUE);
+  EXPECT_FALSE(device.Write(buffers[0]));  // still queued: never twice
+  EXPECT_FALSE(device.Unprepare(buffers[0]));
+  EXPECT_FALSE(device.Prepare(buffers[0]));
+
+  device.Advance(2 * kBlockSamples);
+  EXPECT_EQ(TakeDone(notify, buffers), std::vector<uint32_t>{0});  // played once only
+  EXPECT_EQ(device.PlayedSamples(), kBlockSamples);
+  EXPECT_TRUE(device.Unprepare(buffers[0]));
+  EXPECT_FALSE(device.Write(buffers[0]));
+
+  WaveHeader noMemory;
+  noMemory.bufferLength = kBlockBytes;
+  EXPECT_FALSE(device.Prepare(noMemory));
+}
+
+TEST_F(WaveOutTest, ResetReturnsEveryQueuedHeaderAndRestartsThePosition) {
+  for (uint32_t k = 0; k < 4; ++k) {
+    ASSERT_TRUE(device.Prepare(buffers[k]));
+    ASSERT_TRUE(device.Write(buffers[k]));
+  }
+  device.Advance(kBlockSamples + 500);  // buffer 0 played, buffer 1 half
+  EXPECT_EQ(TakeDone(notify, buffers), std::vector<uint32_t>{0});
+
+  device.Reset();
+  EXPECT_EQ(TakeDone(notify, buffers), (std::vector<uint32_t>{1, 2, 3}));
+  EXPECT_EQ(device.PlayedSamples(), 0u);
+  for (uint32_t k = 0; k < 4; ++k) EXPECT_EQ(buffers[k].flags.load() & (WHDR_INQUEUE | WHDR_DONE), WHDR_DONE);
+
+  // The cut-off buffer plays from its start when queued again.
+  ASSERT_TRUE(device.Write(buffers[1]));
+  std::vector<int16_t> out(kBlockSamples);
+  device.Advance(kBlockSamples, out.data());
+  EXPECT_EQ(out.front(), Pattern(1, 0));
+  EXPECT_EQ(out.back(), Pattern(1, kBlockSamples - 1));
+  EXPECT_EQ(TakeDone(notify, buffers), std::vector<uint32_t>{1});
+
+  device.Reset();  // nothing queued: nothing comes back
+  EXPECT_TRUE(TakeDone(notify, buffers).empty());
+}
+
+TEST_F(WaveOutTest, NothingIsPostedAfterClose) {
+  for (uint32_t k = 0; k < 3; ++k) {
+    ASSERT_TRUE(device.Prepare(buffers[k]));
+    ASSERT_TRUE(device.Write(buffers[k]));
+  }
+  device.Advance(100);
+  device.Close();
+  std::vector<int16_t> out(2 * kBlockSamples, 5);
+  device.Advance(2 * kBlockSamples, out.data());
+  EXPECT_EQ(out, std::vector<int16_t>(2 * kBlockSamples, 0));
+  device.Reset();
+  EXPECT_FALSE(notify.Peek());
+  EXPECT_FALSE(device.Write(buffers[3]));
+  // The headers are the owner's again, ready to be unprepared and freed.
+  for (uint32_t k = 0; k < 3; ++k) EXPECT_TRUE(device.Unprepare(buffers[k]));
+  device.Close();
+}
+
+TEST(WaveOutOpen, OnlyTheRingFormatOpens) {
+  MessageQueue notify;
+  WaveOutOpenResult open = OpenWaveOut(WaveOutKind::Virtual, WaveFormat{}, notify);
+  ASSERT_TRUE(open.device);
+  EXPECT_TRUE(open.error.empty());
+  EXPECT_STREQ(open.device->BackendName(), "virtual");
+
+  WaveFormat stereo;
+  stereo.channels = 2;
+  WaveFormat rate48k;
+  rate48k.samplesPerSec = 48000;
+  WaveFormat eightBit;
+  eightBit.bitsPerSample = 8;
+  for (const WaveFormat& format : {stereo, rate48k, eightBit}) {
+    for (WaveOutKind kind : {WaveOutKind::Virtual, WaveOutKind::Null, WaveOutKind::Auto}) {
+      WaveOutOpenResult refused = OpenWaveOut(kind, format, notify);
+      EXPECT_FALSE(refused.device);
+      EXPECT_FALSE(refused.error.empty());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavolin

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Starts the real program: first without a display (it must say what is
+# missing), then under Xvfb (its window must appear at full size, and SIGTERM
+# must close it in order with exit code 0).
+set -euo pipefail
+bin=$(realpath "$1")
+
+if out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin" 2>&1); then
+  echo "FAIL: started without a display"; exit 1
+fi
+grep -q "no display found" <<<"$out" || { echo "FAIL: unclear message without display: $out"; exit 1; }
+grep -q "xvfb-run" <<<"$out" || { echo "FAIL: no hint how to run under Xvfb"; exit 1; }
+
+export TAVOLIN_BIN=$bin
+export TMPDIR_SMOKE=$(mktemp -d)
+trap 'rm -rf "$TMPDIR_SMOKE"' EXIT
+xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '
+  set -u
+  unset QT_QPA_PLATFORM
+  "$TAVOLIN_BIN" 2>"$TMPDIR_SMOKE/stderr" & pid=$!
+  win=""
+  for _ in $(seq 200); do
+    win=$(xdotool search --name "^Tavolin - Tavo/the synthesizer test\$" 2>/dev/null | head -1 || true)
+    [ -n "$win" ] && break
+    sleep 0.05
+  done
+  [ -n "$win" ] || { echo "FAIL: main window did not appear"; kill $pid; exit 1; }
+  geometry=$(xdotool getwindowgeometry "$win" | sed -n "s/.*Geometry: //p")
+  echo "window $win geometry $geometry"
+  [ "$geometry" = "1140x708" ] || { echo "FAIL: client area is $geometry"; kill $pid; exit 1; }
+  sleep 0.5
+  kill -TERM $pid
+  if wait $pid; then echo "exit 0"; else code=$?; echo "FAIL: exit code $code"; cat "$TMPDIR_SMOKE/stderr"; exit 1; fi
+  cat "$TMPDIR_SMOKE/stderr"
+'
