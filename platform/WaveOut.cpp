@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/BoundedQueue.h"
@@ -14,6 +15,20 @@ namespace {
 constexpr size_t kDeviceQueueCapacity = 64;
 
 uint32_t SamplesIn(const WaveHeader& header) { return header.bufferLength / 2; }
+
+// Replaces a header's flags with change(flags) in one atomic step unless
+// refuse(flags); returns the flags it replaced, or nothing when it refused.
+template <typename Refuse, typename Change>
+std::optional<uint32_t> ChangeFlags(WaveHeader& header, Refuse refuse, Change change) {
+  uint32_t flags = header.flags.load(std::memory_order_relaxed);
+  do {
+    if (refuse(flags)) return std::nullopt;
+  } while (!header.flags.compare_exchange_weak(flags, change(flags), std::memory_order_acq_rel,
+                                               std::memory_order_relaxed));
+  return flags;
+}
+
+bool Queued(uint32_t flags) { return (flags & WHDR_INQUEUE) != 0; }
 
 }  // namespace
 
@@ -30,19 +45,15 @@ struct WaveOut::Impl {
   std::mutex device;
   WaveHeader* playing = nullptr;  // under `device`
   uint32_t playedInBuffer = 0;    // samples of `playing` already played; under `device`
-  bool closed = false;            // under `device`
 
-  std::atomic<bool> closing{false};
+  std::atomic<bool> closed{false};  // set under `device`; Write reads it without
   std::atomic<uint64_t> played{0};
   std::atomic<uint64_t> underrun{0};
 
   // The device lets go of a header: clearing WHDR_INQUEUE first lets the
   // owner queue it again as soon as it sees the done message.
   void GiveBack(WaveHeader& header, bool postDone) {
-    uint32_t flags = header.flags.load(std::memory_order_relaxed);
-    while (!header.flags.compare_exchange_weak(flags, (flags | WHDR_DONE) & ~WHDR_INQUEUE,
-                                               std::memory_order_release, std::memory_order_relaxed)) {
-    }
+    ChangeFlags(header, [](uint32_t) { return false; }, [](uint32_t flags) { return (flags | WHDR_DONE) & ~WHDR_INQUEUE; });
     if (postDone) notify.Post({MessageId::WaveOutDone, 0, reinterpret_cast<uintptr_t>(&header)});
   }
 
@@ -92,40 +103,29 @@ WaveOut::~WaveOut() = default;
 
 bool WaveOut::Prepare(WaveHeader& header) {
   if (header.data == nullptr && header.bufferLength != 0) return false;
-  uint32_t flags = header.flags.load(std::memory_order_relaxed);
-  do {
-    if (flags & WHDR_INQUEUE) return false;
-  } while (!header.flags.compare_exchange_weak(flags, flags | WHDR_PREPARED, std::memory_order_acq_rel,
-                                               std::memory_order_relaxed));
-  return true;
+  return ChangeFlags(header, Queued, [](uint32_t flags) { return flags | WHDR_PREPARED; }).has_value();
 }
 
 bool WaveOut::Unprepare(WaveHeader& header) {
-  uint32_t flags = header.flags.load(std::memory_order_relaxed);
-  do {
-    if (flags & WHDR_INQUEUE) return false;
-  } while (!header.flags.compare_exchange_weak(flags, flags & ~WHDR_PREPARED, std::memory_order_acq_rel,
-                                               std::memory_order_relaxed));
-  return true;
+  return ChangeFlags(header, Queued, [](uint32_t flags) { return flags & ~WHDR_PREPARED; }).has_value();
 }
 
 bool WaveOut::Write(WaveHeader& header) {
-  if (impl_->closing.load(std::memory_order_acquire)) return false;
+  if (impl_->closed.load(std::memory_order_acquire)) return false;
   // Taking WHDR_INQUEUE is the test-and-set that keeps two writers from
   // queueing one header twice.
-  uint32_t flags = header.flags.load(std::memory_order_relaxed);
-  do {
-    if (!(flags & WHDR_PREPARED) || (flags & WHDR_INQUEUE)) return false;
-  } while (!header.flags.compare_exchange_weak(flags, (flags | WHDR_INQUEUE) & ~WHDR_DONE,
-                                               std::memory_order_acq_rel, std::memory_order_relaxed));
+  const std::optional<uint32_t> before = ChangeFlags(
+      header, [](uint32_t flags) { return !(flags & WHDR_PREPARED) || Queued(flags); },
+      [](uint32_t flags) { return (flags | WHDR_INQUEUE) & ~WHDR_DONE; });
+  if (!before) return false;
   if (impl_->queued.TryPush(&header)) return true;
-  header.flags.store(flags, std::memory_order_release);  // nothing else touches a header marked queued
+  header.flags.store(*before, std::memory_order_release);  // nothing else touches a header marked queued
   return false;
 }
 
 void WaveOut::Reset() {
   std::lock_guard lock(impl_->device);
-  if (impl_->closed) return;
+  if (impl_->closed.load(std::memory_order_relaxed)) return;
   impl_->GiveBackAll(true);
   impl_->played.store(0, std::memory_order_relaxed);
 }
@@ -137,9 +137,8 @@ uint64_t WaveOut::UnderrunSamples() const { return impl_->underrun.load(std::mem
 void WaveOut::Close() {
   {
     std::lock_guard lock(impl_->device);
-    if (impl_->closed) return;
-    impl_->closed = true;
-    impl_->closing.store(true, std::memory_order_release);
+    if (impl_->closed.load(std::memory_order_relaxed)) return;
+    impl_->closed.store(true, std::memory_order_release);
     // The owner may unprepare and free its headers once Close returns, but
     // it is not told about them any more.
     impl_->GiveBackAll(false);
@@ -151,7 +150,7 @@ const char* WaveOut::BackendName() const { return impl_->backendName; }
 
 void WaveOut::Pull(int16_t* out, uint32_t frames) {
   std::unique_lock lock(impl_->device, std::try_to_lock);
-  const bool playing = lock.owns_lock() && !impl_->closed;
+  const bool playing = lock.owns_lock() && !impl_->closed.load(std::memory_order_relaxed);
   const uint32_t done = playing ? impl_->PlayQueued(out, frames) : 0;
   if (done == frames) return;
   if (out != nullptr) std::memset(out + done, 0, (frames - done) * sizeof(int16_t));

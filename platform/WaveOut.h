@@ -53,11 +53,16 @@ class WaveOut {
   // Stops playing and gives every queued header back, each with its done
   // message; the played position starts again from 0. Returns once all are back.
   void Reset();
-  // Samples played since open or the last reset. Any thread, lock-free.
+  // Samples played from the queued buffers since open or the last reset
+  // (silence is not counted), so modulo 1024 it is the offset inside the
+  // buffer being heard. Any thread, lock-free.
   uint64_t PlayedSamples() const;
-  // Samples of silence played because the queue was empty.
+  // Samples of silence played since open because the queue was empty.
   uint64_t UnderrunSamples() const;
-  // Stops the pump; no message is posted after Close returns.
+  // Stops the pump; no message is posted after Close returns. Headers still
+  // queued are given back without a message, so that the owner may unprepare
+  // and free them. Writes after Close are refused; a Write racing with Close
+  // is the caller's mistake. Every backend's destructor calls Close.
   void Close();
 
   const char* BackendName() const;
@@ -67,8 +72,10 @@ class WaveOut {
   // The pump: fills `frames` samples from the queued buffers, at any frame
   // count, finishing buffers and posting one done message per finished one.
   // Called by one thread at a time (the backend's clock). Never blocks: while
-  // Reset or Close holds the device, it plays silence.
+  // Reset or Close holds the device, it plays silence. `out` may be null.
+  // Audio thread: no waiting, no allocation, no I/O.
   void Pull(int16_t* out, uint32_t frames);
+  // Returns once Pull is no longer called.
   virtual void StopPump() = 0;
 
  private:

@@ -15,9 +15,10 @@ using test::TestBuffers;
 
 class WaveOutTest : public ::testing::Test {
  protected:
+  // Declared first so that they outlive the device, which may still hold one.
+  TestBuffers buffers{8};
   MessageQueue notify;
   VirtualWaveOut device{notify};
-  TestBuffers buffers{8};
 };
 
 class WaveOutCallbackSize : public WaveOutTest, public ::testing::WithParamInterface<uint32_t> {};

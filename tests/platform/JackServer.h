@@ -1,0 +1,87 @@
+#pragma once
+// A private dummy JACK server for one test process (no sound card needed).
+
+#include <rtaudio/RtAudio.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <utility>
+
+namespace tavolin::test {
+
+using namespace std::chrono_literals;
+
+// The test process is the server's only client. If the test process dies,
+// the server is told to stop (SIGTERM), so that none is left running.
+// JACK keeps a system-wide registry of eight server slots; a server that dies
+// with a client attached may keep its slot until a server of the same name
+// starts again.
+class JackServer {
+ public:
+  JackServer(std::string name, unsigned int period, unsigned int rate = 44100)
+      : name_(std::move(name)), period_(std::to_string(period)), rate_(std::to_string(rate)) {
+    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    Start();
+  }
+  ~JackServer() { Stop(); }
+
+  bool WaitUntilUp() {
+    const auto giveUp = std::chrono::steady_clock::now() + 10s;
+    while (pid_ > 0 && std::chrono::steady_clock::now() < giveUp) {
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
+        return false;
+      }
+      try {
+        RtAudio jack(RtAudio::UNIX_JACK);
+        if (jack.getDeviceCount() > 0) return true;
+      } catch (const std::exception&) {
+        return false;
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+
+  void Stop() { Signal(SIGTERM); }
+  void Kill() { Signal(SIGKILL); }
+
+ private:
+  void Start() {
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      freopen("/dev/null", "w", stdout);
+      freopen("/dev/null", "w", stderr);
+      execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy", "-r", rate_.c_str(), "-p",
+             period_.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+
+  void Signal(int signal) {
+    if (pid_ <= 0) return;
+    kill(pid_, signal);
+    const auto giveUp = std::chrono::steady_clock::now() + 10s;
+    while (waitpid(pid_, nullptr, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > giveUp) kill(pid_, SIGKILL);
+      std::this_thread::sleep_for(10ms);
+    }
+    pid_ = -1;
+  }
+
+  std::string name_;
+  std::string period_;
+  std::string rate_;
+  pid_t pid_ = -1;
+};
+
+}  // namespace tavolin::test
