@@ -151,5 +151,27 @@ TEST(Lifecycle, RepaintIsRequestedEveryEighthBlock) {
   EXPECT_EQ(h.window.repaints.load(), 3);
 }
 
+// The real-time path: the null device's own thread plays the ring while the
+// audio thread renders a sounding voice into the buffers ahead of it.
+TEST(Lifecycle, RunsInRealTimeOnTheNullDevice) {
+  FakeWindow window;
+  SteadyClock clock;
+  auto app = std::make_unique<App>(window, clock);
+  StartUpOptions options;
+  options.device = WaveOutKind::Null;
+  ASSERT_EQ(StartUp(*app, options), StartUpResult::Running);
+  NoteStart note;
+  note.freq = app->synth.noteFreq[45];
+  note.amp = 12288;
+  note.life = 0.25;
+  note.mode = 3;
+  ASSERT_EQ(StartVoice(app->synth.voices, note), 0);
+  ASSERT_TRUE(WaitUntil([&] { return app->device->PlayedSamples() >= 12 * kBlockSamples; }));
+  ReleaseVoice(app->synth.voices[0]);
+  ASSERT_TRUE(WaitUntil([&] { return !IsActive(app->synth.voices[0]); }));
+  EXPECT_EQ(ShutDown(*app), ShutDownResult::Clean);
+  EXPECT_TRUE(window.Errors().empty());
+}
+
 }  // namespace
 }  // namespace tavolin
