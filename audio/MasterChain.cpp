@@ -4,6 +4,7 @@
 
 #include "platform/WaveFormat.h"
 #include "synth/RenderNumerics.h"
+#include "synth/ResonantLowPass.h"
 
 namespace tavolin {
 
@@ -32,10 +33,9 @@ void ClipBlock(int16_t* block, double distortion) {
 }
 
 void MasterLowPass(int16_t* block, MasterChain& chain, double cut, double amp) {
-  const double w = cut * kRadPerHz;
-  const double d = 1.0 - w / (w + 2.0 * (0.5 / (w + 1.0) + amp) - 2.0);
-  const double g = d * d;
-  const double e = d * d + 1.0 - 2.0 * d * std::cos(w);
+  const LowPassCoefficients k = ResonantLowPass(cut, amp);
+  const double g = k.A;
+  const double e = k.B;
   double y = chain.ResoY;
   double v = chain.ResoV;
   for (uint32_t j = 0; j < kBlockSamples; ++j) {

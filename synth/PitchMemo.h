@@ -19,9 +19,11 @@ struct Memo {
   uint64_t key = std::bit_cast<uint64_t>(0.0);
   double value = Fn(0.0);
 
+  bool Holds(double x) const { return std::bit_cast<uint64_t>(x) == key; }
+
   double operator()(double x) {
     const uint64_t bits = std::bit_cast<uint64_t>(x);
-    if (bits != key) {
+    if (bits != key) [[unlikely]] {
       key = bits;
       value = Fn(x);
     }
@@ -38,7 +40,7 @@ using SineMemo = Memo<&Sine>;
 struct PitchMemo {
   SemiPowMemo bend[17];  // per MIDI channel; the last for live voices
   SemiPowMemo shift;
-  SemiPowMemo arpeggio[3];  // per arpeggio step
+  SemiPowMemo arpeggio[3];  // per arpeggio step (step 0 is a factor of 1 and needs none)
   SineMemo vibratoSine;
   SemiPowMemo vibrato;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/WaveFormat.h"
 #include "synth/RenderNumerics.h"
@@ -68,16 +69,17 @@ void ProcessDetune(int16_t* block, VoiceSlot& slot, const RenderInputs& in) {
 // 6144, wrapping (not saturating) at the 16-bit range. A product that is zero
 // throughout has no peak to scale to: the voice then adds nothing.
 void MixRingProduct(int16_t* block, const RingBuffers& ring) {
-  double peak = 0.0;
+  // (b / 32768) x (a / 32768) is exactly the integer a x b times 2^-30, so
+  // the peak is found on the integers.
+  int32_t peak = 0;
+  for (uint32_t i = 0; i < kBlockSamples; ++i)
+    peak = std::max(peak, std::abs(int32_t{ring.scratchA[i]} * ring.scratchB[i]));
+  if (peak == 0) return;
+  const double k = kRingPeak / (peak * 0x1p-30);
   for (uint32_t i = 0; i < kBlockSamples; ++i) {
-    ring.product[i] = (ring.scratchB[i] / 32768.0) * (ring.scratchA[i] / 32768.0);
-    peak = std::max(peak, std::fabs(ring.product[i]));
-  }
-  if (peak == 0.0) return;
-  const double k = kRingPeak / peak;
-  for (uint32_t i = 0; i < kBlockSamples; ++i) {
-    ring.product[i] = ring.product[i] * k;
-    block[i] = WrapToInt16(TruncToInt64((block[i] / 32768.0 + ring.product[i]) * 32768.0));
+    ring.product[i] = (ring.scratchB[i] / 32768.0) * (ring.scratchA[i] / 32768.0) * k;
+    // |block / 32768 + product| stays below 1.19, well inside int32.
+    block[i] = WrapToInt16(static_cast<int32_t>((block[i] / 32768.0 + ring.product[i]) * 32768.0));
   }
 }
 

@@ -2,16 +2,22 @@
 
 #include <bit>
 #include <cmath>
+#include <limits>
 
 #include "synth/RenderNumerics.h"
+#include "synth/ResonantLowPass.h"
 #include "synth/UnisonSaws.h"
 
 // Each sample evaluates the formulas in their exact order, so every output
-// bit is what a plain evaluation gives. Two things make it fast: the loop is
-// compiled once per oscillator mode, and every power, sine and division
-// whose input bits have not changed reuses its last result (PitchMemo for
-// the pitch factors, the oscillators' Retune for the periods that depend on
-// the frequency alone).
+// bit is what a plain evaluation gives. What makes it fast:
+// - every power, sine and division whose input bits have not changed reuses
+//   its last result (PitchMemo for the pitch factors, ArpeggioStep for the
+//   arpeggio's division, the oscillators' Retune for the periods that depend
+//   on the frequency alone);
+// - the loop is compiled once per oscillator mode, and its samples run
+//   through a form of the pitch that makes no function call for as long as
+//   nothing has changed, so the voice's state stays in registers;
+// - the unison mode divides its saws in vector lanes (UnisonSaws.h).
 
 namespace tavolin {
 namespace {
@@ -24,6 +30,9 @@ constexpr uint64_t kNoFrequency = 0x7FF0000000000001u;
 struct Call {
   const Synth& synth;
   const Clock& clock;
+  // The clock's counter when it can be read without a call: vibrato then
+  // runs on the fast path too.
+  const std::atomic<uint32_t>* tick;
   VoiceRenderState& state;
   const std::atomic<int32_t>* liveGate;
   const std::atomic<double>* bend;
@@ -41,36 +50,139 @@ void SetFilterCoefficients(Call& c, const Voice& v) {
   double x = v.sweepPhase;
   if (c.synth.switches.TimedResoOn.load(kRelaxed) != 0)
     x = static_cast<double>(c.clock.Milliseconds()) * (0.001 / p.LPFTimedReso.load(kRelaxed));
-  const double fc = p.LPFResoCut.load(kRelaxed) +
-                    p.LPFResoSndW.load(kRelaxed) * (1.0 - std::cos(kSweepTwoPi * x)) * 0.5;
-  const double w = fc * kRadPerHz;
-  const double r = 1.0 - w / (w + 2.0 * (0.5 / (w + 1.0) + p.LPFResoAmp.load(kRelaxed)) - 2.0);
-  c.A = r * r;
-  c.B = 1.0 + r * r - 2.0 * r * std::cos(w);
+  const LowPassCoefficients k = ResonantLowPass(
+      SweptCutoff(p.LPFResoCut.load(kRelaxed), p.LPFResoSndW.load(kRelaxed), x), p.LPFResoAmp.load(kRelaxed));
+  c.A = k.A;
+  c.B = k.B;
 }
 
+inline int32_t ArpeggioIndex(uint32_t n, double rate) {
+  return TruncToInt32(static_cast<double>(n) * kInvRate / rate);
+}
+
+// The arpeggio step of counter value n, j mod 3 with j = trunc(n / 44100 /
+// rate). For a positive finite rate j never falls as n grows (each operation
+// is monotonic), so once j is known for n, a search finds the last counter
+// value with the same j, and the division is skipped up to there.
+struct ArpeggioStep {
+  uint64_t rateKey = kNoFrequency;
+  uint32_t from = 1, to = 0;  // every counter value in from..to has `step`
+  int32_t step = 0;
+  // For steps 1 and 2: the factor SEMI^trunc(offset) of the offset
+  // parameter's value with these bits.
+  bool factorValid = false;
+  uint64_t offsetKey = 0;
+  double factor = 1.0;
+
+  bool Holds(uint32_t n, double rate) const {
+    return std::bit_cast<uint64_t>(rate) == rateKey && n >= from && n <= to;
+  }
+  [[gnu::noinline]] void Find(uint32_t n, double rate);
+};
+
+void ArpeggioStep::Find(uint32_t n, double rate) {
+  const int32_t j = ArpeggioIndex(n, rate);
+  step = ((j % 3) + 3) % 3;
+  factorValid = false;
+  from = to = n;
+  rateKey = std::bit_cast<uint64_t>(rate);
+  if (!(rate > 0.0 && rate < std::numeric_limits<double>::infinity())) return;  // n alone
+  uint64_t same = n, other = uint64_t{UINT32_MAX} + 1;
+  for (uint64_t d = 1; same + d <= UINT32_MAX; d *= 2) {
+    if (ArpeggioIndex(static_cast<uint32_t>(same + d), rate) != j) {
+      other = same + d;
+      break;
+    }
+    same += d;
+  }
+  while (other - same > 1) {
+    const uint64_t mid = same + (other - same) / 2;
+    if (ArpeggioIndex(static_cast<uint32_t>(mid), rate) == j)
+      same = mid;
+    else
+      other = mid;
+  }
+  to = static_cast<uint32_t>(same);
+}
+
+// What one call remembers about the pitch: the note frequency times bend
+// and shift while neither changes, and the arpeggio step.
+struct BentFrequency {
+  bool known = false;  // the general form sets it on its first sample
+  uint64_t bendKey = 0;
+  uint64_t shiftKey = 0;
+  double value = 0.0;
+  ArpeggioStep arpeggio;
+};
+
 // F of one sample: note frequency, bend, shift, arpeggio step, vibrato.
-inline double Pitch(Call& c, const Voice& v, uint32_t n) {
+// The general form (MayCall) evaluates whatever has changed. The fast form
+// makes no function call at all, so that the loop around it keeps its state
+// in registers (a call would clobber them all); it gives up (false) where it
+// would need one: a new bend or shift, a new arpeggio step or offset, a new
+// vibrato value, or a clock that can only be read by a call. The general
+// form returns whether the fast one can take over at the next sample.
+template <bool MayCall>
+[[gnu::always_inline]] inline bool Pitch(Call& c, double freq, BentFrequency& bent, uint32_t n, double& F) {
   const Synth& syn = c.synth;
   const SynthParams& p = syn.params;
   PitchMemo& memo = c.state.memo;
-  double F = v.freq * (*c.bendMemo)(c.bend->load(kRelaxed)) * memo.shift(syn.PitchShift.load(kRelaxed));
+  const double bend = c.bend->load(kRelaxed);
+  const double shift = syn.PitchShift.load(kRelaxed);
+  if ((MayCall && !bent.known) || std::bit_cast<uint64_t>(bend) != bent.bendKey ||
+      std::bit_cast<uint64_t>(shift) != bent.shiftKey) {
+    if constexpr (!MayCall) return false;
+    bent.known = true;
+    bent.value = freq * (*c.bendMemo)(bend) * memo.shift(shift);
+    bent.bendKey = std::bit_cast<uint64_t>(bend);
+    bent.shiftKey = std::bit_cast<uint64_t>(shift);
+  }
+  F = bent.value;
   if (syn.switches.ArpeggioOn.load(kRelaxed) != 0) {
-    const int32_t j = TruncToInt32(static_cast<double>(n) * kInvRate / p.ArpeggioRate.load(kRelaxed));
-    const int32_t step = ((j % 3) + 3) % 3;
-    int32_t k = 0;
-    if (step == 1) k = TruncToInt32(p.ArpeggioS1.load(kRelaxed));
-    if (step == 2) k = TruncToInt32(p.ArpeggioS2.load(kRelaxed));
-    F = F * memo.arpeggio[step](static_cast<double>(k));
+    const double rate = p.ArpeggioRate.load(kRelaxed);
+    ArpeggioStep& arpeggio = bent.arpeggio;
+    if (!arpeggio.Holds(n, rate)) {
+      if constexpr (!MayCall) return false;
+      arpeggio.Find(n, rate);
+    }
+    // Step 0 multiplies by SEMI^0 = 1, which leaves F exactly as it is.
+    if (arpeggio.step != 0) {
+      const double semitones = (arpeggio.step == 1 ? p.ArpeggioS1 : p.ArpeggioS2).load(kRelaxed);
+      if (!arpeggio.factorValid || std::bit_cast<uint64_t>(semitones) != arpeggio.offsetKey) {
+        if constexpr (!MayCall) return false;
+        arpeggio.factor = memo.arpeggio[arpeggio.step](static_cast<double>(TruncToInt32(semitones)));
+        arpeggio.offsetKey = std::bit_cast<uint64_t>(semitones);
+        arpeggio.factorValid = true;
+      }
+      F = F * arpeggio.factor;
+    }
   }
   const double modPower = p.ModPower.load(kRelaxed);
   if (modPower >= kMinModPower) {
-    const double t = static_cast<double>(c.clock.Milliseconds());
-    const double sine = memo.vibratoSine(t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs);
-    F = F * memo.vibrato(sine * p.ModFact.load(kRelaxed) * modPower);
+    if constexpr (MayCall) {
+      const double t = static_cast<double>(c.clock.Milliseconds());
+      const double sine = memo.vibratoSine(t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs);
+      F = F * memo.vibrato(sine * p.ModFact.load(kRelaxed) * modPower);
+      return c.tick != nullptr;
+    } else {
+      if (!c.tick) return false;
+      const double t = static_cast<double>(c.tick->load(kRelaxed));
+      const double angle = t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs;
+      if (!memo.vibratoSine.Holds(angle)) return false;
+      const double depth = memo.vibratoSine.value * p.ModFact.load(kRelaxed) * modPower;
+      if (!memo.vibrato.Holds(depth)) return false;
+      F = F * memo.vibrato.value;
+    }
   }
-  return F;
+  return true;
 }
+
+// The part of the voice that the oscillators advance.
+struct OscState {
+  uint32_t counter;
+  double phase;
+  double holdValue;
+};
 
 // The oscillators. Retune(F) runs whenever F's bits change; Sample returns
 // s for counter value n and advances the voice's oscillator state.
@@ -101,7 +213,7 @@ struct PhaseOsc {
     }
   }
 
-  double Sample(Voice& v, uint32_t n) {
+  double Sample(OscState& v, uint32_t n) {
     const double s = Shape(Frac(v.phase / 2.0));
     v.phase = v.phase + step;
     v.counter = n + 1;
@@ -115,7 +227,7 @@ struct TriangleOsc {  // mode 4
     P = 44100.0 / F;
     half = 44100.0 / (2.0 * F);
   }
-  double Sample(Voice& v, uint32_t n) {
+  double Sample(OscState& v, uint32_t n) {
     const double a = n / P * 0.5;
     const double b = n / half * 0.5;
     v.counter = n + 2;
@@ -126,7 +238,7 @@ struct TriangleOsc {  // mode 4
 struct NoiseOsc {  // mode 5
   NoiseGenerator& noise;
   void Retune(double) {}
-  double Sample(Voice&, uint32_t) { return noise.Next() / 32767.0 - 0.5; }
+  double Sample(OscState&, uint32_t) { return noise.Next() / 32767.0 - 0.5; }
 };
 
 inline double SinePartial(uint32_t n, double period) { return std::sin(Frac(n / period * 0.5) * kTwoPiS); }
@@ -138,7 +250,7 @@ struct OrganAOsc {  // mode 7
     P5 = 44100.0 / (5.0 * F);
     P3 = 44100.0 / (3.0 * F);
   }
-  double Sample(Voice& v, uint32_t n) {
+  double Sample(OscState& v, uint32_t n) {
     v.counter = n + 1;
     return 0.25 * SinePartial(n, P) + (1.0 / 12.0) * SinePartial(n, P5) + (1.0 / 6.0) * SinePartial(n, P3);
   }
@@ -151,14 +263,21 @@ struct OrganBOsc {  // mode 8
     P = 44100.0 / F;
     P3 = 44100.0 / (3.0 * F);
   }
-  double Sample(Voice& v, uint32_t n) {
+  double Sample(OscState& v, uint32_t n) {
     v.counter = n + 1;
     return (1.0 / 6.0) * SinePartial(n, P2) + 0.25 * SinePartial(n, P) + (1.0 / 12.0) * SinePartial(n, P3);
   }
 };
 
+template <bool Avx>
 struct UnisonOsc {  // mode 9
   UnisonSaws saws;
+  // With AVX: the sums of four consecutive counter values, computed at once
+  // and valid until the pitch changes (the counter steps by one per sample).
+  double sums[4];
+  uint32_t sumsFrom = 0;
+  bool sumsValid = false;
+
   explicit UnisonOsc(const Synth& synth) {
     for (int k = 0; k < kUnisonSaws; ++k) {
       saws.offset[k] = static_cast<uint32_t>(synth.UnisonOffset[k].load(kRelaxed));
@@ -168,17 +287,24 @@ struct UnisonOsc {  // mode 9
   void Retune(double F) {
     const double P = 44100.0 / F;
     for (int k = 0; k < kUnisonSaws; ++k) saws.period[k] = P * saws.ratio[k];
+    sumsValid = false;
   }
-  double Sample(Voice& v, uint32_t n) {
+  double Sample(OscState& v, uint32_t n) {
     v.counter = n + 1;
-    return SumUnisonSaws(saws, n);
+    if constexpr (!Avx) return SumUnisonSaws(saws, n);
+    if (!sumsValid || n - sumsFrom >= 4) {
+      SumUnisonSawsAvx(saws, n, sums);
+      sumsFrom = n;
+      sumsValid = true;
+    }
+    return sums[n - sumsFrom];
   }
 };
 
 struct SpikeOsc {  // mode 10
   double P = 0.0;
   void Retune(double F) { P = 44100.0 / F; }
-  double Sample(Voice& v, uint32_t n) {
+  double Sample(OscState& v, uint32_t n) {
     v.counter = n + 2;
     const double u = Frac(n / P * 0.5) - 0.5;
     return u >= kSpikeLevel ? u : 0.0;
@@ -188,7 +314,7 @@ struct SpikeOsc {  // mode 10
 struct HalfSawOsc {  // mode 12
   double Q = 0.0;
   void Retune(double F) { Q = 44100.0 / (2.0 * F); }
-  double Sample(Voice& v, uint32_t n) {
+  double Sample(OscState& v, uint32_t n) {
     if (Frac(n / Q * 0.5) < 0.5) {
       v.counter = n + 4;
       return Frac((n + 2u) / Q * 0.5) - 0.5;
@@ -202,7 +328,7 @@ struct HoldNoiseOsc {  // mode 13
   NoiseGenerator& noise;
   double P = 0.0;
   void Retune(double F) { P = 44100.0 / F; }
-  double Sample(Voice& v, uint32_t n) {
+  double Sample(OscState& v, uint32_t n) {
     if (n > P) {
       v.counter = 0;
       v.holdValue = noise.Next() / 32767.0 - 0.5;
@@ -216,7 +342,7 @@ struct HoldNoiseOsc {  // mode 13
 struct FallingSineOsc {  // mode 14
   double F = 0.0;
   void Retune(double f) { F = f; }
-  double Sample(Voice& v, uint32_t n) {
+  double Sample(OscState& v, uint32_t n) {
     const uint32_t q = n / 50;
     if (q >= F) return 0.0;
     const double s = 0.5 * std::sin(Frac(v.phase / 2.0) * kTwoPiS);
@@ -228,69 +354,115 @@ struct FallingSineOsc {  // mode 14
 
 struct SilentOsc {  // any other mode
   void Retune(double) {}
-  double Sample(Voice&, uint32_t) { return 0.0; }
+  double Sample(OscState&, uint32_t) { return 0.0; }
 };
 
+// The voice's state lives in locals for the loop, which the compiler keeps
+// in registers, and goes back into the voice when the call ends.
 template <typename Osc>
-[[gnu::always_inline]] inline void RenderLoop(int16_t* buffer, uint32_t count, Voice& v, Call& c, Osc& osc) {
+void RenderSamples(int16_t* buffer, uint32_t count, Voice& v, const Call& call, Osc osc) {
+  Call c = call;  // a local copy, which the compiler keeps in registers
   const SynthParams& p = c.synth.params;
+  const double freq = v.freq, amp = v.amp, lifeTotal = v.lifeTotal;
+  const double sweepStep = v.sweepRate * kInvRate;
+  // While held at full level the envelope cannot move (a finite lifeTotal
+  // plus a step, limited to lifeTotal, is lifeTotal again); skipping that
+  // update keeps it off the loop's chain of dependent operations.
+  const uint64_t fullLevel = std::isfinite(lifeTotal) ? std::bit_cast<uint64_t>(lifeTotal) : ~std::bit_cast<uint64_t>(lifeTotal);
+  OscState o{v.counter, v.phase, v.holdValue};
+  double lifeLeft = v.lifeLeft, sweepPhase = v.sweepPhase, resoY = v.resoY, resoV = v.resoV;
+
+  // Fixed for the call; held in locals so that the compiler knows they are.
+  const bool filterOn = c.filterOn;
+  const double A = c.A, B = c.B;
+  const std::atomic<double>* const level = c.level;
+  // The gate comes from the slot (read live) or from the voice copy.
+  const std::atomic<int32_t> ownGate{v.gate};
+  const std::atomic<int32_t>& gateSource = c.liveGate ? *c.liveGate : ownGate;
+
   uint64_t tunedTo = kNoFrequency;
-  uint64_t gainKey = ~std::bit_cast<uint64_t>(v.lifeLeft);
-  double envelope = 0.0;
-  const uint32_t start = v.startOffset < 0 ? 0u : static_cast<uint32_t>(v.startOffset);
-  for (uint32_t i = start; i < count; ++i) {
-    const uint32_t n = v.counter;
-    const double F = Pitch(c, v, n);
+  uint64_t gainKey = ~std::bit_cast<uint64_t>(lifeLeft);
+  double envelope = 0.0, envelopeAmp = 0.0;
+
+  // Sample i at pitch F; false when the voice ends on it.
+  auto renderSample = [&](uint32_t i, double F) __attribute__((always_inline)) {
     if (std::bit_cast<uint64_t>(F) != tunedTo) {
       tunedTo = std::bit_cast<uint64_t>(F);
       osc.Retune(F);
     }
-    double s = osc.Sample(v, n);
+    double s = osc.Sample(o, o.counter);
 
-    if (std::bit_cast<uint64_t>(v.lifeLeft) != gainKey) {
-      gainKey = std::bit_cast<uint64_t>(v.lifeLeft);
+    if (std::bit_cast<uint64_t>(lifeLeft) != gainKey) {
+      gainKey = std::bit_cast<uint64_t>(lifeLeft);
       // A release time of 0 plays at full level until the release ends it.
-      envelope = v.lifeTotal == 0.0 ? 1.0 : v.lifeLeft / v.lifeTotal;
+      envelope = lifeTotal == 0.0 ? 1.0 : lifeLeft / lifeTotal;
+      envelopeAmp = envelope * amp;
     }
-    double g = envelope;
-    if (c.level) g = g * c.level->load(kRelaxed);
-    g = g * v.amp * p.MasterVol.load(kRelaxed);
+    const double g = (level ? envelope * level->load(kRelaxed) * amp : envelopeAmp) *
+                     p.MasterVol.load(kRelaxed);
     s = s * g;
 
-    if (c.filterOn) {
+    if (filterOn) {
       const double x = WrapToInt16(TruncToInt64(s));
-      const double w = (x - v.resoY) * c.B + v.resoV;
-      v.resoY = v.resoY + w;
-      v.resoV = c.A * w;
-      s = ClampToSampleRange(v.resoY);
+      const double w = (x - resoY) * B + resoV;
+      resoY = resoY + w;
+      resoV = A * w;
+      s = ClampToSampleRange(resoY);
     }
     buffer[i] = SaturateToSample(buffer[i] + s);
 
-    const int32_t gate = c.liveGate ? c.liveGate->load(kRelaxed) : v.gate;
+    const int32_t gate = gateSource.load(kRelaxed);
     if (gate == 0) {
-      v.lifeLeft = v.lifeLeft - kInvRate;
-      if (v.lifeLeft < 0.0) {
-        v.active = 0;
-        v.startOffset = 0;
-        return;
+      lifeLeft = lifeLeft - kInvRate;
+      return !(lifeLeft < 0.0);
+    }
+    if (std::bit_cast<uint64_t>(lifeLeft) != fullLevel) {
+      lifeLeft = lifeLeft + kInvTwiceRate;
+      if (lifeLeft > lifeTotal) lifeLeft = lifeTotal;
+    }
+    sweepPhase = sweepPhase + sweepStep;
+    return true;
+  };
+
+  // Samples alternate between the general form of Pitch and runs of the
+  // call-free one, for as long as that one can go on.
+  BentFrequency bent;
+  bool ended = false;
+  uint32_t i = v.startOffset < 0 ? 0u : static_cast<uint32_t>(v.startOffset);
+  while (i < count) {
+    double F;
+    const bool callFree = Pitch<true>(c, freq, bent, o.counter, F);
+    if (!renderSample(i++, F)) {
+      ended = true;
+      break;
+    }
+    if (!callFree) continue;
+    while (i < count && Pitch<false>(c, freq, bent, o.counter, F)) {
+      if (!renderSample(i++, F)) {
+        ended = true;
+        goto done;
       }
-    } else {
-      v.lifeLeft = v.lifeLeft + kInvTwiceRate;
-      if (v.lifeLeft > v.lifeTotal) v.lifeLeft = v.lifeTotal;
-      v.sweepPhase = v.sweepPhase + v.sweepRate * kInvRate;
     }
   }
+done:
+  v.counter = o.counter;
+  v.phase = o.phase;
+  v.holdValue = o.holdValue;
+  v.lifeLeft = lifeLeft;
+  v.sweepPhase = sweepPhase;
+  v.resoY = resoY;
+  v.resoV = resoV;
   v.startOffset = 0;
+  if (ended) v.active = 0;
 }
 
-// The voice is worked on in a local copy, which the compiler keeps in
-// registers: the loop-carried state then costs no memory round trips.
-template <typename Osc>
-void RenderSamples(int16_t* buffer, uint32_t count, Voice& voice, Call& c, Osc osc) {
-  Voice v = voice;
-  RenderLoop(buffer, count, v, c, osc);
-  voice = v;
+// The unison loop compiled for AVX, with the saw sum inlined into it.
+[[gnu::target("avx"), gnu::flatten]] void RenderUnisonWithAvx(int16_t* buffer, uint32_t count, Voice& v,
+                                                              Call& c) {
+  RenderSamples(buffer, count, v, c, UnisonOsc<true>{c.synth});
 }
+
+const bool kHasAvx = (__builtin_cpu_init(), __builtin_cpu_supports("avx"));
 
 }  // namespace
 
@@ -303,6 +475,7 @@ void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& 
   const bool sequenced = v.channel >= 0 && v.channel < kMidiChannels;
   Call c{syn,
          in.clock,
+         in.clock.Counter(),
          in.state,
          liveGate,
          sequenced ? &syn.ChannelBend[v.channel] : &syn.PitchBend,
@@ -323,7 +496,9 @@ void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& 
     case 6: return RenderSamples(buffer, count, v, c, PhaseOsc<6>{c});
     case 7: return RenderSamples(buffer, count, v, c, OrganAOsc{});
     case 8: return RenderSamples(buffer, count, v, c, OrganBOsc{});
-    case 9: return RenderSamples(buffer, count, v, c, UnisonOsc{syn});
+    case 9:
+      if (kHasAvx) return RenderUnisonWithAvx(buffer, count, v, c);
+      return RenderSamples(buffer, count, v, c, UnisonOsc<false>{syn});
     case 10: return RenderSamples(buffer, count, v, c, SpikeOsc{});
     case 11: return RenderSamples(buffer, count, v, c, PhaseOsc<11>{c});
     case 12: return RenderSamples(buffer, count, v, c, HalfSawOsc{});

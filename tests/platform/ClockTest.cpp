@@ -13,7 +13,8 @@ TEST(SteadyClock, FollowsRealTimeInMilliseconds) {
   const uint32_t before = clock.Milliseconds();
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   const uint32_t elapsed = clock.Milliseconds() - before;  // unsigned: right across a wrap too
-  EXPECT_GE(elapsed, 30u);
+  // Each reading may be up to a tick behind.
+  EXPECT_GE(elapsed, 28u);
   EXPECT_LT(elapsed, 60'000u);
 }
 

@@ -8,6 +8,7 @@
 namespace tavolin {
 namespace {
 constexpr auto kRelaxed = std::memory_order_relaxed;
+double PlainFrac(double x) { return x - std::trunc(x); }
 }
 
 void ReferenceRenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& in,
@@ -51,7 +52,7 @@ void ReferenceRenderVoice(int16_t* buffer, uint32_t count, Voice& v, const Rende
     double s = 0.0;
     switch (v.mode) {
       case 0: case 1: case 2: case 3: case 6: case 11: {
-        const double f = Frac(v.phase / 2.0);
+        const double f = PlainFrac(v.phase / 2.0);
         if (v.mode == 0) s = f < 0.5 ? -0.5 : 0.5;
         if (v.mode == 1) s = f < 0.25 ? -0.75 : 0.25;
         if (v.mode == 2) s = f < 0.125 ? -0.875 : 0.125;
@@ -68,7 +69,7 @@ void ReferenceRenderVoice(int16_t* buffer, uint32_t count, Voice& v, const Rende
       case 4: {
         const double a = n / P * 0.5;
         const double b = n / (44100.0 / (2.0 * F)) * 0.5;
-        s = Frac(a) < 0.5 ? Frac(b) - 0.5 : 0.5 - Frac(b);
+        s = PlainFrac(a) < 0.5 ? PlainFrac(b) - 0.5 : 0.5 - PlainFrac(b);
         v.counter = n + 2;
         break;
       }
@@ -77,37 +78,37 @@ void ReferenceRenderVoice(int16_t* buffer, uint32_t count, Voice& v, const Rende
         break;
       case 7: {
         const double P5 = 44100.0 / (5.0 * F), P3 = 44100.0 / (3.0 * F);
-        s = 0.25 * std::sin(Frac(n / P * 0.5) * kTwoPiS) +
-            (1.0 / 12.0) * std::sin(Frac(n / P5 * 0.5) * kTwoPiS) +
-            (1.0 / 6.0) * std::sin(Frac(n / P3 * 0.5) * kTwoPiS);
+        s = 0.25 * std::sin(PlainFrac(n / P * 0.5) * kTwoPiS) +
+            (1.0 / 12.0) * std::sin(PlainFrac(n / P5 * 0.5) * kTwoPiS) +
+            (1.0 / 6.0) * std::sin(PlainFrac(n / P3 * 0.5) * kTwoPiS);
         v.counter = n + 1;
         break;
       }
       case 8: {
         const double P2 = 44100.0 / (2.0 * F), P3 = 44100.0 / (3.0 * F);
-        s = (1.0 / 6.0) * std::sin(Frac(n / P2 * 0.5) * kTwoPiS) +
-            0.25 * std::sin(Frac(n / P * 0.5) * kTwoPiS) +
-            (1.0 / 12.0) * std::sin(Frac(n / P3 * 0.5) * kTwoPiS);
+        s = (1.0 / 6.0) * std::sin(PlainFrac(n / P2 * 0.5) * kTwoPiS) +
+            0.25 * std::sin(PlainFrac(n / P * 0.5) * kTwoPiS) +
+            (1.0 / 12.0) * std::sin(PlainFrac(n / P3 * 0.5) * kTwoPiS);
         v.counter = n + 1;
         break;
       }
       case 9:
         for (int k = 0; k < kUnisonSaws; ++k) {
           const uint32_t m = n + static_cast<uint32_t>(syn.UnisonOffset[k].load(kRelaxed));
-          s += 0.5 * (Frac(m / (P * syn.UnisonRatio[k].load(kRelaxed)) * 0.5) - 0.5);
+          s += 0.5 * (PlainFrac(m / (P * syn.UnisonRatio[k].load(kRelaxed)) * 0.5) - 0.5);
         }
         v.counter = n + 1;
         break;
       case 10: {
-        const double u = Frac(n / P * 0.5) - 0.5;
+        const double u = PlainFrac(n / P * 0.5) - 0.5;
         s = u >= kSpikeLevel ? u : 0.0;
         v.counter = n + 2;
         break;
       }
       case 12: {
         const double Q = 44100.0 / (2.0 * F);
-        if (Frac(n / Q * 0.5) < 0.5) {
-          s = Frac(static_cast<uint32_t>(n + 2) / Q * 0.5) - 0.5;
+        if (PlainFrac(n / Q * 0.5) < 0.5) {
+          s = PlainFrac(static_cast<uint32_t>(n + 2) / Q * 0.5) - 0.5;
           v.counter = n + 4;
         } else {
           s = 0.5;
@@ -127,7 +128,7 @@ void ReferenceRenderVoice(int16_t* buffer, uint32_t count, Voice& v, const Rende
       case 14: {
         const uint32_t q = n / 50;
         if (!(q >= F)) {
-          s = 0.5 * std::sin(Frac(v.phase / 2.0) * kTwoPiS);
+          s = 0.5 * std::sin(PlainFrac(v.phase / 2.0) * kTwoPiS);
           v.counter = n + 1;
           v.phase = v.phase + 2.0 * (F - q) / 44100.0;
         }
