@@ -1,5 +1,6 @@
 #include "platform/RtAudioWaveOut.h"
 
+#include <alsa/asoundlib.h>
 #include <pthread.h>
 #include <rtaudio/RtAudio.h>
 
@@ -25,6 +26,31 @@ bool Guarded(F&& f, std::string* error = nullptr) {
     if (error != nullptr) *error = "unknown audio system error";
     return false;
   }
+}
+
+void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+// The default API as RtAudio picks it (the first compiled API that has a
+// device), but probed quietly: on a machine without a sound card each probe
+// prints its failures to stderr, which would bury our own one-line notice.
+std::unique_ptr<RtAudio> OpenDefaultApi(unsigned int& devices) {
+  snd_lib_error_set_handler(IgnoreAlsaMessage);
+  std::vector<RtAudio::Api> apis;
+  RtAudio::getCompiledApi(apis);
+  std::unique_ptr<RtAudio> first;
+  devices = 0;
+  for (RtAudio::Api api : apis) {
+    auto audio = std::make_unique<RtAudio>(api);
+    audio->showWarnings(false);
+    devices = audio->getDeviceCount();
+    if (devices > 0) {
+      first = std::move(audio);
+      break;
+    }
+    if (!first) first = std::move(audio);
+  }
+  snd_lib_error_set_handler(nullptr);
+  return first;
 }
 
 // No error callback is installed: RtAudio's JACK code calls it from its own
@@ -124,8 +150,7 @@ SystemWaveOutOpenResult OpenRtAudioWaveOut(MessageQueue& notify) {
   unsigned int devices = 0;
   if (!Guarded(
           [&] {
-            audio = std::make_unique<RtAudio>();
-            devices = audio->getDeviceCount();
+            audio = OpenDefaultApi(devices);
           },
           &open.result.error)) {
     return open;
