@@ -6,7 +6,7 @@ JOBS ?= 2
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-.PHONY: all deps release run test test-normal test-tsan test-asan bench clean
+.PHONY: all deps release run test test-normal test-tsan test-asan test-fuzz bench clean
 
 all: release
 
@@ -21,8 +21,9 @@ run: release
 	@bash scripts/run build/release/app/tavolin
 
 # Normal build with every test; ThreadSanitizer build with the threaded tests;
-# AddressSanitizer+UndefinedBehaviorSanitizer build with the engine tests.
-test: deps test-normal test-tsan test-asan
+# AddressSanitizer+UndefinedBehaviorSanitizer build with the engine tests;
+# a one-minute run of each fuzz target.
+test: deps test-normal test-tsan test-asan test-fuzz
 	@echo "make test: all configurations passed"
 
 test-normal:
@@ -41,6 +42,16 @@ test-asan:
 	  -DTAVOLIN_WITH_UI=OFF -DTAVOLIN_WITH_BENCH=OFF
 	cmake --build build/asan -j $(JOBS)
 	cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -L engine
+
+# The MIDI file converter under libFuzzer (clang, ASan+UBSan), seeded with
+# the test files; new finds stay in build/fuzz/corpus.
+FUZZ_SECONDS ?= 60
+test-fuzz:
+	CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_FUZZ=ON
+	cmake --build build/fuzz -j $(JOBS)
+	mkdir -p build/fuzz/corpus
+	build/fuzz/fuzz/convert_smf_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  build/fuzz/corpus tests/midi/data
 
 bench: release
 	build/release/bench/tavolin-bench

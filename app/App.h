@@ -11,6 +11,7 @@
 #include "audio/MasterChain.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
+#include "midi/player/Player.h"
 #include "platform/Clock.h"
 #include "platform/MessageQueue.h"
 #include "platform/WaveFormat.h"
@@ -37,6 +38,7 @@ struct App {
   std::atomic<int32_t> stopFlag{0};
   std::mutex audioLock;                   // held by the audio thread around each message
   std::recursive_mutex sequencerLock;     // guards the song and its play cursor
+  Player player{synth, ring, clock, sequencerLock};  // the song, playlist and sequencer clock
   MessageQueue audioQueue;                // the output device notifies the audio thread here
   std::unique_ptr<WaveOut> device;
   WorkerThread sequencerThread;           // ProcessMidi

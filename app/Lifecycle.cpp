@@ -28,6 +28,8 @@ void StartWorkers(App& app) {
 bool StopWorkers(App& app) {
   app.stopFlag.store(1, std::memory_order_release);
   app.audioQueue.Post(Message{MessageId::Null, 0, 0});
+  // The sequencer may be waiting for an event far ahead in the song.
+  WakeSequencer(app.player);
   bool ended = true;
   if (!app.sequencerThread.JoinFor(kThreadExitLimit)) {
     app.window.ShowError("ProcessMidi Thread didn't quit in 5sec.", "Error, through.");
@@ -101,6 +103,7 @@ StartUpResult StartUp(App& app, const StartUpOptions& options) {
 
 ShutDownResult ShutDown(App& app) {
   if (!StopWorkers(app)) return ShutDownResult::WorkerStuck;
+  CloseMidiFile(app.player);
   ReleaseOutput(app);
   return ShutDownResult::Clean;
 }

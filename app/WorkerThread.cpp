@@ -1,5 +1,6 @@
 #include "app/WorkerThread.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -9,6 +10,7 @@ struct WorkerThread::Exit {
   std::mutex mutex;
   std::condition_variable ended;
   bool done = false;
+  std::atomic<ThreadId> id{0};
 };
 
 WorkerThread::~WorkerThread() {
@@ -18,6 +20,7 @@ WorkerThread::~WorkerThread() {
 void WorkerThread::Start(std::function<void()> body) {
   exit_ = std::make_shared<Exit>();
   thread_ = std::thread([exit = exit_, body = std::move(body)] {
+    exit->id.store(CurrentThreadId(), std::memory_order_relaxed);
     body();
     std::lock_guard lock(exit->mutex);
     exit->done = true;
@@ -26,6 +29,8 @@ void WorkerThread::Start(std::function<void()> body) {
 }
 
 bool WorkerThread::Running() const { return thread_.joinable(); }
+
+ThreadId WorkerThread::SystemId() const { return exit_ ? exit_->id.load(std::memory_order_relaxed) : 0; }
 
 bool WorkerThread::JoinFor(std::chrono::milliseconds limit) {
   if (!thread_.joinable()) return true;

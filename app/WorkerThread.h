@@ -6,6 +6,8 @@
 #include <memory>
 #include <thread>
 
+#include "platform/ThreadTimes.h"
+
 namespace tavolin {
 
 class WorkerThread {
@@ -18,6 +20,9 @@ class WorkerThread {
   void Start(std::function<void()> body);
   bool Running() const;
   std::thread& Native() { return thread_; }
+  // The kernel's id of the running thread (for its CPU times); 0 before it
+  // has started running.
+  ThreadId SystemId() const;
   // Joins when the thread ends within `limit`; false when it is still running
   // (it is then left to end with the process).
   bool JoinFor(std::chrono::milliseconds limit);

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "audio/RenderBlock.h"
+#include "midi/player/Sequencer.h"
 
 namespace tavolin {
 
@@ -21,10 +22,14 @@ void waveOutFiller(App& app) {
 }
 
 void ProcessMidi(App& app) {
-  // Nothing is playing until the MIDI file player has a song; its passes run
-  // here under app.sequencerLock.
+  Player& player = app.player;
   while (app.stopFlag.load(std::memory_order_acquire) == 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (player.drivenByCaller || player.cursor.load(std::memory_order_relaxed) == kNoCursor) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (player.drivenByCaller) continue;
+    std::unique_lock held(app.sequencerLock);
+    SequencerPass(player, held);
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/Lifecycle.h"
 #include "ui/MainWindow.h"
+#include "ui/QtSongReporter.h"
 #include "ui/QtWindowPort.h"
 #include "ui/TerminationSignals.h"
 
@@ -37,9 +38,15 @@ int main(int argc, char** argv) {
   tavolin::MainWindow window;
   window.show();
   tavolin::QtWindowPort port(&window);
+  tavolin::QtSongReporter songReporter(&window);
   tavolin::SteadyClock clock;
   auto app = std::make_unique<tavolin::App>(port, clock);
+  app->player.reporter = &songReporter;
   if (tavolin::StartUp(*app) != tavolin::StartUpResult::Running) return 0;
+  window.AttachPlayer(&app->player);
+  window.AttachEngine({app->synth, app->master, app->ring, app->work, clock,
+                       [&app] { return app->sequencerThread.SystemId(); },
+                       [&app] { return app->audioThread.SystemId(); }});
 
   tavolin::CloseOnTerminationSignals(&window);
   const int code = QApplication::exec();

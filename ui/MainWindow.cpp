@@ -1,6 +1,13 @@
 #include "ui/MainWindow.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
 #include <QPainter>
+
+#include "platform/Keys.h"
+#include "ui/PlayerCommands.h"
+#include "ui/QtLiveInput.h"
 
 namespace tavolin {
 
@@ -10,11 +17,109 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
   // The window paints every pixel itself: no background erase before a paint.
   setAttribute(Qt::WA_OpaquePaintEvent);
   resize(kClientWidth, kClientHeight);
+  setAcceptDrops(true);
+  setFocusPolicy(Qt::StrongFocus);
+  liveInputs_ = ReadLiveInputs;
+  systemCursor_ = std::make_unique<QtCursorPort>();
+  cursor_ = systemCursor_.get();
 }
 
+MainWindow::~MainWindow() = default;
+
+void MainWindow::AttachPlayer(Player* player) {
+  player_ = player;
+  ConnectPlayerKeys();
+}
+
+void MainWindow::AttachEngine(const EngineLinks& links) {
+  state_ = std::make_unique<WindowState>(links);
+  ConnectPlayerKeys();
+}
+
+void MainWindow::ConnectPlayerKeys() {
+  if (!state_ || !player_) return;
+  Player& player = *player_;
+  KeyHooks& hooks = state_->hooks;
+  hooks.openMidiFile = [this, &player] { OpenMidiFileCommand(player, this); };
+  hooks.closeMidiFile = [&player] { CloseMidiFileCommand(player); };
+  hooks.playSong = [&player] { PlaySongCommand(player); };
+  hooks.stopSong = [&player] { StopSongCommand(player); };
+  hooks.skipAhead = [&player] { SkipAheadCommand(player); };
+  hooks.nextPlaylistFile = [&player] { NextPlaylistFileCommand(player); };
+}
+
+// The picture is drawn into an off-screen image and copied in one piece.
 void MainWindow::paintEvent(QPaintEvent*) {
+  if (offscreen_.size() != size()) offscreen_ = QImage(size(), QImage::Format_RGB32);
+  offscreen_.fill(Qt::black);
+  if (state_) {
+    QPainter image(&offscreen_);
+    PaintStatus(image, state_->Sources(player_), state_->status, liveInputs_());
+  }
   QPainter painter(this);
-  painter.fillRect(rect(), Qt::black);
+  painter.drawImage(0, 0, offscreen_);
+}
+
+// A held key arrives as press events marked auto-repeat (X11 and Wayland
+// send a release before each): every press is a key-down, as the key tables
+// expect, and only the last release is a key-up.
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  const uint8_t vk = VirtualKeyOf(*event);
+  if (!state_ || vk == 0) return QWidget::keyPressEvent(event);
+  const LiveInputs live = liveInputs_();
+  KeyContext keys = state_->Keys();
+  KeyDown(keys, vk, live.shift, live.ctrl);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+  const uint8_t vk = VirtualKeyOf(*event);
+  if (!state_ || vk == 0 || event->isAutoRepeat()) return QWidget::keyReleaseEvent(event);
+  KeyContext keys = state_->Keys();
+  KeyUp(keys, vk);
+}
+
+// Key-ups that go to another window would leave the piano's notes sounding.
+void MainWindow::focusOutEvent(QFocusEvent* event) {
+  if (state_) {
+    KeyContext keys = state_->Keys();
+    ReleasePianoNotes(keys);
+  }
+  QWidget::focusOutEvent(event);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+  if (!state_) return QWidget::mousePressEvent(event);
+  if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) BeginDrag(state_->drag, *cursor_);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+  if (!state_) return QWidget::mouseMoveEvent(event);
+  const Qt::MouseButtons buttons = event->buttons();
+  if (DragMove(state_->drag, state_->links.synth, state_->links.master, buttons.testFlag(Qt::LeftButton),
+               buttons.testFlag(Qt::RightButton), state_->links.clock.Milliseconds(), *cursor_)) {
+    update();
+  }
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+  if (!state_) return QWidget::mouseReleaseEvent(event);
+  if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton) return;
+  const Qt::MouseButtons left = event->buttons() & (Qt::LeftButton | Qt::RightButton);
+  EndDrag(state_->drag, state_->links.synth, left != Qt::NoButton, *cursor_);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (player_ && !FirstDroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QString path = FirstDroppedFile(event->mimeData());
+  if (!player_ || path.isEmpty()) return;
+  event->acceptProposedAction();
+  // The drop ends before the file is converted, so its source is not held up.
+  const bool shiftHeld = event->modifiers().testFlag(Qt::ShiftModifier);
+  QMetaObject::invokeMethod(
+      this, [this, path, shiftHeld] { LoadDroppedFile(*player_, path, shiftHeld); }, Qt::QueuedConnection);
 }
 
 }  // namespace tavolin

@@ -1,7 +1,16 @@
 #pragma once
+#include <QImage>
 #include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "ui/MouseBend.h"
+#include "ui/StatusDisplay.h"
+#include "ui/WindowState.h"
 
 namespace tavolin {
+
+struct Player;
 
 // The main window: no menus, every command is a key; the whole client area
 // is painted by the window itself.
@@ -13,9 +22,41 @@ class MainWindow : public QWidget {
   static constexpr int kClientHeight = 708;
 
   explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The MIDI file player that the player keys and dropped files work on.
+  void AttachPlayer(Player* player);
+
+  // The running engine that the keys, the mouse and the display work on.
+  // Until it is attached the window stays black and the keys do nothing.
+  void AttachEngine(const EngineLinks& links);
+  WindowState* State() { return state_.get(); }
+
+  // Where the live modifier and button state and the screen cursor come
+  // from (tests replace the system's).
+  void SetLiveInputSource(std::function<LiveInputs()> source) { liveInputs_ = std::move(source); }
+  void SetCursorPort(CursorPort* cursor) { cursor_ = cursor; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void ConnectPlayerKeys();
+
+  Player* player_ = nullptr;
+  std::unique_ptr<WindowState> state_;
+  std::function<LiveInputs()> liveInputs_;
+  std::unique_ptr<CursorPort> systemCursor_;
+  CursorPort* cursor_ = nullptr;
+  QImage offscreen_;
 };
 
 }  // namespace tavolin

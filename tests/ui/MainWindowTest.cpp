@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QTest>
 #include <atomic>
 #include <thread>
 
+#include "synth/VoiceHandOff.h"
 #include "ui/MainWindow.h"
 #include "ui/QtWindowPort.h"
 
@@ -16,6 +19,47 @@ class PaintCounter : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+// The engine state a window works on, with the live keyboard and the cursor in the test's hands.
+struct EngineRig final : CursorPort {
+  EngineRig() {
+    BuildNoteFreqTable(synth.noteFreq);
+    ring.WaveData.reset(new int16_t[kRingSamples]());
+    AllocateWorkAreas(work);
+    window.AttachEngine({synth, master, ring, work, clock, {}, {}});
+    window.SetLiveInputSource([this] { return live; });
+    window.SetCursorPort(this);
+  }
+  ~EngineRig() override { FreeWorkAreas(work); }
+
+  ScreenPoint Position() override { return cursor; }
+  void MoveTo(ScreenPoint point) override { cursor = point; }
+
+  // A key event as X11 delivers it: with the evdev code + 8 as scan code.
+  void Key(QEvent::Type type, int qtKey, uint32_t evdev, bool autoRepeat = false) {
+    QKeyEvent event(type, qtKey, Qt::NoModifier, evdev + 8, 0, 0, QString(), autoRepeat);
+    QCoreApplication::sendEvent(&window, &event);
+  }
+  void Mouse(QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons) {
+    const QPointF at(10, 10);
+    QMouseEvent event(type, at, at, button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &event);
+  }
+  int Sounding() const {
+    int n = 0;
+    for (const VoiceSlot& slot : synth.voices) n += IsActive(slot) ? 1 : 0;
+    return n;
+  }
+
+  Synth synth;
+  MasterChain master;
+  WaveRing ring;
+  WorkAreas work;
+  VirtualClock clock{1000};
+  LiveInputs live;
+  ScreenPoint cursor{500, 500};
+  MainWindow window;
 };
 
 class MainWindowTest : public QObject {
@@ -33,6 +77,71 @@ class MainWindowTest : public QObject {
     QCOMPARE(image.pixelColor(0, 0), QColor(Qt::black));
     QCOMPARE(image.pixelColor(window.width() / 2, window.height() / 2), QColor(Qt::black));
     QCOMPARE(image.pixelColor(window.width() - 1, window.height() - 1), QColor(Qt::black));
+  }
+
+  // X11 repeats a held key as release+press pairs marked auto-repeat: one
+  // voice, held until the real release.
+  void heldPianoKeyKeepsOneVoiceUntilItIsReleased() {
+    EngineRig r;
+    r.Key(QEvent::KeyPress, Qt::Key_Z, 44);
+    for (int i = 0; i < 5; ++i) {
+      r.Key(QEvent::KeyRelease, Qt::Key_Z, 44, true);
+      r.Key(QEvent::KeyPress, Qt::Key_Z, 44, true);
+    }
+    QCOMPARE(r.Sounding(), 1);
+    QCOMPARE(r.synth.voices[0].note.load(), 24);
+    QCOMPARE(r.synth.voices[0].gate.load(), 1);
+    r.Key(QEvent::KeyRelease, Qt::Key_Z, 44);
+    QCOMPARE(r.synth.voices[0].gate.load(), 0);
+  }
+
+  // The physical key decides, whatever the layout prints on it; the live
+  // Shift state decides the table.
+  void keysGoByPhysicalKeyAndLiveModifiers() {
+    EngineRig r;
+    r.live.shift = true;
+    r.Key(QEvent::KeyPress, Qt::Key_ParenRight, 11);  // Shift+0 on a US layout
+    QCOMPARE(r.synth.CurrentMode.load(), 9);
+    r.Key(QEvent::KeyPress, Qt::Key_Right, 106);
+    QCOMPARE(r.window.State()->editor.CurrentRow, 1);
+    r.live.shift = false;
+    r.Key(QEvent::KeyPress, Qt::Key_Y, 21);  // a German Z key is the Y key here
+    QCOMPARE(r.synth.voices[0].note.load(), 21 + 24);
+    r.Key(QEvent::KeyPress, Qt::Key_QuoteLeft, 41);  // US '`' plays the yen key's note
+    QCOMPARE(r.synth.voices[1].note.load(), 32 + 24);
+    r.Key(QEvent::KeyPress, Qt::Key_Apostrophe, 40);  // the US apostrophe plays the ro key's note
+    QCOMPARE(r.synth.voices[2].note.load(), 17 + 24);
+  }
+
+  void lostFocusReleasesHeldNotes() {
+    EngineRig r;
+    r.Key(QEvent::KeyPress, Qt::Key_Z, 44);
+    r.Key(QEvent::KeyPress, Qt::Key_E, 18);
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(&r.window, &out);
+    QCOMPARE(r.synth.voices[0].gate.load(), 0);
+    QCOMPARE(r.synth.voices[1].gate.load(), 0);
+  }
+
+  void mouseDragBendsAndSpringsBack() {
+    EngineRig r;
+    r.Mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+    r.cursor.y -= 100;
+    r.clock.Advance(60);
+    r.Mouse(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(r.synth.PitchBend.load(), 0.2);
+    QCOMPARE(r.cursor.y, 500);
+    r.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(r.synth.PitchBend.load(), 0.0);
+  }
+
+  void paintsTheStatusDisplay() {
+    EngineRig r;
+    r.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&r.window));
+    const QImage image = r.window.grab().toImage();
+    QCOMPARE(image.pixelColor(300, 128), QColor(0, 255, 0));
+    QCOMPARE(image.pixelColor(0, 200), QColor(255, 255, 255));
   }
 
   // Repaint requests from another thread reach the window as repaints, and a

@@ -14,7 +14,7 @@ grep -q "xvfb-run" <<<"$out" || { echo "FAIL: no hint how to run under Xvfb"; ex
 export TAVOLIN_BIN=$bin
 export TMPDIR_SMOKE=$(mktemp -d)
 trap 'rm -rf "$TMPDIR_SMOKE"' EXIT
-xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '
+xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1600x1000x24" bash -c '
   set -u
   unset QT_QPA_PLATFORM
   "$TAVOLIN_BIN" 2>"$TMPDIR_SMOKE/stderr" & pid=$!

@@ -1,0 +1,103 @@
+// One full paint of the status display into the off-screen image, with every
+// voice sounding and a song playing: the window thread's cost per repaint.
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <mutex>
+
+#include "audio/WorkAreas.h"
+#include "midi/player/Sequencer.h"
+#include "synth/VoiceHandOff.h"
+#include "ui/StatusDisplay.h"
+
+namespace tavolin {
+namespace {
+
+// Text and images need a GUI application; the benchmark runs without a display.
+void EnsureGuiApplication() {
+  if (QGuiApplication::instance()) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "tavolin-bench";
+  static char* argv[] = {name, nullptr};
+  static QGuiApplication app(argc, argv);
+}
+
+// A minute of four-note chords on all 16 channels, every 250 ms.
+EventList BusySong() {
+  EventList events;
+  for (uint32_t t = 0; t < 60000; t += 250) {
+    for (uint32_t c = 0; c < 16; ++c) {
+      events.push_back({NoteOn, t, c, 36 + (t / 250 + c * 5) % 72, 90, 0});
+    }
+    for (uint32_t c = 0; c < 16; ++c) {
+      events.push_back({NoteOff, t + 240, c, 36 + (t / 250 + c * 5) % 72, 0, 0});
+    }
+  }
+  return events;
+}
+
+struct PaintRig {
+  PaintRig() {
+    BuildNoteFreqTable(synth.noteFreq);
+    ring.WaveData.reset(new int16_t[kRingSamples]);
+    for (uint32_t i = 0; i < kRingSamples; ++i) {
+      ring.WaveData[i] = static_cast<int16_t>(20000.0 * std::sin(i * 0.031));
+    }
+    AllocateWorkAreas(work);
+    for (uint32_t i = 0; i < 1024; ++i) {
+      work.OutputSpectrum[i] = 0.0004 * (1.0 + std::sin(i * 0.1));
+      work.ModulatorSpectrum[i] = 0.0003 * (1.0 + std::cos(i * 0.07));
+    }
+    for (int v = 0; v < kVoiceCount; ++v) {
+      NoteStart n;
+      n.freq = synth.noteFreq[static_cast<size_t>(20 + v % 80)];
+      n.amp = 12288.0;
+      n.life = 0.25;
+      StartVoice(synth.voices, n);
+    }
+    synth.PitchBend.store(0.7);
+    synth.PitchShift.store(-0.3);
+    InstallSong(player, BusySong(), "busy.mid");
+    StartPlayback(player);
+    clock.Advance(20000);  // twenty seconds into the song
+    player.cursor.store(20000 / 250 * 32);
+  }
+  ~PaintRig() { FreeWorkAreas(work); }
+
+  Synth synth;
+  MasterChain master;
+  WaveRing ring;
+  WorkAreas work;
+  VirtualClock clock{100000};
+  std::recursive_mutex lock;
+  Player player{synth, ring, clock, lock};
+  ParamEditor editor{synth, master};
+  StatusState state;
+};
+
+void FullStatusPaint(benchmark::State& benchState) {
+  EnsureGuiApplication();
+  PaintRig rig;
+  const ThreadId me = CurrentThreadId();
+  const StatusSources sources{rig.synth, rig.ring, rig.work, rig.clock, rig.editor, &rig.player,
+                              [me] { return me; }, [me] { return me; }, {}};
+  LiveInputs live;
+  live.shift = true;
+  QImage image(1140, 708, QImage::Format_RGB32);
+  for (auto _ : benchState) {
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    PaintStatus(painter, sources, rig.state, live);
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+BENCHMARK(FullStatusPaint)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tavolin

@@ -1,0 +1,84 @@
+#include "midi/player/LoadMidiFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "audio/RenderBlock.h"
+#include "midi/player/ConvertSmf.h"
+
+namespace tavolin {
+
+namespace {
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+FileBytes Failed(std::string error) {
+  FileBytes result;
+  result.error = std::move(error);
+  return result;
+}
+}  // namespace
+
+FileBytes ReadMidiFileBytes(const std::string& path) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return Failed(std::string(kCantOpen) + " (" + std::strerror(errno) + ")");
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) return Failed(std::string(kCantOpen) + " (not a regular file)");
+  const long length = std::ftell(file.get());
+  // Offsets and sizes in the file are 32-bit counts.
+  if (length < 0 || static_cast<unsigned long>(length) > UINT32_MAX - 4) {
+    return Failed(std::string(kCantOpen) + " (too large)");
+  }
+  std::rewind(file.get());
+  FileBytes result;
+  result.size = static_cast<size_t>(length);
+  try {
+    result.bytes.resize(result.size + 4, 0xFF);
+  } catch (const std::bad_alloc&) {
+    return Failed(std::string(kCantOpen) + " (not enough memory)");
+  }
+  if (std::fread(result.bytes.data(), 1, result.size, file.get()) != result.size) {
+    return Failed(std::string(kCantOpen) + " (read error)");
+  }
+  return result;
+}
+
+bool LoadMidiFile(Player& player, const std::string& path) {
+  FileBytes file = ReadMidiFileBytes(path);
+  if (!file.error.empty()) {
+    player.reporter->ShowError(file.error, kErrorCaption);
+    return false;
+  }
+  EventList list = ConvertSmf(*player.reporter, file.bytes.data(), file.size, [&player] {
+    CloseMidiFile(player);
+    ClearVoiceTable(player.synth.voices);
+  });
+  file = {};  // the events keep no reference to the file
+  const bool installed = !list.empty();
+  std::string title;
+  {
+    std::lock_guard hold(player.lock);
+    if (installed) InstallSong(player, std::move(list), path);
+    title = "Tavolin - " + player.currentFile;
+  }
+  player.reporter->SetTitle(title);
+  if (player.ring.device != nullptr) WriteAllBuffers(player.ring);
+  return installed;
+}
+
+bool OpenPlaylist(Player& player, const std::vector<std::string>& paths) {
+  if (paths.empty()) return false;
+  {
+    std::lock_guard hold(player.lock);
+    player.playlist = paths;
+    player.playlistCurrent = 0;
+    // An end of song left over from before must not skip the new first file.
+    player.SongEnded.store(0, std::memory_order_relaxed);
+  }
+  return LoadMidiFile(player, paths.front());
+}
+
+}  // namespace tavolin

@@ -1,0 +1,42 @@
+#pragma once
+// The sequencer: plays the loaded song against the millisecond counter,
+// turning due events into voices and channel settings.
+
+#include <cstdint>
+#include <mutex>
+
+#include "midi/player/Player.h"
+
+namespace tavolin {
+
+// One pass of the sequencer thread, with the sequencer lock held once by
+// `held`: dispatches every due event, then waits (releasing the lock) until
+// the next is due or the player is woken; at the end of a song with a
+// playlist, loads and starts the next file.
+void SequencerPass(Player& player, std::unique_lock<std::recursive_mutex>& held);
+
+// The same passes without the wait, for a caller that moves time itself:
+// runs them until nothing is due at the clock's present reading.
+void RunDuePasses(Player& player);
+
+// Applies the event at the play cursor and advances the cursor; with `kill`
+// a note-off ends its voices at once instead of releasing them.
+void DispatchEvent(Player& player, bool kill);
+
+// Plays the loaded song from its first event; the clock is anchored by the
+// first note that sounds. Sounding voices are not touched.
+void StartPlayback(Player& player);
+
+// No more events are dispatched; a running wait ends at once. The song stays loaded.
+void StopPlayback(Player& player);
+
+// Moves the song one second ahead: what falls into that second is
+// dispatched at once, and notes that end inside it are cut off.
+void SkipAhead(Player& player);
+
+// Closes the song and loads and starts the playlist's next file; at the end
+// of the playlist the playlist is dropped and the last song stays loaded.
+// Without a playlist it only closes the song and silences every voice.
+void NextPlaylistFile(Player& player);
+
+}  // namespace tavolin

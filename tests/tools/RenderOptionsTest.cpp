@@ -1,0 +1,56 @@
+#include "tools/RenderOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace tavolin {
+namespace {
+
+ParsedCommandLine Parse(std::vector<std::string> args) { return ParseRenderCommandLine(args); }
+
+TEST(RenderOptions, EveryOptionIsTakenInOrder) {
+  const auto p = Parse({"--mode", "9", "--set", "ONLY_CH=2", "--set", "MidiLife=0.5", "--on", "LPFOn", "--on",
+                        "DetuneOn", "--seconds", "1.5", "--quiet", "song.mid", "-o", "out.wav"});
+  ASSERT_EQ(p.action, RenderAction::Render) << p.error;
+  EXPECT_EQ(p.settings.songPath, "song.mid");
+  EXPECT_EQ(p.settings.outPath, "out.wav");
+  EXPECT_EQ(p.settings.mode, 9);
+  ASSERT_EQ(p.settings.params.size(), 2u);
+  EXPECT_EQ(p.settings.params[0], (std::pair<std::string, double>{"ONLY_CH", 2.0}));
+  EXPECT_EQ(p.settings.params[1], (std::pair<std::string, double>{"MidiLife", 0.5}));
+  EXPECT_EQ(p.settings.switches, (std::vector<std::string>{"LPFOn", "DetuneOn"}));
+  EXPECT_EQ(p.settings.seconds, 1.5);
+  EXPECT_TRUE(p.settings.quiet);
+}
+
+TEST(RenderOptions, EventsHelpAndVersionNeedNoOutput) {
+  EXPECT_EQ(Parse({"--events", "song.mid"}).action, RenderAction::PrintEvents);
+  EXPECT_EQ(Parse({"song.mid", "--help"}).action, RenderAction::Help);
+  EXPECT_EQ(Parse({"--version"}).action, RenderAction::Version);
+}
+
+TEST(RenderOptions, MistakesAreUsageErrors) {
+  const std::vector<std::vector<std::string>> wrong = {
+      {},
+      {"song.mid"},                                   // no output
+      {"a.mid", "b.mid", "-o", "x.wav"},              // two songs
+      {"song.mid", "-o"},                             // missing value
+      {"song.mid", "-o", "x.wav", "--mode", "15"},
+      {"song.mid", "-o", "x.wav", "--mode", "1.5"},
+      {"song.mid", "-o", "x.wav", "--set", "Nope=1"},
+      {"song.mid", "-o", "x.wav", "--set", "Life"},
+      {"song.mid", "-o", "x.wav", "--set", "Life=abc"},
+      {"song.mid", "-o", "x.wav", "--set", "Life=nan"},
+      {"song.mid", "-o", "x.wav", "--on", "PitchOn"},
+      {"song.mid", "-o", "x.wav", "--seconds", "0"},
+      {"song.mid", "-o", "x.wav", "--seconds", "-3"},
+      {"song.mid", "-o", "x.wav", "--bogus"},
+  };
+  for (const auto& args : wrong) {
+    const auto p = Parse(args);
+    EXPECT_EQ(p.action, RenderAction::UsageError) << ::testing::PrintToString(args);
+    EXPECT_FALSE(p.error.empty());
+  }
+}
+
+}  // namespace
+}  // namespace tavolin

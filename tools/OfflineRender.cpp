@@ -1,0 +1,206 @@
+#include "tools/OfflineRender.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "app/Lifecycle.h"
+#include "midi/player/LoadMidiFile.h"
+#include "midi/player/Sequencer.h"
+#include "synth/VoiceHandOff.h"
+#include "tools/WaveFileWriter.h"
+
+namespace tavolin {
+
+namespace {
+
+constexpr auto kRenderLimit = std::chrono::seconds(10);
+
+std::atomic<int32_t>* FindSwitch(App& app, const std::string& name) {
+  EngineSwitches& s = app.synth.switches;
+  MasterChain& m = app.master;
+  if (name == "DetuneOn") return &s.DetuneOn;
+  if (name == "RingOn") return &s.RingOn;
+  if (name == "VoiceResoOn") return &s.VoiceResoOn;
+  if (name == "TimedResoOn") return &s.TimedResoOn;
+  if (name == "ArpeggioOn") return &s.ArpeggioOn;
+  if (name == "HowlingOn") return &m.HowlingOn;
+  if (name == "DistortionOn") return &m.DistortionOn;
+  if (name == "LPFResoOn") return &m.LPFResoOn;
+  if (name == "LPFOn") return &m.LPFOn;
+  if (name == "HPFOn") return &m.HPFOn;
+  return nullptr;
+}
+
+void ApplySettings(App& app, const RenderSettings& settings) {
+  if (settings.mode) app.synth.CurrentMode.store(*settings.mode);
+  for (const auto& [name, value] : settings.params) {
+    if (auto* param = FindParam(app.synth.params, name)) param->store(value);
+  }
+  for (const std::string& name : settings.switches) {
+    if (auto* on = FindSwitch(app, name)) on->store(1);
+  }
+}
+
+// The song has run out and no voice will end any more by itself: every slot
+// is free or holds a note whose note-off never came.
+bool Finished(App& app) {
+  if (app.player.cursor.load(std::memory_order_relaxed) != kNoCursor) return false;
+  for (const VoiceSlot& slot : app.synth.voices) {
+    if (IsActive(slot) && slot.gate.load(std::memory_order_relaxed) == 0) return false;
+  }
+  return true;
+}
+
+class ProgressBar {
+ public:
+  ProgressBar(bool enabled, uint64_t totalSamples) : enabled_(enabled), total_(std::max<uint64_t>(totalSamples, 1)) {}
+  void Show(uint64_t samples) {
+    if (!enabled_ || ++calls_ % 64 != 0) return;
+    const double share = std::min(1.0, static_cast<double>(samples) / static_cast<double>(total_));
+    const int filled = static_cast<int>(share * 40);
+    std::fprintf(stderr, "\r[%-40.*s] %3d%% %7.1f s", filled, "########################################",
+                 static_cast<int>(share * 100), static_cast<double>(samples) / kSampleRate);
+  }
+  void Done() {
+    if (enabled_) std::fprintf(stderr, "\r%70s\r", "");
+  }
+
+ private:
+  bool enabled_;
+  uint64_t total_;
+  uint64_t calls_ = 0;
+};
+
+class VirtualTimeRun {
+ public:
+  VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock) : app_(app), device_(device), clock_(clock) {}
+
+  // Plays one period into `out`. False when the audio thread did not render in time.
+  bool Period(int16_t* out) {
+    const uint32_t target = VirtualMilliseconds(played_);
+    for (uint32_t ms = started_ ? clockMs_ + 1 : 0; ms <= target; ++ms) {
+      clock_.Set(ms);
+      RunDuePasses(app_.player);
+    }
+    started_ = true;
+    clockMs_ = target;
+    const uint32_t expected = (app_.ring.RingIndex.load(std::memory_order_acquire) + 1) % kRingBuffers;
+    device_.Advance(kBlockSamples, out);
+    played_ += kBlockSamples;
+    return AwaitRender(expected);
+  }
+
+ private:
+  // The audio thread moves the ring index while it holds the audio lock for
+  // the block; taking the lock afterwards waits for the block to be finished.
+  bool AwaitRender(uint32_t expectedIndex) {
+    const auto deadline = std::chrono::steady_clock::now() + kRenderLimit;
+    while (app_.ring.RingIndex.load(std::memory_order_acquire) != expectedIndex) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::yield();
+    }
+    std::lock_guard rendered(app_.audioLock);
+    return true;
+  }
+
+  App& app_;
+  VirtualWaveOut& device_;
+  VirtualClock& clock_;
+  uint64_t played_ = 0;
+  uint32_t clockMs_ = 0;
+  bool started_ = false;
+};
+
+uint64_t ExpectedSamples(App& app, const RenderSettings& settings) {
+  if (settings.seconds) return static_cast<uint64_t>(std::llround(*settings.seconds * kSampleRate));
+  const SongView view = ViewSong(app.player);
+  const uint64_t songMs = (view.song && !view.song->empty()) ? view.song->back().time : 0;
+  return songMs * kSampleRate / 1000 + 2 * kRingSamples;
+}
+
+bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, const RenderSettings& settings,
+                WaveFileWriter& writer, bool showProgress) {
+  const std::optional<uint64_t> limit =
+      settings.seconds ? std::optional<uint64_t>(ExpectedSamples(app, settings)) : std::nullopt;
+  ProgressBar progress(showProgress, ExpectedSamples(app, settings));
+  VirtualTimeRun run(app, device, clock);
+  std::vector<int16_t> block(kBlockSamples);
+  // After the song is over, the ring still holds the blocks already rendered.
+  int flushPeriods = -1;
+  uint64_t written = 0;
+  for (;;) {
+    if (!run.Period(block.data())) {
+      std::fprintf(stderr, "tavolin-render: the audio thread stopped rendering\n");
+      return false;
+    }
+    uint32_t count = kBlockSamples;
+    if (limit) count = static_cast<uint32_t>(std::min<uint64_t>(count, *limit - written));
+    if (!writer.Append(block.data(), count)) {
+      std::fprintf(stderr, "tavolin-render: %s: can't write (disk full, or beyond 4 GB)\n", settings.outPath.c_str());
+      return false;
+    }
+    written += count;
+    progress.Show(written);
+    if (limit) {
+      if (written >= *limit) break;
+    } else if (flushPeriods < 0) {
+      if (Finished(app)) flushPeriods = kRingBuffers;
+    } else if (--flushPeriods == 0) {
+      break;
+    }
+  }
+  progress.Done();
+  return true;
+}
+
+}  // namespace
+
+uint32_t VirtualMilliseconds(uint64_t samples) { return static_cast<uint32_t>(samples * 1000 / kSampleRate); }
+
+RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter& reporter, WindowPort& window,
+                              bool showProgress) {
+  VirtualClock clock;
+  auto app = std::make_unique<App>(window, clock);
+  ApplySettings(*app, settings);
+  app->player.reporter = &reporter;
+  app->player.drivenByCaller = true;
+  VirtualWaveOut* device = nullptr;
+  StartUpOptions options;
+  options.openDevice = [&device](const WaveFormat&, MessageQueue& queue) {
+    auto opened = std::make_unique<VirtualWaveOut>(queue);
+    device = opened.get();
+    return WaveOutOpenResult{std::move(opened), {}};
+  };
+  if (StartUp(*app, options) != StartUpResult::Running) return {};
+
+  RenderResult result;
+  // A file without events plays as silence; a refused one has been reported.
+  LoadMidiFile(app->player, settings.songPath);
+  bool ok = reporter.Errors() == 0;
+  WaveFileWriter writer;
+  if (ok && !writer.Open(settings.outPath)) {
+    std::fprintf(stderr, "tavolin-render: %s: can't open to write\n", settings.outPath.c_str());
+    ok = false;
+  }
+  if (ok) {
+    StartPlayback(app->player);
+    ok = RenderInto(*app, *device, clock, settings, writer, showProgress);
+  }
+  if (ShutDown(*app) == ShutDownResult::WorkerStuck) {
+    std::fflush(nullptr);
+    std::_Exit(1);  // a worker may still touch the engine's memory
+  }
+  if (ok && !writer.Finish()) {
+    std::fprintf(stderr, "tavolin-render: %s: can't write\n", settings.outPath.c_str());
+    ok = false;
+  }
+  result.ok = ok;
+  result.samples = writer.DataBytes() / 2;
+  return result;
+}
+
+}  // namespace tavolin

@@ -1,0 +1,128 @@
+#include "tools/RenderOptions.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "synth/SynthParams.h"
+
+namespace tavolin {
+
+namespace {
+
+constexpr int kModeCount = 15;
+
+std::optional<double> ParseNumber(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || errno == ERANGE || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+bool KnownParam(const std::string& name) {
+  for (const ParamName& p : ParamNames()) {
+    if (p.name == name) return true;
+  }
+  return false;
+}
+
+ParsedCommandLine Usage(std::string error) {
+  ParsedCommandLine parsed;
+  parsed.action = RenderAction::UsageError;
+  parsed.error = std::move(error);
+  return parsed;
+}
+
+}  // namespace
+
+const std::vector<std::string>& RenderSwitchNames() {
+  static const std::vector<std::string> names{"DetuneOn",  "RingOn",       "VoiceResoOn", "TimedResoOn", "ArpeggioOn",
+                                              "HowlingOn", "DistortionOn", "LPFResoOn",   "LPFOn",       "HPFOn"};
+  return names;
+}
+
+const char* RenderUsage() {
+  return "usage: tavolin-render [options] SONG.mid -o OUT.wav\n"
+         "       tavolin-render --events SONG.mid\n"
+         "Plays a Standard MIDI File through the synthesizer in virtual time and\n"
+         "writes what the sound device would have played (16-bit mono, 44100 Hz).\n"
+         "\n"
+         "  -o, --output FILE   the WAVE file to write\n"
+         "  --mode N            oscillator mode of new voices (0..14)\n"
+         "  --set NAME=VALUE    a synthesis parameter by name (ONLY_CH for ONLY CH); repeatable\n"
+         "  --on SWITCH         DetuneOn RingOn VoiceResoOn TimedResoOn ArpeggioOn HowlingOn\n"
+         "                      DistortionOn LPFResoOn LPFOn HPFOn; repeatable\n"
+         "  --seconds S         render S seconds instead of until the song has ended\n"
+         "  --events            print the converted event list and exit\n"
+         "  --quiet             no progress bar\n"
+         "  --help, --version\n";
+}
+
+ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
+  ParsedCommandLine parsed;
+  RenderSettings& s = parsed.settings;
+  bool events = false;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (arg == "--help" || arg == "-h") {
+      parsed.action = RenderAction::Help;
+      return parsed;
+    }
+    if (arg == "--version") {
+      parsed.action = RenderAction::Version;
+      return parsed;
+    }
+    if (arg == "--events") {
+      events = true;
+    } else if (arg == "--quiet") {
+      s.quiet = true;
+    } else if (arg == "-o" || arg == "--output" || arg == "--mode" || arg == "--set" || arg == "--on" ||
+               arg == "--seconds") {
+      if (!hasValue) return Usage(arg + " needs a value");
+      const std::string& value = args[++i];
+      if (arg == "-o" || arg == "--output") {
+        s.outPath = value;
+      } else if (arg == "--mode") {
+        const auto n = ParseNumber(value);
+        if (!n || *n != std::trunc(*n) || *n < 0 || *n >= kModeCount) return Usage("--mode takes 0 to 14");
+        s.mode = static_cast<int>(*n);
+      } else if (arg == "--set") {
+        const size_t eq = value.find('=');
+        if (eq == std::string::npos) return Usage("--set takes NAME=VALUE");
+        const std::string name = value.substr(0, eq);
+        const auto number = ParseNumber(value.substr(eq + 1));
+        if (!KnownParam(name)) return Usage("unknown parameter " + name);
+        if (!number) return Usage("--set " + name + " needs a number");
+        s.params.emplace_back(name, *number);
+      } else if (arg == "--on") {
+        const auto& names = RenderSwitchNames();
+        if (std::find(names.begin(), names.end(), value) == names.end()) return Usage("unknown switch " + value);
+        s.switches.push_back(value);
+      } else {
+        const auto n = ParseNumber(value);
+        if (!n || *n <= 0 || *n > 24 * 3600) return Usage("--seconds takes a number of seconds above 0");
+        s.seconds = *n;
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return Usage("unknown option " + arg);
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 1) return Usage(positional.empty() ? "no MIDI file given" : "more than one MIDI file given");
+  s.songPath = positional.front();
+  if (events) {
+    parsed.action = RenderAction::PrintEvents;
+    return parsed;
+  }
+  if (s.outPath.empty()) return Usage("no output file given (-o OUT.wav)");
+  parsed.action = RenderAction::Render;
+  return parsed;
+}
+
+}  // namespace tavolin

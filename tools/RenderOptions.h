@@ -1,0 +1,36 @@
+#pragma once
+// The command line of tavolin-render.
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tavolin {
+
+struct RenderSettings {
+  std::string songPath;
+  std::string outPath;
+  std::optional<int> mode;                             // CurrentMode
+  std::vector<std::pair<std::string, double>> params;  // --set NAME=VALUE, in order
+  std::vector<std::string> switches;                   // --on SWITCH
+  std::optional<double> seconds;
+  bool quiet = false;
+};
+
+enum class RenderAction { Render, PrintEvents, Help, Version, UsageError };
+
+struct ParsedCommandLine {
+  RenderAction action = RenderAction::UsageError;
+  RenderSettings settings;
+  std::string error;  // for UsageError
+};
+
+ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args);
+
+const char* RenderUsage();
+
+// The switch names --on accepts.
+const std::vector<std::string>& RenderSwitchNames();
+
+}  // namespace tavolin

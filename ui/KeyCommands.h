@@ -1,0 +1,62 @@
+#pragma once
+// The main window's keyboard at the level of virtual keys: the Shift, Ctrl
+// and plain command tables, the mode refresh of sounding voices, and the
+// two-row computer-keyboard piano. Qt-free, so it is tested key by key.
+
+#include <bitset>
+#include <cstdint>
+#include <functional>
+
+#include "audio/MasterChain.h"
+#include "audio/WaveRing.h"
+#include "synth/Synth.h"
+#include "ui/ParamTable.h"
+
+namespace tavolin {
+
+// Commands of other Parts that the tables call. An empty hook does nothing:
+// the Part is not there (yet) or not attached.
+struct KeyHooks {
+  std::function<void()> openMidiFile;      // F9
+  std::function<void()> closeMidiFile;     // F11
+  std::function<void()> playSong;          // Space
+  std::function<void()> stopSong;          // Return
+  std::function<void()> skipAhead;         // Right
+  std::function<void()> nextPlaylistFile;  // Page Down
+  std::function<void(bool visible)> showSawUnisonDialog;
+};
+
+inline constexpr int32_t kHighestOctave = 7;
+
+// The piano's own state; window thread only.
+struct Piano {
+  int32_t KeyboardOctave = 2;
+  // Notes the piano started and no key-up has released yet, so that a lost
+  // focus can release what the window will never see the key-up of.
+  std::bitset<kVoiceCount> sounding;
+};
+
+struct KeyContext {
+  Synth& synth;
+  MasterChain& master;
+  WaveRing& ring;  // the device's played position; the restart
+  ParamEditor& editor;
+  Piano& piano;
+  const KeyHooks& hooks;
+};
+
+// A key-down (first press or auto-repeat), with the modifiers' live state.
+void KeyDown(KeyContext& c, uint8_t vk, bool shiftDown, bool ctrlDown);
+
+// A key-up, whatever the modifiers: releases the piano note of this key
+// under the octave in force now.
+void KeyUp(KeyContext& c, uint8_t vk);
+
+// The window lost the keyboard: every note the piano still holds is released.
+void ReleasePianoNotes(KeyContext& c);
+
+// The semitone of a piano key (the first entry of the note map with this
+// virtual key), or -1 for a key that is not on the piano.
+int PianoSemitone(uint8_t vk);
+
+}  // namespace tavolin
