@@ -128,8 +128,11 @@ void SequencerPass(Player& player, std::unique_lock<std::recursive_mutex>& held)
   if (DispatchDueEvents(player) == Due::Waiting) {
     const int32_t wait = TimeToNextEvent(player);
     if (wait >= 0) {
+      // The event is due once the song time has passed its time, one
+      // millisecond after the moment it equals it: waiting only until then
+      // would leave the thread spinning through that millisecond.
       const uint64_t serial = player.wakeSerial;
-      player.wake.wait_for(held, std::chrono::milliseconds(wait), [&] { return player.wakeSerial != serial; });
+      player.wake.wait_for(held, std::chrono::milliseconds(wait + 1), [&] { return player.wakeSerial != serial; });
     }
     if (player.cursor.load(relaxed) != kNoCursor) return;
   }
