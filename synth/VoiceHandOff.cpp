@@ -20,44 +20,48 @@ constexpr uint32_t Generation(uint32_t word) { return word & kGenerationMask; }
 
 constexpr auto relaxed = std::memory_order_relaxed;
 
+// The fields are stored with release and copied with acquire: a renderer
+// whose copy reads any field of a new voice then also sees that voice's claim
+// in its recheck of the word, so it never renders a mix of two voices. (On
+// x86 both are plain moves.)
 void FillSlot(VoiceSlot& slot, const NoteStart& n) {
-  slot.startOffset.store(n.startOffset, relaxed);
-  slot.freq.store(n.freq, relaxed);
-  slot.amp.store(n.amp, relaxed);
-  slot.lifeLeft.store(n.life, relaxed);
-  slot.lifeTotal.store(n.life, relaxed);
-  slot.counter.store(0, relaxed);
-  slot.mode.store(n.mode, relaxed);
-  slot.phase.store(0.0, relaxed);
-  if (n.resetPhase2) slot.phase2.store(0.0, relaxed);
-  slot.sweepPhase.store(0.0, relaxed);
-  slot.sweepRate.store(n.sweepRate, relaxed);
-  slot.resoY.store(0.0, relaxed);
-  slot.resoV.store(0.0, relaxed);
-  slot.gate.store(n.gate, relaxed);
-  slot.channel.store(n.channel, relaxed);
-  slot.note.store(n.note, relaxed);
+  slot.startOffset.store(n.startOffset, std::memory_order_release);
+  slot.freq.store(n.freq, std::memory_order_release);
+  slot.amp.store(n.amp, std::memory_order_release);
+  slot.lifeLeft.store(n.life, std::memory_order_release);
+  slot.lifeTotal.store(n.life, std::memory_order_release);
+  slot.counter.store(0, std::memory_order_release);
+  slot.mode.store(n.mode, std::memory_order_release);
+  slot.phase.store(0.0, std::memory_order_release);
+  if (n.resetPhase2) slot.phase2.store(0.0, std::memory_order_release);
+  slot.sweepPhase.store(0.0, std::memory_order_release);
+  slot.sweepRate.store(n.sweepRate, std::memory_order_release);
+  slot.resoY.store(0.0, std::memory_order_release);
+  slot.resoV.store(0.0, std::memory_order_release);
+  slot.gate.store(n.gate, std::memory_order_release);
+  slot.channel.store(n.channel, std::memory_order_release);
+  slot.note.store(n.note, std::memory_order_release);
 }
 
 void CopySlot(const VoiceSlot& slot, Voice& v) {
   v.active = 1;
-  v.startOffset = slot.startOffset.load(relaxed);
-  v.freq = slot.freq.load(relaxed);
-  v.amp = slot.amp.load(relaxed);
-  v.lifeLeft = slot.lifeLeft.load(relaxed);
-  v.lifeTotal = slot.lifeTotal.load(relaxed);
-  v.counter = slot.counter.load(relaxed);
-  v.mode = slot.mode.load(relaxed);
-  v.phase = slot.phase.load(relaxed);
-  v.phase2 = slot.phase2.load(relaxed);
-  v.holdValue = slot.holdValue.load(relaxed);
-  v.sweepPhase = slot.sweepPhase.load(relaxed);
-  v.sweepRate = slot.sweepRate.load(relaxed);
-  v.resoY = slot.resoY.load(relaxed);
-  v.resoV = slot.resoV.load(relaxed);
-  v.gate = slot.gate.load(relaxed);
-  v.channel = slot.channel.load(relaxed);
-  v.note = slot.note.load(relaxed);
+  v.startOffset = slot.startOffset.load(std::memory_order_acquire);
+  v.freq = slot.freq.load(std::memory_order_acquire);
+  v.amp = slot.amp.load(std::memory_order_acquire);
+  v.lifeLeft = slot.lifeLeft.load(std::memory_order_acquire);
+  v.lifeTotal = slot.lifeTotal.load(std::memory_order_acquire);
+  v.counter = slot.counter.load(std::memory_order_acquire);
+  v.mode = slot.mode.load(std::memory_order_acquire);
+  v.phase = slot.phase.load(std::memory_order_acquire);
+  v.phase2 = slot.phase2.load(std::memory_order_acquire);
+  v.holdValue = slot.holdValue.load(std::memory_order_acquire);
+  v.sweepPhase = slot.sweepPhase.load(std::memory_order_acquire);
+  v.sweepRate = slot.sweepRate.load(std::memory_order_acquire);
+  v.resoY = slot.resoY.load(std::memory_order_acquire);
+  v.resoV = slot.resoV.load(std::memory_order_acquire);
+  v.gate = slot.gate.load(std::memory_order_acquire);
+  v.channel = slot.channel.load(std::memory_order_acquire);
+  v.note = slot.note.load(std::memory_order_acquire);
 }
 
 }  // namespace
@@ -75,9 +79,6 @@ int StartVoice(VoiceTable& table, const NoteStart& note) {
       const uint32_t generation = Generation(word + kGenerationStep);
       if (slot.active.compare_exchange_weak(word, generation | kClaiming,
                                             std::memory_order_acquire, relaxed)) {
-        // The claim must be visible before any field changes, so that a
-        // renderer copying the previous voice sees the word move.
-        std::atomic_thread_fence(std::memory_order_release);
         FillSlot(slot, note);
         slot.active.store(generation | kActive, std::memory_order_release);
         return i;
@@ -115,7 +116,6 @@ bool BeginRender(const VoiceSlot& slot, Voice& copy, VoiceTicket& ticket) {
   CopySlot(slot, copy);
   // Seqlock-style check: a kill and a new claim during the copy would have
   // changed the word, and the copy could mix two voices.
-  std::atomic_thread_fence(std::memory_order_acquire);
   if (slot.active.load(relaxed) != word) return false;
   ticket = word;
   return true;

@@ -124,8 +124,8 @@ uint64_t ExpectedSamples(App& app, const RenderSettings& settings) {
 
 bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, const RenderSettings& settings,
                 WaveFileWriter& writer, bool showProgress) {
-  const std::optional<uint64_t> limit =
-      settings.seconds ? std::optional<uint64_t>(ExpectedSamples(app, settings)) : std::nullopt;
+  const bool limited = settings.seconds.has_value();
+  const uint64_t limit = limited ? ExpectedSamples(app, settings) : 0;
   ProgressBar progress(showProgress, ExpectedSamples(app, settings));
   VirtualTimeRun run(app, device, clock);
   std::vector<int16_t> block(kBlockSamples);
@@ -138,15 +138,15 @@ bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, const Ren
       return false;
     }
     uint32_t count = kBlockSamples;
-    if (limit) count = static_cast<uint32_t>(std::min<uint64_t>(count, *limit - written));
+    if (limited) count = static_cast<uint32_t>(std::min<uint64_t>(count, limit - written));
     if (!writer.Append(block.data(), count)) {
       std::fprintf(stderr, "tavolin-render: %s: can't write (disk full, or beyond 4 GB)\n", settings.outPath.c_str());
       return false;
     }
     written += count;
     progress.Show(written);
-    if (limit) {
-      if (written >= *limit) break;
+    if (limited) {
+      if (written >= limit) break;
     } else if (flushPeriods < 0) {
       if (Finished(app)) flushPeriods = kRingBuffers;
     } else if (--flushPeriods == 0) {
