@@ -8,19 +8,11 @@ bin=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TAVOLIN_BIN=$bin WORK=$work
+source "$(dirname "$(realpath "$0")")/xvfb_program.sh"
 
-xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1600x1000x24" bash -c '
-  set -u
-  unset QT_QPA_PLATFORM
-  "$TAVOLIN_BIN" 2>"$WORK/stderr" & pid=$!
+in_xvfb '
+  start_tavolin "$TAVOLIN_BIN" "$WORK/stderr" || exit 1
   fail() { echo "FAIL: $*"; kill $pid 2>/dev/null; cat "$WORK/stderr"; exit 1; }
-  win=""
-  for _ in $(seq 200); do
-    win=$(xdotool search --name "^Tavolin - Tavo/the synthesizer test\$" 2>/dev/null | head -1 || true)
-    [ -n "$win" ] && break
-    sleep 0.05
-  done
-  [ -n "$win" ] || fail "main window did not appear"
   xdotool windowfocus --sync "$win" || true
   sleep 1
 

@@ -11,20 +11,12 @@ fi
 grep -q "no display found" <<<"$out" || { echo "FAIL: unclear message without display: $out"; exit 1; }
 grep -q "xvfb-run" <<<"$out" || { echo "FAIL: no hint how to run under Xvfb"; exit 1; }
 
+source "$(dirname "$(realpath "$0")")/xvfb_program.sh"
 export TAVOLIN_BIN=$bin
 export TMPDIR_SMOKE=$(mktemp -d)
 trap 'rm -rf "$TMPDIR_SMOKE"' EXIT
-xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1600x1000x24" bash -c '
-  set -u
-  unset QT_QPA_PLATFORM
-  "$TAVOLIN_BIN" 2>"$TMPDIR_SMOKE/stderr" & pid=$!
-  win=""
-  for _ in $(seq 200); do
-    win=$(xdotool search --name "^Tavolin - Tavo/the synthesizer test\$" 2>/dev/null | head -1 || true)
-    [ -n "$win" ] && break
-    sleep 0.05
-  done
-  [ -n "$win" ] || { echo "FAIL: main window did not appear"; kill $pid; exit 1; }
+in_xvfb '
+  start_tavolin "$TAVOLIN_BIN" "$TMPDIR_SMOKE/stderr" || exit 1
   geometry=$(xdotool getwindowgeometry "$win" | sed -n "s/.*Geometry: //p")
   echo "window $win geometry $geometry"
   [ "$geometry" = "1140x708" ] || { echo "FAIL: client area is $geometry"; kill $pid; exit 1; }

@@ -27,17 +27,9 @@ open(sys.argv[1], "wb").write(song(0, 480, [events]))
 PY
 
 export TAVOLIN_BIN=$bin WORK=$work OUT=$out
-xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1600x1000x24" bash -c '
-  set -u
-  unset QT_QPA_PLATFORM
-  "$TAVOLIN_BIN" 2>"$WORK/stderr" & pid=$!
-  win=""
-  for _ in $(seq 200); do
-    win=$(xdotool search --name "^Tavolin - Tavo/the synthesizer test\$" 2>/dev/null | head -1 || true)
-    [ -n "$win" ] && break
-    sleep 0.05
-  done
-  [ -n "$win" ] || { echo "main window did not appear"; kill $pid; exit 1; }
+source "$here/xvfb_program.sh"
+in_xvfb '
+  start_tavolin "$TAVOLIN_BIN" "$WORK/stderr" || exit 1
   xdotool windowfocus --sync "$win"; sleep 0.5
   xdotool key F9; sleep 1.5
   xdotool type --delay 20 "$WORK/demo.mid"; xdotool key Return; sleep 3
