@@ -3,7 +3,7 @@
 
 namespace tavolin {
 
-// The audio thread: one block per buffer the device gives back.
+// [audio thread] The audio thread: one block per buffer the device gives back.
 void waveOutFiller(App& app);
 
 // The sequencer thread.

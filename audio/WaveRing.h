@@ -37,9 +37,10 @@ struct WaveRing {
 // Points header k at block k, with the ring's field values; the data must be allocated.
 void SetUpHeaders(WaveRing& ring);
 
-// Queues header RingIndex (refused by the device if it is still queued),
-// appends its block to a running recording, advances RingIndex; returns the
-// new RingIndex. Safe from several threads: each caller gets its own index.
+// [audio thread; also window and sequencer threads] Queues header RingIndex
+// (refused by the device if it is still queued), appends its block to a
+// running recording, advances RingIndex; returns the new RingIndex. Safe from
+// several threads: each caller gets its own index.
 uint32_t WriteNextBuffer(WaveRing& ring);
 
 // Eight WriteNextBuffer calls, in ring order from RingIndex, which ends unchanged.
@@ -49,7 +50,7 @@ void WriteAllBuffers(WaveRing& ring);
 // gives them all back.
 void ResetOutput(WaveRing& ring);
 
-// Completion of a returned header on the audio thread: true when the block
+// [audio thread] Completion of a returned header: true when the block
 // is to be refilled, false when the header carried a discard mark (now cleared).
 bool TakeCompletion(WaveHeader& header);
 

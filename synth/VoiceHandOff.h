@@ -51,7 +51,7 @@ void ReleaseVoice(VoiceSlot& slot);
 // write-back is carried out when the write-back ends.
 void KillVoice(VoiceSlot& slot);
 
-// Renderer side (audio thread only). A ticket names the voice that was copied.
+// [audio thread] The renderer's side. A ticket names the voice that was copied.
 using VoiceTicket = uint32_t;
 
 // Copies an active voice; false when the slot is free, not yet started, or
