@@ -13,9 +13,11 @@ all: release
 deps:
 	@bash scripts/install-deps
 
+# The Release build of the two programs (tests and benchmarks are built by
+# their own targets).
 release: deps
 	@$(CMAKE_CONFIGURE) -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build build/release -j $(JOBS)
+	@cmake --build build/release -j $(JOBS) --target tavolin tavolin-render
 
 run: release
 	@bash scripts/run build/release/app/tavolin
@@ -54,6 +56,7 @@ test-fuzz:
 	  build/fuzz/corpus tests/midi/data
 
 bench: release
+	@cmake --build build/release -j $(JOBS) --target tavolin-bench
 	build/release/bench/tavolin-bench
 
 clean:
