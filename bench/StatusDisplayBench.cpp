@@ -12,6 +12,7 @@
 #include "audio/WorkAreas.h"
 #include "midi/player/Sequencer.h"
 #include "synth/VoiceHandOff.h"
+#include "tests/ui/StatusRig.h"
 #include "ui/StatusDisplay.h"
 
 namespace tavolin {
@@ -41,14 +42,11 @@ EventList BusySong() {
   return events;
 }
 
-struct PaintRig {
-  PaintRig() {
-    BuildNoteFreqTable(synth.noteFreq);
-    ring.WaveData.reset(new int16_t[kRingSamples]);
+struct PaintRig : StatusRig {
+  PaintRig() : StatusRig(100000) {
     for (uint32_t i = 0; i < kRingSamples; ++i) {
       ring.WaveData[i] = static_cast<int16_t>(20000.0 * std::sin(i * 0.031));
     }
-    AllocateWorkAreas(work);
     for (uint32_t i = 0; i < 1024; ++i) {
       work.OutputSpectrum[i] = 0.0004 * (1.0 + std::sin(i * 0.1));
       work.ModulatorSpectrum[i] = 0.0003 * (1.0 + std::cos(i * 0.07));
@@ -67,17 +65,6 @@ struct PaintRig {
     clock.Advance(20000);  // twenty seconds into the song
     player.cursor.store(20000 / 250 * 32);
   }
-  ~PaintRig() { FreeWorkAreas(work); }
-
-  Synth synth;
-  MasterChain master;
-  WaveRing ring;
-  WorkAreas work;
-  VirtualClock clock{100000};
-  std::recursive_mutex lock;
-  Player player{synth, ring, clock, lock};
-  ParamEditor editor{synth, master};
-  StatusState state;
 };
 
 void FullStatusPaint(benchmark::State& benchState) {

@@ -12,6 +12,7 @@
 #include "audio/WorkAreas.h"
 #include "midi/player/Sequencer.h"
 #include "synth/VoiceHandOff.h"
+#include "tests/ui/StatusRig.h"
 #include "ui/StatusDisplay.h"
 
 namespace tavolin {
@@ -26,13 +27,8 @@ struct NullSink final : BlockSink {
   void Append(const int16_t*, uint32_t) override {}
 };
 
-struct Rig {
-  Rig() {
-    ring.WaveData.reset(new int16_t[kRingSamples]());
-    AllocateWorkAreas(work);
-    BuildNoteFreqTable(synth.noteFreq);
-  }
-  ~Rig() { FreeWorkAreas(work); }
+struct Rig : StatusRig {
+  Rig() : StatusRig(5000) {}
 
   QImage Paint(const LiveInputs& live = {}, bool withPlayer = true) {
     QImage image(1140, 708, QImage::Format_RGB32);
@@ -52,15 +48,6 @@ struct Rig {
     }
   }
 
-  Synth synth;
-  MasterChain master;
-  WaveRing ring;
-  WorkAreas work;
-  VirtualClock clock{5000};
-  std::recursive_mutex lock;
-  Player player{synth, ring, clock, lock};
-  ParamEditor editor{synth, master};
-  StatusState state;
 };
 
 // `text` as the display draws it at (x, y), compared over its cell (at most maxWidth wide).
