@@ -12,7 +12,8 @@ constexpr uint32_t kActive = 1;
 constexpr uint32_t kClaiming = 2;
 constexpr uint32_t kWritingBack = 3;
 constexpr uint32_t kKillPending = 0x4;
-constexpr uint32_t kGenerationStep = 0x8;
+constexpr uint32_t kReleasePending = 0x8;
+constexpr uint32_t kGenerationStep = 0x10;
 constexpr uint32_t kGenerationMask = ~(kGenerationStep - 1);
 
 constexpr uint32_t Status(uint32_t word) { return word & kStatusMask; }
@@ -71,11 +72,20 @@ bool IsActive(const VoiceSlot& slot) {
   return (Status(word) == kActive || Status(word) == kWritingBack) && !(word & kKillPending);
 }
 
+bool FindActiveVoice(const VoiceSlot& slot, VoiceId& id) {
+  const uint32_t word = slot.active.load(std::memory_order_acquire);
+  if ((Status(word) != kActive && Status(word) != kWritingBack) || (word & kKillPending)) return false;
+  id = Generation(word);
+  return true;
+}
+
 int StartVoice(VoiceTable& table, const NoteStart& note) {
   for (int i = 0; i < kVoiceCount; ++i) {
     VoiceSlot& slot = table[i];
     uint32_t word = slot.active.load(relaxed);
-    while (Status(word) == kFree) {
+    // A slot whose old voice is still being released is not free yet: the
+    // release's gate store must not reach the new voice.
+    while (Status(word) == kFree && !(word & kReleasePending)) {
       const uint32_t generation = Generation(word + kGenerationStep);
       if (slot.active.compare_exchange_weak(word, generation | kClaiming,
                                             std::memory_order_acquire, relaxed)) {
@@ -88,15 +98,25 @@ int StartVoice(VoiceTable& table, const NoteStart& note) {
   return -1;
 }
 
-void ReleaseVoice(VoiceSlot& slot) { slot.gate.store(0, relaxed); }
+void ReleaseVoice(VoiceSlot& slot, VoiceId id) {
+  uint32_t word = slot.active.load(relaxed);
+  do {
+    if (Generation(word) != id || (Status(word) != kActive && Status(word) != kWritingBack)) return;
+    // Killed, or another release of this voice is storing the gate now.
+    if (word & (kKillPending | kReleasePending)) return;
+  } while (!slot.active.compare_exchange_weak(word, word | kReleasePending, std::memory_order_acquire, relaxed));
+  slot.gate.store(0, relaxed);
+  slot.active.fetch_and(~kReleasePending, std::memory_order_release);
+}
 
-void KillVoice(VoiceSlot& slot) {
+void KillVoice(VoiceSlot& slot, VoiceId id) {
   uint32_t word = slot.active.load(relaxed);
   for (;;) {
+    if (Generation(word) != id) return;
     uint32_t killed;
     switch (Status(word)) {
       case kActive:
-        killed = Generation(word) | kFree;
+        killed = Generation(word) | kFree | (word & kReleasePending);
         break;
       case kWritingBack:
         if (word & kKillPending) return;
@@ -110,29 +130,37 @@ void KillVoice(VoiceSlot& slot) {
   }
 }
 
+void KillVoice(VoiceSlot& slot) { KillVoice(slot, Generation(slot.active.load(relaxed))); }
+
 bool BeginRender(const VoiceSlot& slot, Voice& copy, VoiceTicket& ticket) {
-  const uint32_t word = slot.active.load(std::memory_order_acquire);
+  // A release in progress only changes the gate, which is read live anyway.
+  const uint32_t word = slot.active.load(std::memory_order_acquire) & ~kReleasePending;
   if (Status(word) != kActive) return false;
   CopySlot(slot, copy);
   // Seqlock-style check: a kill and a new claim during the copy would have
   // changed the word, and the copy could mix two voices.
-  if (slot.active.load(relaxed) != word) return false;
+  if ((slot.active.load(relaxed) & ~kReleasePending) != word) return false;
   ticket = word;
   return true;
 }
 
 bool BeginWriteBack(VoiceSlot& slot, VoiceTicket ticket) {
-  uint32_t expected = ticket;
-  return slot.active.compare_exchange_strong(expected, Generation(ticket) | kWritingBack,
-                                             std::memory_order_acquire, relaxed);
+  uint32_t word = slot.active.load(relaxed);
+  do {
+    if ((word & ~kReleasePending) != ticket) return false;
+  } while (!slot.active.compare_exchange_weak(word, (word & kReleasePending) | Generation(ticket) | kWritingBack,
+                                              std::memory_order_acquire, relaxed));
+  return true;
 }
 
 void EndWriteBack(VoiceSlot& slot, VoiceTicket ticket, bool ended) {
-  uint32_t expected = Generation(ticket) | kWritingBack;
-  const uint32_t after = Generation(ticket) | (ended ? kFree : kActive);
-  if (!slot.active.compare_exchange_strong(expected, after, std::memory_order_release, relaxed)) {
-    // Only a kill can have changed the word meanwhile: carry it out now.
-    slot.active.store(Generation(ticket) | kFree, std::memory_order_release);
+  uint32_t word = slot.active.load(relaxed);
+  // Only a kill or a release can change the word meanwhile; a kill is
+  // carried out now, a release in progress keeps its bit.
+  for (;;) {
+    const bool free = ended || (word & kKillPending);
+    const uint32_t after = Generation(ticket) | (free ? kFree : kActive) | (word & kReleasePending);
+    if (slot.active.compare_exchange_weak(word, after, std::memory_order_release, relaxed)) return;
   }
 }
 

@@ -155,10 +155,11 @@ void RefreshModes(KeyContext& c) {
   }
 }
 
-// The first sounding live voice with this note index whose key is held.
-VoiceSlot* FindHeldLiveNote(VoiceTable& voices, int32_t note) {
+// The first sounding live voice with this note index whose key is held, and
+// its id.
+VoiceSlot* FindHeldLiveNote(VoiceTable& voices, int32_t note, VoiceId& id) {
   for (VoiceSlot& slot : voices) {
-    if (IsActive(slot) && slot.channel.load(relaxed) == LiveChannel && slot.note.load(relaxed) == note &&
+    if (FindActiveVoice(slot, id) && slot.channel.load(relaxed) == LiveChannel && slot.note.load(relaxed) == note &&
         slot.gate.load(relaxed) == 1) {
       return &slot;
     }
@@ -171,7 +172,8 @@ void PianoNoteOn(KeyContext& c, uint8_t vk) {
   if (semitone < 0) return;
   const int32_t n = semitone + 12 * c.piano.KeyboardOctave;
   // Already sounding: this is how a held key's auto-repeat is swallowed.
-  if (FindHeldLiveNote(c.synth.voices, n)) return;
+  VoiceId sounding = 0;
+  if (FindHeldLiveNote(c.synth.voices, n, sounding)) return;
   const uint64_t position = c.ring.device ? c.ring.device->PlayedSamples() : 0;
   NoteStart start;
   start.startOffset = static_cast<int32_t>(position & 1023u);
@@ -187,9 +189,10 @@ void PianoNoteOn(KeyContext& c, uint8_t vk) {
 }
 
 bool ReleaseLiveNote(KeyContext& c, int32_t note) {
-  VoiceSlot* slot = FindHeldLiveNote(c.synth.voices, note);
+  VoiceId id = 0;
+  VoiceSlot* slot = FindHeldLiveNote(c.synth.voices, note, id);
   if (!slot) return false;
-  ReleaseVoice(*slot);
+  ReleaseVoice(*slot, id);
   c.piano.sounding.reset(static_cast<size_t>(note));
   return true;
 }

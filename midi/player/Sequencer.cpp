@@ -45,14 +45,15 @@ void StartNote(Player& player, const SeqEvent& e, uint64_t playPosition) {
 
 void EndNote(Player& player, const SeqEvent& e, bool kill) {
   for (VoiceSlot& slot : player.synth.voices) {
-    if (!IsActive(slot) || slot.channel.load(relaxed) != static_cast<int32_t>(e.channel) ||
+    VoiceId id = 0;
+    if (!FindActiveVoice(slot, id) || slot.channel.load(relaxed) != static_cast<int32_t>(e.channel) ||
         slot.note.load(relaxed) != static_cast<int32_t>(e.key)) {
       continue;
     }
     if (kill) {
-      KillVoice(slot);
+      KillVoice(slot, id);
     } else {
-      ReleaseVoice(slot);
+      ReleaseVoice(slot, id);
     }
   }
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/Lifecycle.h"
-#include "synth/VoiceHandOff.h"
+#include "tests/synth/ReleaseAnyVoice.h"
 
 namespace tavolin {
 namespace {
@@ -167,7 +167,7 @@ TEST(Lifecycle, RunsInRealTimeOnTheNullDevice) {
   note.mode = 3;
   ASSERT_EQ(StartVoice(app->synth.voices, note), 0);
   ASSERT_TRUE(WaitUntil([&] { return app->device->PlayedSamples() >= 12 * kBlockSamples; }));
-  ReleaseVoice(app->synth.voices[0]);
+  ReleaseAnyVoice(app->synth.voices[0]);
   ASSERT_TRUE(WaitUntil([&] { return !IsActive(app->synth.voices[0]); }));
   EXPECT_EQ(ShutDown(*app), ShutDownResult::Clean);
   EXPECT_TRUE(window.Errors().empty());

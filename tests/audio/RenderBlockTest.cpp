@@ -10,6 +10,7 @@
 
 #include "synth/ResonantLowPass.h"
 #include "tests/audio/PipelineRig.h"
+#include "tests/synth/ReleaseAnyVoice.h"
 
 namespace tavolin {
 namespace {
@@ -177,7 +178,7 @@ std::vector<int16_t> RenderScene(int blocks) {
   std::vector<int16_t> out;
   for (int b = 0; b < blocks; ++b) {
     if (b % 4 == 0) rig.Start(rig.synth.noteFreq[30 + b % 40], b / 4 % 15, b * 37 % 1024, 6000.0, b % 3 == 0 ? 2 : LiveChannel);
-    if (b % 6 == 5) ReleaseVoice(rig.synth.voices[b % 7]);
+    if (b % 6 == 5) ReleaseAnyVoice(rig.synth.voices[b % 7]);
     s.switches.DetuneOn.store(b / 16 % 2, kRelaxed);
     s.switches.RingOn.store(b / 32 % 2, kRelaxed);
     s.switches.VoiceResoOn.store(b / 8 % 2, kRelaxed);

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "tests/audio/PipelineRig.h"
+#include "tests/synth/ReleaseAnyVoice.h"
 
 namespace tavolin {
 namespace {
@@ -54,7 +55,7 @@ TEST(RenderConcurrency, NoteTrafficWhileDetuneAndRingBlocksRender) {
       n.mode = static_cast<int32_t>(random() % 16);
       n.startOffset = static_cast<int32_t>(random() % 1024);
       StartVoice(synth.voices, n);
-      if (k % 3 == 0) ReleaseVoice(synth.voices[random() % kVoiceCount]);
+      if (k % 3 == 0) ReleaseAnyVoice(synth.voices[random() % kVoiceCount]);
       std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
   });

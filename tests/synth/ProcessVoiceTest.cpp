@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "synth/ProcessVoice.h"
-#include "synth/VoiceHandOff.h"
+#include "tests/synth/ReleaseAnyVoice.h"
 
 namespace tavolin {
 namespace {
@@ -61,7 +61,7 @@ TEST(ProcessVoice, PlainModeAdvancesTheSlotAndFreesItAtTheEnd) {
   EXPECT_EQ(rig.block[0], -5000);
   EXPECT_EQ(rig.Slot(v).counter.load(), 1024u);
   EXPECT_TRUE(IsActive(rig.Slot(v)));
-  ReleaseVoice(rig.Slot(v));
+  ReleaseAnyVoice(rig.Slot(v));
   for (int b = 0; b < 11; ++b) rig.Process(v);
   EXPECT_FALSE(IsActive(rig.Slot(v)));
 }
@@ -175,7 +175,7 @@ TEST(ProcessVoice, DetuneRenderingsEndOnTheSameSample) {
   ProcessRig rig;
   rig.synth.switches.DetuneOn.store(1, kRelaxed);
   const int v = rig.Start(0, 441.0, 10000.0);
-  ReleaseVoice(rig.Slot(v));
+  ReleaseAnyVoice(rig.Slot(v));
   for (int b = 0; b < 10; ++b) rig.Process(v);
   EXPECT_TRUE(IsActive(rig.Slot(v)));
   std::fill(rig.block.begin(), rig.block.end(), int16_t{0});
@@ -225,7 +225,7 @@ TEST(ProcessVoice, KillDuringTheRenderIsHonouredAndANewClaimIsKept) {
       rig.synth.switches.RingOn.store(mode == 2, kRelaxed);
       rig.synth.params.ModPower.store(0.5, kRelaxed);
       const int v = rig.Start(3, 440.0, 8000.0);
-      ReleaseVoice(rig.Slot(v));  // the old voice's lifeLeft falls
+      ReleaseAnyVoice(rig.Slot(v));  // the old voice's lifeLeft falls
       InterferingClock clock(rig.synth.voices, v, 700, restart);
       RenderInputs in{rig.synth, clock, rig.state};
       ProcessVoice(rig.block.data(), rig.Slot(v), in, rig.ring);

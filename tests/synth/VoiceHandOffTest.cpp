@@ -146,6 +146,31 @@ TEST(VoiceHandOff, RenderEndingTheVoiceFreesTheSlot) {
   EXPECT_FALSE(BeginRender(synth.voices[0], copy, ticket));
 }
 
+// A note-off found its voice, then the voice ended and the slot went to
+// another note before the note-off acted: the new voice is left alone,
+// also when the old one ended during a release in progress.
+TEST(VoiceHandOff, ReleaseAndKillNameTheVoiceTheyFound) {
+  Synth synth;
+  VoiceSlot& slot = synth.voices[0];
+  ASSERT_EQ(StartVoice(synth.voices, Tokened(1)), 0);
+  VoiceId found = 0;
+  ASSERT_TRUE(FindActiveVoice(slot, found));
+  KillVoice(slot);
+  ASSERT_EQ(StartVoice(synth.voices, Tokened(2)), 0);
+  ReleaseVoice(slot, found);
+  KillVoice(slot, found);
+  EXPECT_TRUE(IsActive(slot));
+  EXPECT_EQ(slot.gate, 1);
+
+  VoiceId current = 0;
+  ASSERT_TRUE(FindActiveVoice(slot, current));
+  EXPECT_NE(current, found);
+  ReleaseVoice(slot, current);
+  EXPECT_EQ(slot.gate, 0);
+  KillVoice(slot, current);
+  EXPECT_FALSE(IsActive(slot));
+}
+
 // Three writers claim at the same moment with no one freeing: every claim
 // gets its own slot and every slot holds exactly the voice its claimer wrote.
 TEST(VoiceHandOffThreads, ConcurrentClaimsNeverShareASlot) {
@@ -193,6 +218,7 @@ TEST(VoiceHandOffThreads, StartReleaseKillAgainstRenderer) {
   constexpr int kWriters = 3;
   constexpr int kOpsPerWriter = 100000;
   std::atomic<uint64_t> lostKills{0};
+  std::atomic<uint64_t> foreignReleases{0};
   std::atomic<uint64_t> kills{0};
   std::vector<std::thread> writers;
   for (int w = 0; w < kWriters; ++w) {
@@ -222,11 +248,14 @@ TEST(VoiceHandOffThreads, StartReleaseKillAgainstRenderer) {
           const Mine m = mine[pick];
           mine.erase(mine.begin() + static_cast<long>(pick));
           VoiceSlot& s = synth->voices[m.slot];
-          if (s.freq.load() != m.token) continue;  // already ended and reused
+          VoiceId id = 0;
+          if (!FindActiveVoice(s, id) || s.freq.load() != m.token) continue;  // already ended
+          // Only this writer releases its voices, and this one it has not.
+          if (s.gate.load() == 0) foreignReleases.fetch_add(1);
           if (choice < 6) {
-            ReleaseVoice(s);
+            ReleaseVoice(s, id);
           } else {
-            KillVoice(s);
+            KillVoice(s, id);
             kills.fetch_add(1);
             killed.push_back({m.slot, m.token, renderer.passes.load(std::memory_order_acquire)});
           }
@@ -245,6 +274,7 @@ TEST(VoiceHandOffThreads, StartReleaseKillAgainstRenderer) {
 
   EXPECT_EQ(renderer.torn.load(), 0u) << "renderer saw a half-filled or mixed voice";
   EXPECT_EQ(lostKills.load(), 0u);
+  EXPECT_EQ(foreignReleases.load(), 0u) << "a release landed on another writer's voice";
   EXPECT_GT(kills.load(), 0u);
   EXPECT_GT(renderer.rendered.load(), 0u);
 }
