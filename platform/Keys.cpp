@@ -121,17 +121,49 @@ uint8_t SymbolKey(int key) {
   }
 }
 
+// The keypad's keys with Num Lock off, by the digit they carry.
+int KeypadDigitOfEditingKey(int key) {
+  switch (key) {
+    case Qt::Key_Insert: return 0;
+    case Qt::Key_End: return 1;
+    case Qt::Key_Down: return 2;
+    case Qt::Key_PageDown: return 3;
+    case Qt::Key_Left: return 4;
+    case Qt::Key_Clear: return 5;
+    case Qt::Key_Right: return 6;
+    case Qt::Key_Home: return 7;
+    case Qt::Key_Up: return 8;
+    case Qt::Key_PageUp: return 9;
+    default: return -1;
+  }
+}
+
 }  // namespace
+
+uint8_t KeypadVirtualKey(int qtKey) {
+  if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return static_cast<uint8_t>(VK_NUMPAD0 + (qtKey - Qt::Key_0));
+  if (const int digit = KeypadDigitOfEditingKey(qtKey); digit >= 0) return static_cast<uint8_t>(VK_NUMPAD0 + digit);
+  switch (qtKey) {
+    case Qt::Key_Asterisk: return VK_MULTIPLY;
+    case Qt::Key_Plus: return VK_ADD;
+    case Qt::Key_Minus: return VK_SUBTRACT;
+    case Qt::Key_Slash: return VK_DIVIDE;
+    case Qt::Key_Period:
+    case Qt::Key_Comma:  // the decimal key of layouts that write a comma
+    case Qt::Key_Delete: return VK_DECIMAL;
+    case Qt::Key_Enter:
+    case Qt::Key_Return: return VK_RETURN;
+    default: return 0;
+  }
+}
 
 uint8_t VirtualKeyFromScanCode(uint32_t xkbKeycode) {
   if (xkbKeycode < kXkbOffset || xkbKeycode - kXkbOffset >= kScanTable.size()) return 0;
   return kScanTable[xkbKeycode - kXkbOffset];
 }
 
-uint8_t VirtualKeyFromQtKey(int qtKey, bool keypad, bool shifted) {
-  if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) {
-    return static_cast<uint8_t>(keypad ? VK_NUMPAD0 + (qtKey - Qt::Key_0) : qtKey);
-  }
+uint8_t VirtualKeyFromQtKey(int qtKey, bool shifted) {
+  if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return static_cast<uint8_t>(qtKey);
   if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return static_cast<uint8_t>(qtKey);
   if (const uint8_t vk = UnprintedKey(qtKey)) return vk;
   if (shifted) {
@@ -141,10 +173,19 @@ uint8_t VirtualKeyFromQtKey(int qtKey, bool keypad, bool shifted) {
 }
 
 uint8_t VirtualKeyOf(const QKeyEvent& event) {
+  const Qt::KeyboardModifiers mods = event.modifiers();
+  // Before anything else: with Num Lock off the keypad's '.' is named
+  // Delete, its 0 Insert, and so on.
+  if (mods.testFlag(Qt::KeypadModifier)) return KeypadVirtualKey(event.key());
   if (const uint8_t vk = UnprintedKey(event.key())) return vk;
   if (const uint8_t vk = VirtualKeyFromScanCode(event.nativeScanCode())) return vk;
+  return VirtualKeyFromQtKey(event.key(), mods.testFlag(Qt::ShiftModifier));
+}
+
+bool IsSystemKeyPress(const QKeyEvent& event) {
   const Qt::KeyboardModifiers mods = event.modifiers();
-  return VirtualKeyFromQtKey(event.key(), mods.testFlag(Qt::KeypadModifier), mods.testFlag(Qt::ShiftModifier));
+  return mods.testFlag(Qt::AltModifier) || mods.testFlag(Qt::GroupSwitchModifier) ||
+         event.key() == Qt::Key_AltGr;
 }
 
 }  // namespace tavolin

@@ -31,7 +31,13 @@ inline constexpr uint8_t VK_RIGHT = 0x27;
 inline constexpr uint8_t VK_DOWN = 0x28;
 inline constexpr uint8_t VK_INSERT = 0x2D;
 inline constexpr uint8_t VK_DELETE = 0x2E;
-inline constexpr uint8_t VK_NUMPAD0 = 0x60;
+inline constexpr uint8_t VK_NUMPAD0 = 0x60;  // to VK_NUMPAD9 = 0x69
+inline constexpr uint8_t VK_MULTIPLY = 0x6A;
+inline constexpr uint8_t VK_ADD = 0x6B;
+inline constexpr uint8_t VK_SEPARATOR = 0x6C;
+inline constexpr uint8_t VK_SUBTRACT = 0x6D;
+inline constexpr uint8_t VK_DECIMAL = 0x6E;
+inline constexpr uint8_t VK_DIVIDE = 0x6F;
 inline constexpr uint8_t VK_F1 = 0x70;
 inline constexpr uint8_t VK_F12 = 0x7B;
 inline constexpr uint8_t VK_OEM_1 = 0xBA;       // JP ':'
@@ -48,18 +54,28 @@ inline constexpr uint8_t VK_OEM_7 = 0xDE;       // JP '^'
 inline constexpr uint8_t VK_OEM_102 = 0xE2;     // JP '\' left of the right Shift
 
 // The virtual key of the physical key with this XKB keycode (evdev code + 8);
-// 0 when the key has no fixed meaning here (the keypad, whose keys depend
-// on Num Lock, and keys without a command).
+// 0 when the key has no fixed meaning here (keys without a command, and the
+// keypad, which goes by its Qt::Key).
 uint8_t VirtualKeyFromScanCode(uint32_t xkbKeycode);
 
-// The virtual key for a Qt::Key, for events that carry no scan code. Symbols
-// are read with their Japanese legends, except that a shifted symbol of a
-// US digit key (Shift+2 gives '@') stands for its digit. 0 when unknown.
-uint8_t VirtualKeyFromQtKey(int qtKey, bool keypad, bool shifted);
+// The virtual key for a Qt::Key of a key off the keypad, for events that
+// carry no scan code. Symbols are read with their Japanese legends, except
+// that a shifted symbol of a US digit key (Shift+2 gives '@') stands for its
+// digit. 0 when unknown.
+uint8_t VirtualKeyFromQtKey(int qtKey, bool shifted);
 
-// The virtual key of a key event: keys without a legend (function, editing
-// and arrow keys, Return, Space, the modifiers) by their Qt::Key, the others
-// by scan code, else by Qt::Key; 0 when unknown.
+// A keypad key by its Qt::Key, with Num Lock on or off: its own keypad code
+// (VK_NUMPAD0 ... VK_DIVIDE), none of which has a command, except Enter,
+// which is Return. 0 when unknown.
+uint8_t KeypadVirtualKey(int qtKey);
+
+// The virtual key of a key event: keypad keys as keypad keys, keys without
+// a legend (function, editing and arrow keys, Return, Space, the modifiers)
+// by their Qt::Key, the others by scan code, else by Qt::Key; 0 when unknown.
 uint8_t VirtualKeyOf(const QKeyEvent& event);
+
+// A key pressed with Alt or AltGr held: the window ignores such key-downs,
+// as it ignores system keys.
+bool IsSystemKeyPress(const QKeyEvent& event);
 
 }  // namespace tavolin

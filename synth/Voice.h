@@ -9,6 +9,10 @@
 
 namespace tavolin {
 
+// Every shared double is one word that the audio thread reads without a
+// lock; an atomic that hid a lock could make it wait.
+static_assert(std::atomic<double>::is_always_lock_free);
+
 inline constexpr int kVoiceCount = 128;
 inline constexpr int32_t LiveChannel = 255;  // MIDI input and computer-keyboard voices
 

@@ -100,7 +100,7 @@ void RestartSound(KeyContext& c, bool) {
 
 // Recording (Shift+W), MIDI input (Shift+M), the log window (Shift+L) and
 // the vocoder's modulator (Shift+VK_OEM_5, Shift+VK_OEM_7) join these
-// tables with their Parts.
+// tables when those features are built.
 constexpr KeyCommand kShiftTable[] = {
     {'1', SelectMode<0>}, {'2', SelectMode<1>}, {'3', SelectMode<2>}, {'4', SelectMode<3>},
     {'5', SelectMode<4>}, {'6', SelectMode<5>}, {'7', SelectMode<6>}, {'8', SelectMode<7>},

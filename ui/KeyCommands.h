@@ -14,8 +14,8 @@
 
 namespace tavolin {
 
-// Commands of other Parts that the tables call. An empty hook does nothing:
-// the Part is not there (yet) or not attached.
+// Commands of other subsystems that the tables call. An empty hook does
+// nothing: that subsystem is not there (yet) or not attached.
 struct KeyHooks {
   std::function<void()> openMidiFile;      // F9
   std::function<void()> closeMidiFile;     // F11

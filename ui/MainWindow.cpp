@@ -65,7 +65,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
 // expect, and only the last release is a key-up.
 void MainWindow::keyPressEvent(QKeyEvent* event) {
   const uint8_t vk = VirtualKeyOf(*event);
-  if (!state_ || vk == 0) return QWidget::keyPressEvent(event);
+  if (!state_ || vk == 0 || IsSystemKeyPress(*event)) return QWidget::keyPressEvent(event);
   const LiveInputs live = liveInputs_();
   KeyContext keys = state_->Keys();
   KeyDown(keys, vk, live.shift, live.ctrl);

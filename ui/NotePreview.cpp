@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "ui/Truncate.h"
+#include "synth/RenderNumerics.h"
 
 namespace tavolin {
 
@@ -46,7 +46,7 @@ void PrepareNoteEnds(NoteEnds& ends, const std::shared_ptr<const EventList>& son
   }
 }
 
-int PreviewGreen(double level) { return TruncToInt(255.0 * level) & 0xFF; }
+int PreviewGreen(double level) { return TruncToInt32(255.0 * level) & 0xFF; }
 
 void PaintNotePreview(QPainter& painter, const NoteEnds& ends, uint32_t now) {
   if (!ends.song) return;

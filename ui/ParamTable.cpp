@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "ui/Truncate.h"
+#include "synth/RenderNumerics.h"
 
 namespace tavolin {
 
@@ -82,12 +82,12 @@ void ValueText(const ParamDef& row, char (&text)[kValueTextSize]) {
   }
   const double v = row.value->load(relaxed);
   if (row.kind == kWholeValue) {
-    std::snprintf(text, sizeof text, "%d", TruncToInt(v));
+    std::snprintf(text, sizeof text, "%d", TruncToInt32(v));
     return;
   }
   const double magnitude = std::fabs(v);
   const int64_t thousandths = TruncToInt64(magnitude * 1000.0);
-  std::snprintf(text, sizeof text, "%s%d.%03d", v < 0.0 ? "-" : "", TruncToInt(magnitude),
+  std::snprintf(text, sizeof text, "%s%d.%03d", v < 0.0 ? "-" : "", TruncToInt32(magnitude),
                 static_cast<int>(thousandths % 1000));
 }
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "synth/VoiceHandOff.h"
-#include "ui/Truncate.h"
+#include "synth/RenderNumerics.h"
 
 namespace tavolin {
 
@@ -58,8 +58,8 @@ void PaintSpectrum(QPainter& p, const double* spectrum, int base, QColor colour)
 }
 
 void PaintBendBar(QPainter& p, int left, double v) {
-  const int g = TruncToInt(64.0 * v) & 0xFF;
-  OutlinedRect(p, left, 128, left + 20, 128 - TruncToInt(50.0 * v), QColor(g, 255, g));
+  const int g = TruncToInt32(64.0 * v) & 0xFF;
+  OutlinedRect(p, left, 128, left + 20, 128 - TruncToInt32(50.0 * v), QColor(g, 255, g));
 }
 
 void PaintVoices(StatusCanvas& canvas, VoiceTable& voices) {
@@ -67,9 +67,9 @@ void PaintVoices(StatusCanvas& canvas, VoiceTable& voices) {
   for (int i = 0; i < kVoiceCount; ++i) {
     const VoiceSlot& v = voices[i];
     if (IsActive(v)) {
-      std::snprintf(line, sizeof line, "#%03d %04dhz *%03d %04d/%04dms", i, TruncToInt(v.freq.load(relaxed)),
-                    TruncToInt(v.amp.load(relaxed)), TruncToInt(1000.0 * v.lifeLeft.load(relaxed)),
-                    TruncToInt(1000.0 * v.lifeTotal.load(relaxed)));
+      std::snprintf(line, sizeof line, "#%03d %04dhz *%03d %04d/%04dms", i, TruncToInt32(v.freq.load(relaxed)),
+                    TruncToInt32(v.amp.load(relaxed)), TruncToInt32(1000.0 * v.lifeLeft.load(relaxed)),
+                    TruncToInt32(1000.0 * v.lifeTotal.load(relaxed)));
     } else {
       std::snprintf(line, sizeof line, "#%03d ---", i);
     }
@@ -117,12 +117,12 @@ void PaintChannels(StatusCanvas& canvas, const Synth& synth) {
   }
   canvas.Text(0, 641, "PBend");
   for (int c = 0; c < kMidiChannels; ++c) {
-    std::snprintf(text, sizeof text, "%d", TruncToInt(1000.0 * synth.ChannelBend[static_cast<size_t>(c)].load(relaxed)));
+    std::snprintf(text, sizeof text, "%d", TruncToInt32(1000.0 * synth.ChannelBend[static_cast<size_t>(c)].load(relaxed)));
     canvas.Text(50 + 50 * c, 641, text);
   }
   canvas.Text(0, 652, "Vol");
   for (int c = 0; c < kMidiChannels; ++c) {
-    std::snprintf(text, sizeof text, "%d", TruncToInt(1000.0 * synth.ChannelLevel[static_cast<size_t>(c)].load(relaxed)));
+    std::snprintf(text, sizeof text, "%d", TruncToInt32(1000.0 * synth.ChannelLevel[static_cast<size_t>(c)].load(relaxed)));
     canvas.Text(50 + 50 * c, 652, text);
   }
 }
@@ -163,9 +163,9 @@ void PaintStatus(QPainter& painter, const StatusSources& s, StatusState& state, 
   std::snprintf(line, sizeof line, "%d samples of buffer played: DEL to restart sound system.",
                 static_cast<int32_t>(static_cast<uint32_t>(played)));
   canvas.Text(1, 1, line);
-  std::snprintf(line, sizeof line, "%d cent", TruncToInt(100.0 * synth.PitchBend.load(relaxed)));
+  std::snprintf(line, sizeof line, "%d cent", TruncToInt32(100.0 * synth.PitchBend.load(relaxed)));
   canvas.Text(596, 120, line);
-  std::snprintf(line, sizeof line, "%d cent", TruncToInt(100.0 * synth.PitchShift.load(relaxed)));
+  std::snprintf(line, sizeof line, "%d cent", TruncToInt32(100.0 * synth.PitchShift.load(relaxed)));
   canvas.Text(646, 120, line);
 
   PaintVoices(canvas, synth.voices);

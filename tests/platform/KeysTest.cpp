@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
+#include <tuple>
 
 namespace tavolin {
 namespace {
@@ -81,11 +82,33 @@ TEST(Keys, EventsWithoutScanCodeFallBackToTheQtKey) {
   EXPECT_EQ(VirtualKeyOf(Press(Qt::Key_yen, 0)), VK_OEM_5);
   EXPECT_EQ(VirtualKeyOf(Press(Qt::Key_AsciiCircum, 0)), VK_OEM_7);
   EXPECT_EQ(VirtualKeyOf(Press(Qt::Key_Backslash, 0)), VK_OEM_102);
-  EXPECT_EQ(VirtualKeyOf(Press(Qt::Key_7, 0, Qt::KeypadModifier)), VK_NUMPAD0 + 7);
   EXPECT_EQ(VirtualKeyOf(Press(Qt::Key_Shift, 0, Qt::ShiftModifier)), VK_SHIFT);
   EXPECT_EQ(VirtualKeyOf(Press(Qt::Key_Eacute, 0)), 0);
-  // The keypad has scan codes but no fixed meaning: Num Lock decides, and the Qt key says.
-  EXPECT_EQ(VirtualKeyOf(Press(Qt::Key_End, Xkb(79), Qt::KeypadModifier)), VK_END);
+}
+
+// Keypad keys are keypad keys with Num Lock on or off: none of them turns
+// into a command (Delete, Insert, Ctrl+-) or a piano note ('/', digits).
+TEST(Keys, KeypadKeysKeepTheirOwnCodes) {
+  const std::tuple<int, uint32_t, uint8_t> keypad[] = {
+      {Qt::Key_7, 71, VK_NUMPAD0 + 7},   {Qt::Key_Home, 71, VK_NUMPAD0 + 7}, {Qt::Key_1, 79, VK_NUMPAD0 + 1},
+      {Qt::Key_End, 79, VK_NUMPAD0 + 1}, {Qt::Key_0, 82, VK_NUMPAD0},        {Qt::Key_Insert, 82, VK_NUMPAD0},
+      {Qt::Key_Clear, 76, VK_NUMPAD0 + 5}, {Qt::Key_PageUp, 73, VK_NUMPAD0 + 9},
+      {Qt::Key_Period, 83, VK_DECIMAL},  {Qt::Key_Delete, 83, VK_DECIMAL},   {Qt::Key_Comma, 83, VK_DECIMAL},
+      {Qt::Key_Slash, 98, VK_DIVIDE},    {Qt::Key_Asterisk, 55, VK_MULTIPLY}, {Qt::Key_Minus, 74, VK_SUBTRACT},
+      {Qt::Key_Plus, 78, VK_ADD},        {Qt::Key_Enter, 96, VK_RETURN}};
+  for (const auto& [key, evdev, vk] : keypad) {
+    EXPECT_EQ(VirtualKeyOf(Press(key, Xkb(evdev), Qt::KeypadModifier)), vk) << key;
+    EXPECT_EQ(VirtualKeyOf(Press(key, 0, Qt::KeypadModifier)), vk) << key << " without scan code";
+  }
+}
+
+// Alt and AltGr make a key a system key, which the window ignores.
+TEST(Keys, AltAndAltGrKeysAreSystemKeys) {
+  EXPECT_TRUE(IsSystemKeyPress(Press(Qt::Key_Z, Xkb(44), Qt::AltModifier)));
+  EXPECT_TRUE(IsSystemKeyPress(Press(Qt::Key_Delete, Xkb(111), Qt::AltModifier | Qt::ControlModifier)));
+  EXPECT_TRUE(IsSystemKeyPress(Press(Qt::Key_At, Xkb(16), Qt::GroupSwitchModifier)));
+  EXPECT_TRUE(IsSystemKeyPress(Press(Qt::Key_AltGr, Xkb(100))));
+  EXPECT_FALSE(IsSystemKeyPress(Press(Qt::Key_Z, Xkb(44), Qt::ShiftModifier | Qt::ControlModifier)));
 }
 
 }  // namespace

@@ -37,8 +37,9 @@ struct EngineRig final : CursorPort {
   void MoveTo(ScreenPoint point) override { cursor = point; }
 
   // A key event as X11 delivers it: with the evdev code + 8 as scan code.
-  void Key(QEvent::Type type, int qtKey, uint32_t evdev, bool autoRepeat = false) {
-    QKeyEvent event(type, qtKey, Qt::NoModifier, evdev + 8, 0, 0, QString(), autoRepeat);
+  void Key(QEvent::Type type, int qtKey, uint32_t evdev, bool autoRepeat = false,
+           Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QKeyEvent event(type, qtKey, mods, evdev + 8, 0, 0, QString(), autoRepeat);
     QCoreApplication::sendEvent(&window, &event);
   }
   void Mouse(QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons) {
@@ -111,6 +112,13 @@ class MainWindowTest : public QObject {
     QCOMPARE(r.synth.voices[1].note.load(), 32 + 24);
     r.Key(QEvent::KeyPress, Qt::Key_Apostrophe, 40);  // the US apostrophe plays the ro key's note
     QCOMPARE(r.synth.voices[2].note.load(), 17 + 24);
+    // Keypad keys and Alt or AltGr keys do nothing.
+    r.Key(QEvent::KeyPress, Qt::Key_Slash, 98, false, Qt::KeypadModifier);
+    r.Key(QEvent::KeyPress, Qt::Key_Insert, 82, false, Qt::KeypadModifier);
+    r.Key(QEvent::KeyPress, Qt::Key_Z, 44, false, Qt::AltModifier);
+    r.Key(QEvent::KeyPress, Qt::Key_At, 16, false, Qt::GroupSwitchModifier);
+    QCOMPARE(r.Sounding(), 3);
+    QCOMPARE(r.master.HowlingOn.load(), 0);
   }
 
   void lostFocusReleasesHeldNotes() {
