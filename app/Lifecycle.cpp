@@ -16,8 +16,9 @@ namespace {
 constexpr auto kThreadExitLimit = std::chrono::milliseconds(5000);
 
 void StartWorkers(App& app) {
-  app.sequencerThread.Start([&app] { ProcessMidi(app); });
-  app.audioThread.Start([&app] { waveOutFiller(app); });
+  // Named as the status display labels them.
+  app.sequencerThread.Start("MIDI", [&app] { ProcessMidi(app); });
+  app.audioThread.Start("WFill", [&app] { waveOutFiller(app); });
   RaiseToRealtimePriority(app.sequencerThread.Native());
   RaiseToRealtimePriority(app.audioThread.Native());
 }

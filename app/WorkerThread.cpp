@@ -4,6 +4,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "platform/ThreadName.h"
+
 namespace tavolin {
 
 struct WorkerThread::Exit {
@@ -17,9 +19,10 @@ WorkerThread::~WorkerThread() {
   if (thread_.joinable()) thread_.detach();
 }
 
-void WorkerThread::Start(std::function<void()> body) {
+void WorkerThread::Start(const char* name, std::function<void()> body) {
   exit_ = std::make_shared<Exit>();
-  thread_ = std::thread([exit = exit_, body = std::move(body)] {
+  thread_ = std::thread([exit = exit_, name, body = std::move(body)] {
+    NameCurrentThread(name);
     exit->id.store(CurrentThreadId(), std::memory_order_relaxed);
     body();
     std::lock_guard lock(exit->mutex);

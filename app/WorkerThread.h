@@ -17,7 +17,8 @@ class WorkerThread {
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
 
-  void Start(std::function<void()> body);
+  // Runs `body` on a new thread named `name` (as top -H and debuggers show it).
+  void Start(const char* name, std::function<void()> body);
   bool Running() const;
   std::thread& Native() { return thread_; }
   // The kernel's id of the running thread (for its CPU times); 0 before it

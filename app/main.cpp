@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/Lifecycle.h"
+#include "platform/ThreadName.h"
 #include "ui/MainWindow.h"
 #include "ui/QtSongReporter.h"
 #include "ui/QtWindowPort.h"
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication qtApp(argc, argv);
+  // The window thread, as the status display labels it.
+  tavolin::NameCurrentThread("Main");
 
   tavolin::MainWindow window;
   window.show();

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "platform/ThreadName.h"
+
 namespace tavolin {
 
 namespace {
@@ -18,6 +20,7 @@ uint32_t ToMilliseconds(uint64_t ns) { return static_cast<uint32_t>(ns / 1'000'0
 
 SteadyClock::SteadyClock() : CounterClock(ToMilliseconds(MonotonicNanoseconds())) {
   ticker_ = std::thread([this] {
+    NameCurrentThread("Clock");
     while (!stop_.load(std::memory_order_relaxed)) {
       const uint64_t ns = MonotonicNanoseconds();
       now_.store(ToMilliseconds(ns), std::memory_order_relaxed);

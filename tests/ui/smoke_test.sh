@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real program: first without a display (it must say what is
-# missing), then under Xvfb (its window must appear at full size, and SIGTERM
-# must close it in order with exit code 0).
+# missing), then under Xvfb (its window must appear at full size, its threads
+# must carry their names, and SIGTERM must close it in order with exit code 0).
 set -euo pipefail
 bin=$(realpath "$1")
 
@@ -20,6 +20,11 @@ in_xvfb '
   geometry=$(xdotool getwindowgeometry "$win" | sed -n "s/.*Geometry: //p")
   echo "window $win geometry $geometry"
   [ "$geometry" = "1140x708" ] || { echo "FAIL: client area is $geometry"; kill $pid; exit 1; }
+  threads=$(cat /proc/$pid/task/*/comm | tr "\n" " ")
+  echo "threads: $threads"
+  for name in Main MIDI WFill Clock; do
+    grep -qw "$name" <<<"$threads" || { echo "FAIL: no thread named $name"; kill $pid; exit 1; }
+  done
   sleep 0.5
   kill -TERM $pid
   if wait $pid; then echo "exit 0"; else code=$?; echo "FAIL: exit code $code"; cat "$TMPDIR_SMOKE/stderr"; exit 1; fi

@@ -12,13 +12,14 @@ in_xvfb() {
 }
 
 # start_tavolin BINARY STDERR_FILE: starts the program in the background and
-# waits for its main window; sets pid and win. Fails (showing its stderr)
-# when the window does not appear.
+# waits for its main window (30 s at most: a loaded machine starts it
+# slowly); sets pid and win. Fails (showing its stderr) when the window does
+# not appear.
 start_tavolin() {
   "$1" 2>"$2" &
   pid=$!
   win=""
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     win=$(xdotool search --name "^Tavolin - Tavo/the synthesizer test\$" 2>/dev/null | head -1 || true)
     [ -n "$win" ] && return 0
     sleep 0.05
