@@ -48,6 +48,7 @@ void RenderBlock(BlockPipeline& p) {
   if (chain.LPFResoOn.load(kRelaxed) != 0)
     MasterLowPass(block, chain, params.LPFResoCut.load(kRelaxed), params.LPFResoAmp.load(kRelaxed));
   RunSpectralStages(p, block);
+  p.areas.Display->scope.Publish(b * kBlockSamples, block, kBlockSamples);
   PaceRepaint(p);
 }
 

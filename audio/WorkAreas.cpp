@@ -20,8 +20,9 @@ bool AllocateWorkAreas(WorkAreas& a) {
                   Allocate(a.ModulatorSpectrum, kSpectrumSize) &&
                   Allocate(a.RingScratchA, kBlockSamples) && Allocate(a.RingScratchB, kBlockSamples) &&
                   Allocate(a.RingProduct, kBlockSamples);
-  if (!ok) FreeWorkAreas(a);
-  return ok;
+  a.Display.reset(ok ? new (std::nothrow) DisplayFeed() : nullptr);
+  if (!a.Display) FreeWorkAreas(a);
+  return a.Display != nullptr;
 }
 
 void FreeWorkAreas(WorkAreas& a) {
@@ -32,6 +33,7 @@ void FreeWorkAreas(WorkAreas& a) {
   a.RingScratchA.reset();
   a.RingScratchB.reset();
   a.RingProduct.reset();
+  a.Display.reset();
 }
 
 }  // namespace tavolin

@@ -45,11 +45,14 @@ EventList BusySong() {
 struct PaintRig : StatusRig {
   PaintRig() : StatusRig(100000) {
     for (uint32_t i = 0; i < kRingSamples; ++i) {
-      ring.WaveData[i] = static_cast<int16_t>(20000.0 * std::sin(i * 0.031));
+      const auto sample = static_cast<int16_t>(20000.0 * std::sin(i * 0.031));
+      work.Display->scope.Publish(i, &sample, 1);
     }
     for (uint32_t i = 0; i < 1024; ++i) {
-      work.OutputSpectrum[i] = 0.0004 * (1.0 + std::sin(i * 0.1));
-      work.ModulatorSpectrum[i] = 0.0003 * (1.0 + std::cos(i * 0.07));
+      const double output = 0.0004 * (1.0 + std::sin(i * 0.1));
+      const double modulator = 0.0003 * (1.0 + std::cos(i * 0.07));
+      work.Display->outputSpectrum.Publish(i, &output, 1);
+      work.Display->modulatorSpectrum.Publish(i, &modulator, 1);
     }
     for (int v = 0; v < kVoiceCount; ++v) {
       NoteStart n;

@@ -36,21 +36,22 @@ void OutlinedRect(QPainter& p, int x1, int y1, int x2, int y2, QColor brush) {
   p.drawRect(left, top, right - left - 1, bottom - top - 1);
 }
 
-void PaintScope(QPainter& p, const WaveRing& ring) {
+void PaintScopeFrame(QPainter& p) {
   p.setPen(QPen(Qt::white, 0));
   p.setBrush(Qt::black);
   p.drawRect(0, 0, 511, 255);
-  const int16_t* data = ring.WaveData.get();
-  if (!data) return;
+}
+
+void PaintScopeTrace(QPainter& p, const DisplayFeed& display) {
+  const auto& ring = display.scope;
   std::array<QPoint, kScopeWidth + 1> trace;
-  trace[0] = QPoint(0, ScopeY(data[0]));
-  for (int x = 0; x < kScopeWidth; ++x) trace[static_cast<size_t>(x) + 1] = QPoint(x, ScopeY(data[(16 * x) % kRingSamples]));
+  trace[0] = QPoint(0, ScopeY(ring[0]));
+  for (int x = 0; x < kScopeWidth; ++x) trace[static_cast<size_t>(x) + 1] = QPoint(x, ScopeY(ring[(16 * x) % kRingSamples]));
   p.setPen(QPen(QColor(0, 255, 0), 0));
   p.drawPolyline(trace.data(), static_cast<int>(trace.size()));
 }
 
-void PaintSpectrum(QPainter& p, const double* spectrum, int base, QColor colour) {
-  if (!spectrum) return;
+void PaintSpectrum(QPainter& p, const DisplayTap<double, kBlockSamples>& spectrum, int base, QColor colour) {
   std::array<QPoint, kSpectrumPoints> line;
   for (int i = 0; i < kSpectrumPoints; ++i) line[static_cast<size_t>(i)] = QPoint(kSpectrumLeft + i, SpectrumY(base, spectrum[i]));
   p.setPen(QPen(colour, 0));
@@ -151,9 +152,12 @@ void PaintParams(StatusCanvas& canvas, const ParamEditor& editor, bool shiftAtSt
 
 void PaintStatus(QPainter& painter, const StatusSources& s, StatusState& state, const LiveInputs& live) {
   Synth& synth = s.synth;
-  PaintScope(painter, s.ring);
-  PaintSpectrum(painter, s.work.OutputSpectrum.get(), 128, QColor(255, 0, 255));
-  PaintSpectrum(painter, s.work.ModulatorSpectrum.get(), 256, QColor(128, 0, 128));
+  PaintScopeFrame(painter);
+  if (s.work.Display) {
+    PaintScopeTrace(painter, *s.work.Display);
+    PaintSpectrum(painter, s.work.Display->outputSpectrum, 128, QColor(255, 0, 255));
+    PaintSpectrum(painter, s.work.Display->modulatorSpectrum, 256, QColor(128, 0, 128));
+  }
   PaintBendBar(painter, 576, synth.PitchBend.load(relaxed));
   PaintBendBar(painter, 626, synth.PitchShift.load(relaxed));
 

@@ -1,8 +1,8 @@
 // Blocks render in detune and ring mode while other threads start, release
-// and kill voices and clear the table. Run under ThreadSanitizer. What must
-// hold: a kill is honoured, and a voice that was claimed anew while the
-// renderer worked on the slot's old voice never receives the old voice's
-// write-back.
+// and kill voices, clear the table and read the display's data. Run under
+// ThreadSanitizer. What must hold: a kill is honoured, a voice that was
+// claimed anew while the renderer worked on the slot's old voice never
+// receives the old voice's write-back, and the display's reads are no races.
 
 #include <gtest/gtest.h>
 
@@ -90,6 +90,27 @@ TEST(RenderConcurrency, NoteTrafficWhileDetuneAndRingBlocksRender) {
   audio.join();
   for (const VoiceSlot& s : synth.voices) EXPECT_FALSE(IsActive(s));
   EXPECT_TRUE(std::all_of(rig.LastBlock(), rig.LastBlock() + kBlockSamples, [](int16_t s) { return s == 0; }));
+}
+
+// The window reads what the display shows while blocks render; when the
+// rendering stops, the scope holds exactly the ring's sample memory.
+TEST(RenderConcurrency, DisplayReadsWhileBlocksRender) {
+  PipelineRig rig;
+  for (int v = 0; v < 16; ++v) rig.Start(110.0 * (v + 1), v % 15);
+  const DisplayFeed& display = *rig.areas.Display;
+  std::atomic<bool> reading{true};
+  std::thread audio([&] {
+    do RenderBlock(rig.pipeline);
+    while (reading.load());
+  });
+  volatile int64_t sink = 0;
+  for (int paint = 0; paint < 200; ++paint) {
+    for (size_t i = 0; i < kRingSamples; ++i) sink = sink + display.scope[i];
+    for (size_t i = 0; i < kBlockSamples; ++i) sink = sink + static_cast<int64_t>(display.outputSpectrum[i]);
+  }
+  reading.store(false);
+  audio.join();
+  for (size_t i = 0; i < kRingSamples; ++i) ASSERT_EQ(display.scope[i], rig.ring.WaveData[i]) << i;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <vector>
 #include <QPainter>
 #include <QTest>
 #include <mutex>
@@ -124,8 +125,9 @@ class StatusDisplayTest : public QObject {
 
   void traceFollowsTheRing() {
     Rig r;
-    for (uint32_t i = 0; i < kRingSamples; ++i) r.ring.WaveData[i] = 16384;
-    r.ring.WaveData[16 * 100] = -32768;
+    std::vector<int16_t> ring(kRingSamples, 16384);
+    ring[16 * 100] = -32768;
+    r.work.Display->scope.Publish(0, ring.data(), ring.size());
     const QImage p = r.Paint();
     QCOMPARE(p.pixelColor(300, 192), kGreen);
     QCOMPARE(p.pixelColor(300, 128), kBlack);
