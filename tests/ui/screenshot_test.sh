@@ -14,42 +14,46 @@ in_xvfb '
   start_tavolin "$TAVOLIN_BIN" "$WORK/stderr" || exit 1
   fail() { echo "FAIL: $*"; kill $pid 2>/dev/null; cat "$WORK/stderr"; exit 1; }
   xdotool windowfocus --sync "$win" || true
-  sleep 1
 
-  # Green pixels (the trace) in a part of the scope.
+  # Each picture is taken again until it shows what it must, for a while:
+  # a busy machine paints late.
   green() { convert "$1" -crop "$2" +repage -fill black +opaque "rgb(0,255,0)" -fill white -opaque "rgb(0,255,0)" \
               -format "%[fx:round(mean*w*h)]" info:; }
+  trace_off_centre() {
+    import -window "$win" "$WORK/shot.png"
+    off=$(( $(green "$WORK/shot.png" 508x110+2+16) + $(green "$WORK/shot.png" 508x125+2+130) ))
+  }
+  flat_line() {
+    trace_off_centre
+    flat=$(green "$WORK/shot.png" 508x1+2+128)
+    [ "$flat" -ge 500 ] && [ "$off" -eq 0 ]
+  }
+  note_shown() { trace_off_centre; [ "$off" -ge 200 ]; }
+  bar_colour() {  # any of the names of one colour
+    import -window "$win" "$WORK/shot.png"
+    bar=$(convert "$WORK/shot.png" -format "%[pixel:p{586,122}]" info:)
+    for name in "$@"; do [ "$bar" = "$name" ] && return 0; done
+    return 1
+  }
 
-  import -window "$win" "$WORK/silent.png"
-  flat=$(green "$WORK/silent.png" 508x1+2+128)
-  off=$(( $(green "$WORK/silent.png" 508x110+2+16) + $(green "$WORK/silent.png" 508x125+2+130) ))
-  echo "silent: $flat green pixels on y 128, $off elsewhere"
-  [ "$flat" -ge 500 ] && [ "$off" -eq 0 ] || fail "the scope is not a flat line at y 128 before any note"
+  wait_until flat_line || fail "the scope is not a flat line at y 128 before any note ($flat on it, $off off it)"
+  echo "silent: a flat line at y 128"
 
   # The upper row'"'"'s E: semitone 16, held while the display refreshes.
   xdotool keydown e
-  sleep 0.8
-  import -window "$win" "$WORK/note.png"
+  wait_until note_shown || { xdotool keyup e; fail "no note on the scope"; }
   xdotool keyup e
-  off=$(( $(green "$WORK/note.png" 508x110+2+16) + $(green "$WORK/note.png" 508x125+2+130) ))
   echo "note held: $off green pixels off y 128"
-  [ "$off" -ge 200 ] || fail "no note on the scope"
 
   # A left-button drag 100 pixels up: PitchBend 0.2, a bar 10 pixels high
   # in (12, 255, 12) above y 128, gone once the button is let go.
   xdotool mousemove --window "$win" 300 400 mousedown 1
   sleep 0.1
   xdotool mousemove_relative -- 0 -100
-  sleep 0.6
-  import -window "$win" "$WORK/bend.png"
+  wait_until bar_colour "srgb(12,255,12)" "rgb(12,255,12)" || { xdotool mouseup 1; fail "no bend bar of 0.2 semitone ($bar)"; }
   xdotool mouseup 1
-  bar=$(convert "$WORK/bend.png" -format "%[pixel:p{586,122}]" info:)
   echo "bend bar: $bar"
-  case "$bar" in "srgb(12,255,12)"|"rgb(12,255,12)") ;; *) fail "no bend bar of 0.2 semitone";; esac
-  sleep 0.6
-  import -window "$win" "$WORK/sprung.png"
-  bar=$(convert "$WORK/sprung.png" -format "%[pixel:p{586,122}]" info:)
-  case "$bar" in "srgb(0,0,0)"|"rgb(0,0,0)"|black) ;; *) fail "the bend did not spring back ($bar)";; esac
+  wait_until bar_colour "srgb(0,0,0)" "rgb(0,0,0)" black || fail "the bend did not spring back ($bar)"
 
   kill -TERM $pid
   wait $pid || fail "exit code $?"

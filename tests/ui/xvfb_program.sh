@@ -29,3 +29,13 @@ start_tavolin() {
   cat "$2"
   return 1
 }
+
+# wait_until COMMAND...: runs COMMAND every 0.1 s until it succeeds, for
+# 30 s at most (a loaded machine paints late); fails when it never does.
+wait_until() {
+  for _ in $(seq 300); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
