@@ -140,8 +140,9 @@ bool Converter::WalkChunks() {
   for (;;) {
     // The four 0xFF bytes behind the file make an end mark at its very end.
     if (pos + 4 <= size_ + 4 && BigEndian32(data_ + pos) == 0xFFFFFFFFu) return true;
+    // A whole id that is not a track is refused as such, whatever follows it.
+    if (pos + 4 <= size_ && std::memcmp(data_ + pos, "MTrk", 4) != 0) return Refuse(kUnknownChunk);
     if (pos + 8 > size_) return Refuse(kTruncatedChunk);
-    if (std::memcmp(data_ + pos, "MTrk", 4) != 0) return Refuse(kUnknownChunk);
     const uint64_t length = BigEndian32(data_ + pos + 4);
     if (length > size_ - pos - 8) return Refuse(kChunkPastEnd);
     if (!ConvertTrack(pos + 8, length)) return false;
