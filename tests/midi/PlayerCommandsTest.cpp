@@ -189,7 +189,7 @@ class PlayerCommandsTest : public QObject {
     QVERIFY(OpenPlaylist(player(), {files->Write("first.mid", endsAtOnce), Song("next.mid", 62).toStdString()}));
     holding->Arm();
     PlaySongCommand(player());
-    QTRY_VERIFY(holding->Held());
+    QTRY_VERIFY_WITH_TIMEOUT(holding->Held(), 20000);
     window->repaint();
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Right, Qt::Key_F11}) {
       QTest::keyClick(window.get(), key);
@@ -197,7 +197,7 @@ class PlayerCommandsTest : public QObject {
     QVERIFY2(holding->Held(), "the window waited for the load");
     QTest::keyPress(window.get(), Qt::Key_Escape);
     holding->Release();
-    QTRY_COMPARE(window->windowTitle(), QString("Tavolin - "));
+    QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QString("Tavolin - "), 20000);
     QTest::keyRelease(window.get(), Qt::Key_Escape);
     QVERIFY(!ViewSong(player()).song);
   }
