@@ -29,7 +29,7 @@ void ProcessMidi(App& app) {
     }
     if (player.drivenByCaller) continue;
     std::unique_lock held(app.sequencerLock);
-    SequencerPass(player, held);
+    SequencerPass(player, held, app.stopFlag);
   }
 }
 

@@ -1,5 +1,6 @@
 // One full paint of the status display into the off-screen image, with every
-// voice sounding and a song playing: the window thread's cost per repaint.
+// voice sounding and a song playing: the window thread's cost per repaint;
+// also with a hostile song of a million notes that all overlap.
 
 #include <benchmark/benchmark.h>
 
@@ -10,6 +11,7 @@
 #include <mutex>
 
 #include "audio/WorkAreas.h"
+#include "bench/GeneratedSongs.h"
 #include "midi/player/Sequencer.h"
 #include "synth/VoiceHandOff.h"
 #include "tests/ui/StatusRig.h"
@@ -43,7 +45,8 @@ EventList BusySong() {
 }
 
 struct PaintRig : StatusRig {
-  PaintRig() : StatusRig(100000) {
+  // `song` plays, twenty seconds in, with `cursor` as the next event.
+  PaintRig(EventList song, size_t cursor) : StatusRig(100000) {
     for (uint32_t i = 0; i < kRingSamples; ++i) {
       const auto sample = static_cast<int16_t>(20000.0 * std::sin(i * 0.031));
       work.Display->scope.Publish(i, &sample, 1);
@@ -63,16 +66,14 @@ struct PaintRig : StatusRig {
     }
     synth.PitchBend.store(0.7);
     synth.PitchShift.store(-0.3);
-    InstallSong(player, BusySong(), "busy.mid");
+    InstallSong(player, std::move(song), "song.mid");
     StartPlayback(player);
-    clock.Advance(20000);  // twenty seconds into the song
-    player.cursor.store(20000 / 250 * 32);
+    clock.Advance(20000);
+    player.cursor.store(cursor);
   }
 };
 
-void FullStatusPaint(benchmark::State& benchState) {
-  EnsureGuiApplication();
-  PaintRig rig;
+void FullStatusPaint(benchmark::State& benchState, PaintRig& rig) {
   const ThreadId me = CurrentThreadId();
   const StatusSources sources{rig.synth, rig.ring, rig.work, rig.clock, rig.editor, &rig.player,
                               [me] { return me; }, [me] { return me; }, {}};
@@ -87,7 +88,21 @@ void FullStatusPaint(benchmark::State& benchState) {
     benchmark::DoNotOptimize(image.constBits());
   }
 }
-BENCHMARK(FullStatusPaint)->Unit(benchmark::kMillisecond);
+void BusySongPaint(benchmark::State& state) {
+  EnsureGuiApplication();
+  PaintRig rig(BusySong(), 20000 / 250 * 32);
+  FullStatusPaint(state, rig);
+}
+BENCHMARK(BusySongPaint)->Name("FullStatusPaint")->Unit(benchmark::kMillisecond);
+
+// Every note on, none off yet: the cursor is at the first note-off.
+void HostileSongPaint(benchmark::State& state) {
+  EnsureGuiApplication();
+  constexpr uint32_t kNotes = 1000000;
+  PaintRig rig(bench::Converted(bench::OverlappingNotesFile(kNotes)), kNotes);
+  FullStatusPaint(state, rig);
+}
+BENCHMARK(HostileSongPaint)->Name("FullStatusPaint/hostile_song")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tavolin

@@ -43,7 +43,7 @@ void SkipAheadCommand(Player& player) { SkipAhead(player); }
 void NextPlaylistFileCommand(Player& player) { NextPlaylistFile(player); }
 
 void LoadDroppedFile(Player& player, const QString& path, bool shiftHeld) {
-  if (LoadMidiFile(player, path.toStdString()) && !shiftHeld) StartPlayback(player);
+  LoadMidiFile(player, path.toStdString(), !shiftHeld);
 }
 
 QString FirstDroppedFile(const QMimeData* mime) {

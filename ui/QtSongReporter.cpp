@@ -14,6 +14,7 @@ QString ToQString(std::string_view text) {
 }  // namespace
 
 QtSongReporter::QtSongReporter(QWidget* window) : window_(window) {
+  if (window) latestTitle_ = window->windowTitle();
   if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
 }
 
@@ -25,14 +26,31 @@ bool QtSongReporter::OnWindowThread() const { return QThread::currentThread() ==
 
 void QtSongReporter::SetTitle(std::string_view title) {
   const QString text = ToQString(title);
-  auto apply = [window = window_, text] {
-    if (window) window->setWindowTitle(text);
-  };
-  if (OnWindowThread()) {
-    apply();
-  } else {
-    QMetaObject::invokeMethod(this, apply, Qt::QueuedConnection);
+  const bool onWindowThread = OnWindowThread();
+  {
+    std::lock_guard hold(titleMutex_);
+    if (text == latestTitle_) return;  // nothing visible would change
+    latestTitle_ = text;
+    if (!onWindowThread) {
+      if (titleQueued_) return;  // the queued update will show this text
+      titleQueued_ = true;
+    }
   }
+  if (onWindowThread) {
+    if (window_) window_->setWindowTitle(text);
+  } else {
+    QMetaObject::invokeMethod(this, [this] { ShowLatestTitle(); }, Qt::QueuedConnection);
+  }
+}
+
+void QtSongReporter::ShowLatestTitle() {
+  QString text;
+  {
+    std::lock_guard hold(titleMutex_);
+    text = latestTitle_;
+    titleQueued_ = false;
+  }
+  if (window_) window_->setWindowTitle(text);
 }
 
 void QtSongReporter::ShowError(std::string_view text, std::string_view caption) {

@@ -2,7 +2,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <QString>
 #include <atomic>
+#include <mutex>
 
 #include "midi/player/SongReporter.h"
 
@@ -10,9 +12,12 @@ namespace tavolin {
 
 // Loading a song, as the main window shows it: progress in the title bar,
 // errors in message boxes owned by the window. From any other thread both
-// are posted to the window thread and never waited for. Escape is tracked by
-// an application-wide filter, since the converter asks for the key's state
-// rather than for key events.
+// are posted to the window thread and never waited for; titles are
+// coalesced: a text equal to the last one is dropped, and at most one title
+// update is queued at a time, showing the latest text when it runs. Escape
+// is tracked by an application-wide filter into a flag that a conversion on
+// any thread reads, since the converter asks for the key's state rather
+// than for key events.
 class QtSongReporter final : public QObject, public SongReporter {
   Q_OBJECT
 
@@ -30,9 +35,13 @@ class QtSongReporter final : public QObject, public SongReporter {
 
  private:
   bool OnWindowThread() const;
+  void ShowLatestTitle();
 
   QPointer<QWidget> window_;
   std::atomic<bool> escapeHeld_{false};
+  std::mutex titleMutex_;  // held only to read or replace the two below
+  QString latestTitle_;
+  bool titleQueued_ = false;
 };
 
 }  // namespace tavolin

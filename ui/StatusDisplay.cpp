@@ -177,10 +177,10 @@ void PaintStatus(QPainter& painter, const StatusSources& s, StatusState& state, 
   const SongView view = s.player ? ViewSong(*s.player) : SongView{};
   const uint32_t songNow = s.clock.Milliseconds() - (s.player ? s.player->SongStart.load(relaxed) : 0);
   if (view.cursor != kNoCursor && view.song) {
-    PrepareNoteEnds(state.noteEnds, view.song);
-    PaintNotePreview(painter, state.noteEnds, songNow);
+    PreparePreviewNotes(state.preview, view.song);
+    PaintNotePreview(painter, state.preview, songNow);
   } else {
-    PrepareNoteEnds(state.noteEnds, nullptr);
+    PreparePreviewNotes(state.preview, nullptr);
   }
   PaintPlayerLine(canvas, view, songNow, s.player, synth.CurrentMode.load(relaxed));
   PaintInputs(canvas, s, live);

@@ -49,7 +49,7 @@ struct LiveInputs {
 struct StatusState {
   QFont font = StatusFont();
   CpuLoad load;
-  NoteEnds noteEnds;
+  PreviewNotes preview;
 };
 
 void PaintStatus(QPainter& painter, const StatusSources& sources, StatusState& state, const LiveInputs& live);

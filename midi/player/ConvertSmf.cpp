@@ -7,55 +7,17 @@
 #include <new>
 #include <optional>
 
+#include "midi/player/TrackMerge.h"
+
 namespace tavolin {
 
 namespace {
 
-constexpr uint32_t kNone = UINT32_MAX;
 constexpr uint16_t kFullLevel = 16383;  // 14-bit controller pair at its start value
 
 uint32_t BigEndian32(const uint8_t* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
-
-// The list while it is built: events linked in time order, so that each
-// track's events can be merged in where they belong.
-struct Node {
-  SeqEvent event;
-  uint32_t next = kNone;
-};
-
-struct MergeList {
-  std::vector<Node> nodes;
-  uint32_t head = kNone;
-
-  // Links `event` in after every event at or before its time, searching from
-  // `from` (kNone: the front); returns the new event's index.
-  uint32_t Insert(const SeqEvent& event, uint32_t from) {
-    const auto index = static_cast<uint32_t>(nodes.size());
-    nodes.push_back(Node{event, kNone});
-    uint32_t last = kNone;
-    for (uint32_t at = (from == kNone) ? head : from; at != kNone && nodes[at].event.time <= event.time;
-         at = nodes[at].next) {
-      last = at;
-    }
-    if (last == kNone) {
-      nodes[index].next = head;
-      head = index;
-    } else {
-      nodes[index].next = nodes[last].next;
-      nodes[last].next = index;
-    }
-    return index;
-  }
-
-  EventList InOrder() const {
-    EventList list;
-    list.reserve(nodes.size());
-    for (uint32_t at = head; at != kNone; at = nodes[at].next) list.push_back(nodes[at].event);
-    return list;
-  }
-};
 
 // Per-track state; starts afresh with every track chunk.
 struct TrackState {
@@ -66,7 +28,6 @@ struct TrackState {
   uint8_t bendRange = 2;  // semitones
   uint32_t parameterMsb = 0x7F;
   uint32_t parameterLsb = 0x7F;
-  uint32_t insertAt = kNone;
 
   TrackState() {
     volume.fill(kFullLevel);
@@ -95,9 +56,9 @@ class Converter {
   bool ReadVarLen(uint64_t& pos, uint32_t& out) const;
   bool HandleMessage(uint8_t status, uint64_t& pos, TrackState& track);
   void HandleController(uint32_t channel, uint8_t number, uint8_t value, TrackState& track);
-  void Add(TrackState& track, SeqEvent event) {
+  void Add(const TrackState& track, SeqEvent event) {
     event.time = track.ticks;
-    track.insertAt = list_.Insert(event, track.insertAt);
+    tracks_.back().push_back(event);
   }
   void ShowProgress(uint64_t fileOffset);
   bool Refuse(const char* text) {
@@ -109,7 +70,7 @@ class Converter {
   const uint8_t* data_;
   uint64_t size_;
   uint16_t division_ = 0;
-  MergeList list_;
+  std::vector<TrackEvents> tracks_;  // each track's events with their tick times
 };
 
 bool Converter::ReadVarLen(uint64_t& pos, uint32_t& out) const {
@@ -140,8 +101,9 @@ bool Converter::WalkChunks() {
   for (;;) {
     // The four 0xFF bytes behind the file make an end mark at its very end.
     if (pos + 4 <= size_ + 4 && BigEndian32(data_ + pos) == 0xFFFFFFFFu) return true;
+    // A whole id that is not a track is refused as such, whatever follows it.
+    if (pos + 4 <= size_ && std::memcmp(data_ + pos, "MTrk", 4) != 0) return Refuse(kUnknownChunk);
     if (pos + 8 > size_) return Refuse(kTruncatedChunk);
-    if (std::memcmp(data_ + pos, "MTrk", 4) != 0) return Refuse(kUnknownChunk);
     const uint64_t length = BigEndian32(data_ + pos + 4);
     if (length > size_ - pos - 8) return Refuse(kChunkPastEnd);
     if (!ConvertTrack(pos + 8, length)) return false;
@@ -162,6 +124,7 @@ void Converter::ShowProgress(uint64_t fileOffset) {
 
 bool Converter::ConvertTrack(uint64_t start, uint64_t length) {
   TrackState track;
+  tracks_.emplace_back();
   uint64_t pos = start;
   while (pos - start < length) {
     if (reporter_.EscapeHeld()) return true;  // the rest of this track is skipped
@@ -281,7 +244,7 @@ void Converter::HandleController(uint32_t channel, uint8_t number, uint8_t value
 
 EventList Converter::TimedList() {
   reporter_.SetTitle("Timing...");
-  EventList list = list_.InOrder();
+  EventList list = MergeTracks(tracks_);
   int32_t tempo = 120;  // beats per minute
   uint32_t previousTick = 0;
   uint32_t milliseconds = 0;

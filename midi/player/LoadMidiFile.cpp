@@ -46,7 +46,7 @@ FileBytes ReadMidiFileBytes(const std::string& path) {
   return result;
 }
 
-bool LoadMidiFile(Player& player, const std::string& path) {
+bool LoadMidiFile(Player& player, const std::string& path, bool play) {
   FileBytes file = ReadMidiFileBytes(path);
   if (!file.error.empty()) {
     player.reporter->ShowError(file.error, kErrorCaption);
@@ -58,13 +58,8 @@ bool LoadMidiFile(Player& player, const std::string& path) {
   });
   file = {};  // the events keep no reference to the file
   const bool installed = !list.empty();
-  std::string title;
-  {
-    std::lock_guard hold(player.lock);
-    if (installed) InstallSong(player, std::move(list), path);
-    title = "Tavolin - " + player.currentFile;
-  }
-  player.reporter->SetTitle(title);
+  if (installed) InstallSong(player, std::move(list), path, play);
+  player.reporter->SetTitle("Tavolin - " + ViewSong(player).currentFile);
   if (player.ring.device != nullptr) WriteAllBuffers(player.ring);
   return installed;
 }

@@ -19,11 +19,12 @@ struct FileBytes {
 };
 FileBytes ReadMidiFileBytes(const std::string& path);
 
-// Reads and converts the file, installs the list as the song and shows the
+// Reads and converts the file without the sequencer lock, installs the list
+// as the song (and with `play` starts it in the same step) and shows the
 // file name in the title, then queues the eight output buffers again. True
 // only when a new song was installed: a file that cannot be opened (shown as
 // an error), a refused file and a file without events give false.
-bool LoadMidiFile(Player& player, const std::string& path);
+bool LoadMidiFile(Player& player, const std::string& path, bool play = false);
 
 // Replaces the playlist with `paths` (in order), loads the first; the result
 // of that load. An empty selection changes nothing and gives false.

@@ -58,34 +58,89 @@ void EndNote(Player& player, const SeqEvent& e, bool kill) {
   }
 }
 
+const SeqEvent& CursorEvent(const Player& player) { return player.song->events[player.cursor.load(relaxed)]; }
+
 enum class Due { Ended, Waiting };
 
 // Steps of a pass before its wait: dispatches while events are due. Waiting:
-// the event at the cursor is not due yet.
+// the event at the cursor is not due yet. Commands that came in meanwhile
+// are carried out between events, so a long burst does not hold them up.
 Due DispatchDueEvents(Player& player) {
-  while (player.cursor.load(relaxed) != kNoCursor) {
+  for (CarryOutPosted(player); player.cursor.load(relaxed) != kNoCursor; CarryOutPosted(player)) {
     if (player.ClockStarted.load(relaxed) != 0) {
       const uint32_t songTime = player.clock.Milliseconds() - player.SongStart.load(relaxed);
       // Due only once the song time has passed the event's time.
-      if ((*player.song)[player.cursor.load(relaxed)].time >= songTime) return Due::Waiting;
+      if (CursorEvent(player).time >= songTime) return Due::Waiting;
     }
     DispatchEvent(player, false);
   }
   return Due::Ended;
 }
 
-// Milliseconds until the event at the cursor is due; negative when overdue.
-int32_t TimeToNextEvent(const Player& player) {
-  const uint32_t time = (*player.song)[player.cursor.load(relaxed)].time;
-  return static_cast<int32_t>(time + player.SongStart.load(relaxed) - player.clock.Milliseconds());
+// How long until the event at the cursor is due: once the song time has
+// passed its time, one millisecond after the moment it equals it (waiting
+// only until then would leave the thread spinning through that
+// millisecond). Any distance of the 32-bit clock, up to 2^32 ms; 0 when
+// the event has become due meanwhile.
+std::chrono::milliseconds TimeToNextEvent(const Player& player) {
+  const uint32_t songTime = player.clock.Milliseconds() - player.SongStart.load(relaxed);
+  const uint32_t time = CursorEvent(player).time;
+  return std::chrono::milliseconds(time < songTime ? 0 : int64_t{time - songTime} + 1);
 }
 
-// The end of a song moves a playlist on. True when it did.
-bool AdvanceAtSongEnd(Player& player) {
+// Sleeps, without the lock, until the next event is due, the player is
+// woken, or the stop flag is set, whichever comes first. The flag is part of
+// the condition, so a stop that comes just before the sleep is not slept through.
+void SleepUntilDue(Player& player, std::unique_lock<std::recursive_mutex>& held, const std::atomic<int32_t>& stop) {
+  const std::chrono::milliseconds wait = TimeToNextEvent(player);
+  PlayerMailbox& box = player.mailbox;
+  std::unique_lock bell(box.mutex);
+  held.unlock();
+  box.doorbell.wait_for(bell, wait, [&] { return box.rung || stop.load(std::memory_order_acquire) != 0; });
+  box.rung = false;
+  bell.unlock();
+  held.lock();
+}
+
+// The end of a song moves a playlist on. True when it is to.
+bool TakeSongEnd(Player& player) {
   if (player.SongEnded.load(relaxed) == 0 || player.playlist.empty()) return false;
   player.SongEnded.store(0, relaxed);
-  NextPlaylistFile(player);
   return true;
+}
+
+// Loads the playlist's next file with the lock let go: the file is read and
+// converted while the window and the commands go on.
+void NextFileUnlocked(Player& player, std::unique_lock<std::recursive_mutex>& held) {
+  held.unlock();
+  NextPlaylistFile(player);
+  held.lock();
+}
+
+void StartLocked(Player& player) {
+  for (auto& level : player.synth.ChannelLevel) level.store(1.0, relaxed);
+  for (auto& bend : player.synth.ChannelBend) bend.store(0.0, relaxed);
+  player.ClockStarted.store(0, relaxed);
+  player.cursor.store(player.song && !player.song->events.empty() ? 0 : kNoCursor, relaxed);
+  player.SongStart.store(player.clock.Milliseconds(), relaxed);
+  // A finished song's end must not move a playlist on once this one plays.
+  player.SongEnded.store(0, relaxed);
+}
+
+void SkipAheadLocked(Player& player) {
+  if (player.cursor.load(relaxed) == kNoCursor) return;
+  const uint32_t now = player.clock.Milliseconds();
+  player.SongStart.store(player.SongStart.load(relaxed) - 1000, relaxed);
+  while (player.cursor.load(relaxed) != kNoCursor && CursorEvent(player).time < now - player.SongStart.load(relaxed)) {
+    DispatchEvent(player, true);
+  }
+}
+
+void CloseLocked(Player& player) {
+  player.song.reset();
+  player.published.store(nullptr, std::memory_order_release);
+  player.cursor.store(kNoCursor, relaxed);
+  player.reporter->SetTitle("Tavolin");
 }
 
 }  // namespace
@@ -94,7 +149,7 @@ void DispatchEvent(Player& player, bool kill) {
   std::lock_guard hold(player.lock);
   const size_t at = player.cursor.load(relaxed);
   if (at == kNoCursor) return;
-  const EventList& song = *player.song;
+  const EventList& song = player.song->events;
   const SeqEvent& e = song[at];
   const uint64_t playPosition = player.ring.device ? player.ring.device->PlayedSamples() : 0;
   switch (e.type) {
@@ -125,75 +180,67 @@ void DispatchEvent(Player& player, bool kill) {
   }
 }
 
-void SequencerPass(Player& player, std::unique_lock<std::recursive_mutex>& held) {
+void SequencerPass(Player& player, std::unique_lock<std::recursive_mutex>& held, const std::atomic<int32_t>& stop) {
   if (DispatchDueEvents(player) == Due::Waiting) {
-    const int32_t wait = TimeToNextEvent(player);
-    if (wait >= 0) {
-      // The event is due once the song time has passed its time, one
-      // millisecond after the moment it equals it: waiting only until then
-      // would leave the thread spinning through that millisecond.
-      const uint64_t serial = player.wakeSerial;
-      player.wake.wait_for(held, std::chrono::milliseconds(wait + 1), [&] { return player.wakeSerial != serial; });
-    }
+    SleepUntilDue(player, held, stop);
+    CarryOutPosted(player);
     if (player.cursor.load(relaxed) != kNoCursor) return;
   }
-  AdvanceAtSongEnd(player);
+  if (TakeSongEnd(player)) NextFileUnlocked(player, held);
 }
 
 void RunDuePasses(Player& player) {
-  std::lock_guard hold(player.lock);
+  std::unique_lock held(player.lock);
   // Each round either waits for time to move or starts the next playlist
   // file, so this ends after at most one round per playlist entry.
-  while (DispatchDueEvents(player) == Due::Ended && AdvanceAtSongEnd(player)) {
+  while (DispatchDueEvents(player) == Due::Ended && TakeSongEnd(player)) NextFileUnlocked(player, held);
+}
+
+void CarryOut(Player& player, PlayerCommand command) {
+  switch (command) {
+    case PlayerCommand::Start:
+      StartLocked(player);
+      break;
+    case PlayerCommand::Stop:
+      player.cursor.store(kNoCursor, relaxed);
+      break;
+    case PlayerCommand::SkipAhead:
+      SkipAheadLocked(player);
+      break;
+    case PlayerCommand::Close:
+      CloseLocked(player);
+      break;
   }
 }
 
-void StartPlayback(Player& player) {
-  std::lock_guard hold(player.lock);
-  for (auto& level : player.synth.ChannelLevel) level.store(1.0, relaxed);
-  for (auto& bend : player.synth.ChannelBend) bend.store(0.0, relaxed);
-  player.ClockStarted.store(0, relaxed);
-  player.cursor.store(player.song && !player.song->empty() ? 0 : kNoCursor, relaxed);
-  player.SongStart.store(player.clock.Milliseconds(), relaxed);
-  // A finished song's end must not move a playlist on once this one plays.
-  player.SongEnded.store(0, relaxed);
-  // The new song must not wait for the end of the old song's pause.
-  WakeSequencer(player);
-}
+void StartPlayback(Player& player) { RunOrPost(player, PlayerCommand::Start); }
 
-void StopPlayback(Player& player) {
-  std::lock_guard hold(player.lock);
-  player.cursor.store(kNoCursor, relaxed);
-  WakeSequencer(player);
-}
+void StopPlayback(Player& player) { RunOrPost(player, PlayerCommand::Stop); }
 
-void SkipAhead(Player& player) {
-  std::lock_guard hold(player.lock);
-  if (player.cursor.load(relaxed) == kNoCursor) return;
-  const uint32_t now = player.clock.Milliseconds();
-  player.SongStart.store(player.SongStart.load(relaxed) - 1000, relaxed);
-  while (player.cursor.load(relaxed) != kNoCursor &&
-         (*player.song)[player.cursor.load(relaxed)].time < now - player.SongStart.load(relaxed)) {
-    DispatchEvent(player, true);
-  }
-  WakeSequencer(player);
-}
+void SkipAhead(Player& player) { RunOrPost(player, PlayerCommand::SkipAhead); }
+
+void CloseMidiFile(Player& player) { RunOrPost(player, PlayerCommand::Close); }
 
 void NextPlaylistFile(Player& player) {
-  std::lock_guard hold(player.lock);
-  const bool hasPlaylist = !player.playlist.empty();
-  if (!hasPlaylist || player.playlistCurrent + 1 < player.playlist.size()) {
-    CloseMidiFile(player);
-    ClearVoiceTable(player.synth.voices);
+  std::string path;
+  {
+    std::lock_guard hold(player.lock);
+    CarryOutPosted(player);
+    const bool hasPlaylist = !player.playlist.empty();
+    if (!hasPlaylist || player.playlistCurrent + 1 < player.playlist.size()) {
+      CloseLocked(player);
+      ClearVoiceTable(player.synth.voices);
+    }
+    if (!hasPlaylist) return;
+    if (++player.playlistCurrent >= player.playlist.size()) {
+      player.playlist.clear();
+      player.playlistCurrent = 0;
+      return;
+    }
+    path = player.playlist[player.playlistCurrent];
   }
-  if (!hasPlaylist) return;
-  if (++player.playlistCurrent >= player.playlist.size()) {
-    player.playlist.clear();
-    player.playlistCurrent = 0;
-    return;
-  }
-  const std::string path = player.playlist[player.playlistCurrent];
-  if (LoadMidiFile(player, path)) StartPlayback(player);
+  WakeSequencer(player);
+  LoadMidiFile(player, path, true);
 }
 
 }  // namespace tavolin

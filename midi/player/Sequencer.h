@@ -2,6 +2,7 @@
 // The sequencer: plays the loaded song against the millisecond counter,
 // turning due events into voices and channel settings.
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -10,10 +11,10 @@
 namespace tavolin {
 
 // One pass of the sequencer thread, with the sequencer lock held once by
-// `held`: dispatches every due event, then waits (releasing the lock) until
-// the next is due or the player is woken; at the end of a song with a
-// playlist, loads and starts the next file.
-void SequencerPass(Player& player, std::unique_lock<std::recursive_mutex>& held);
+// `held`: dispatches every due event, then sleeps (letting go of the lock)
+// until the next is due, the player is woken or `stop` is set; at the end of
+// a song with a playlist, loads (without the lock) and starts the next file.
+void SequencerPass(Player& player, std::unique_lock<std::recursive_mutex>& held, const std::atomic<int32_t>& stop);
 
 // The same passes without the wait, for a caller that moves time itself:
 // runs them until nothing is due at the clock's present reading.
@@ -22,6 +23,9 @@ void RunDuePasses(Player& player);
 // Applies the event at the play cursor and advances the cursor; with `kill`
 // a note-off ends its voices at once instead of releasing them.
 void DispatchEvent(Player& player, bool kill);
+
+// The commands below never wait for the sequencer lock: when it is taken
+// they are left for its holder, which carries them out before its next event.
 
 // Plays the loaded song from its first event; the clock is anchored by the
 // first note that sounds. Sounding voices are not touched.

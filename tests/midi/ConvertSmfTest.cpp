@@ -217,6 +217,8 @@ TEST(ConvertSmf, BrokenChunksAndEventsAreRefusedAfterClosingTheSong) {
     const char* message;
   } cases[] = {
       {Cat({good, test::Chunk("XTRA", {1, 2})}), kUnknownChunk},
+      // The id is judged before the length that the file cuts short.
+      {Cat({good, {'X', 'T', 'R', 'A', 0, 0}}), kUnknownChunk},
       {Cat({test::Header(0, 480), test::Chunk("MTrk", note), {'M', 'T', 'r'}}), kTruncatedChunk},
       {Cat({test::Header(0, 480), {'M', 'T', 'r', 'k'}, test::Be32(5), note}), kChunkPastEnd},
       {Cat({test::Header(0, 480), {'M', 'T', 'r', 'k'}, test::Be32(0xFFFFFFFF), note}), kChunkPastEnd},

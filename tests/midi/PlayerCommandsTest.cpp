@@ -7,7 +7,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QThread>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "TempFiles.h"
@@ -21,12 +24,65 @@
 
 namespace tavolin {
 
+// Passes everything on to the window's reporter; once armed, the next load
+// on another thread is held at "Converting..." until released.
+class HoldingReporter final : public SongReporter {
+ public:
+  explicit HoldingReporter(SongReporter& inner) : inner_(inner) {}
+  void SetTitle(std::string_view title) override {
+    inner_.SetTitle(title);
+    if (title != "Converting..." || QThread::currentThread() == qApp->thread()) return;
+    std::unique_lock lock(mutex_);
+    if (!armed_) return;
+    held_ = true;
+    // A limit, so that a window thread stuck behind the load gets free.
+    released_.wait_for(lock, std::chrono::seconds(30), [this] { return !armed_; });
+    held_ = false;
+  }
+  void ShowError(std::string_view text, std::string_view caption) override { inner_.ShowError(text, caption); }
+  void PumpEvents() override { inner_.PumpEvents(); }
+  bool EscapeHeld() override { return inner_.EscapeHeld(); }
+
+  void Arm() {
+    std::lock_guard lock(mutex_);
+    armed_ = true;
+  }
+  void Release() {
+    std::lock_guard lock(mutex_);
+    armed_ = false;
+    released_.notify_all();
+  }
+  bool Held() {
+    std::lock_guard lock(mutex_);
+    return held_;
+  }
+
+ private:
+  SongReporter& inner_;
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool armed_ = false;
+  bool held_ = false;
+};
+
+class TitleChanges final : public QObject {
+ public:
+  int count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::WindowTitleChange) ++count;
+    return false;
+  }
+};
+
 class PlayerCommandsTest : public QObject {
   Q_OBJECT
 
   std::unique_ptr<MainWindow> window;
   std::unique_ptr<QtWindowPort> port;
   std::unique_ptr<QtSongReporter> reporter;
+  std::unique_ptr<HoldingReporter> holding;
   VirtualClock clock;
   std::unique_ptr<App> app;
   std::unique_ptr<test::TempFiles> files;
@@ -49,8 +105,9 @@ class PlayerCommandsTest : public QObject {
     window = std::make_unique<MainWindow>();
     port = std::make_unique<QtWindowPort>(window.get());
     reporter = std::make_unique<QtSongReporter>(window.get());
+    holding = std::make_unique<HoldingReporter>(*reporter);
     app = std::make_unique<App>(*port, clock);
-    app->player.reporter = reporter.get();
+    app->player.reporter = holding.get();
     StartUpOptions options;
     options.openDevice = [](const WaveFormat&, MessageQueue& queue) {
       return WaveOutOpenResult{std::make_unique<VirtualWaveOut>(queue), {}};
@@ -64,6 +121,7 @@ class PlayerCommandsTest : public QObject {
   void cleanup() {
     QCOMPARE(ShutDown(*app), ShutDownResult::Clean);
     app.reset();
+    holding.reset();
     reporter.reset();
     port.reset();
     window.reset();
@@ -90,14 +148,15 @@ class PlayerCommandsTest : public QObject {
     QTRY_VERIFY(player().ClockStarted.load() == 1);  // the sequencer thread played the first note
     SkipAheadCommand(player());                       // Right: the note ends inside the second
     QTRY_COMPARE(player().cursor.load(), kNoCursor);
+    // The commands may be left for the sequencer thread if it holds the lock.
     StopSongCommand(player());                        // Return
     PlaySongCommand(player());
-    QCOMPARE(player().cursor.load() == kNoCursor, false);
+    QTRY_COMPARE(player().cursor.load() == kNoCursor, false);
     StopSongCommand(player());
-    QCOMPARE(player().cursor.load(), kNoCursor);
+    QTRY_COMPARE(player().cursor.load(), kNoCursor);
     CloseMidiFileCommand(player());                   // F11
-    QVERIFY(!ViewSong(player()).song);
-    QCOMPARE(window->windowTitle(), QString("Tavolin"));
+    QTRY_VERIFY(!ViewSong(player()).song);
+    QTRY_COMPARE(window->windowTitle(), QString("Tavolin"));
     PlaySongCommand(player());  // nothing loaded: nothing happens
     QCOMPARE(player().cursor.load(), kNoCursor);
   }
@@ -120,6 +179,41 @@ class PlayerCommandsTest : public QObject {
     closer.start(10);
     QTRY_COMPARE(boxes, 1);
     QTRY_COMPARE(window->windowTitle(), QString("Tavolin - "));
+  }
+
+  // A playlist's next file held open while the sequencer thread converts
+  // it: painting and the player keys go on at once, and Escape reaches
+  // that conversion (it then yields nothing).
+  void windowGoesOnWhileTheSequencerLoads() {
+    const test::Bytes endsAtOnce = test::Smf(0, 480, {{0x00, 0x90, 0x3C, 0x64}});
+    QVERIFY(OpenPlaylist(player(), {files->Write("first.mid", endsAtOnce), Song("next.mid", 62).toStdString()}));
+    holding->Arm();
+    PlaySongCommand(player());
+    QTRY_VERIFY_WITH_TIMEOUT(holding->Held(), 20000);
+    window->repaint();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Right, Qt::Key_F11}) {
+      QTest::keyClick(window.get(), key);
+    }
+    QVERIFY2(holding->Held(), "the window waited for the load");
+    QTest::keyPress(window.get(), Qt::Key_Escape);
+    holding->Release();
+    QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QString("Tavolin - "), 20000);
+    QTest::keyRelease(window.get(), Qt::Key_Escape);
+    QVERIFY(!ViewSong(player()).song);
+  }
+
+  // Progress titles from another thread: one update, showing the latest text.
+  void titlesFromAnotherThreadAreCoalesced() {
+    TitleChanges changes;
+    window->installEventFilter(&changes);
+    std::thread converter([this] {
+      for (int i = 0; i <= 1000; ++i) reporter->SetTitle("Converting... " + std::to_string(i / 2));
+    });
+    converter.join();
+    QCoreApplication::processEvents();
+    QCOMPARE(window->windowTitle(), QString("Converting... 500"));
+    QCOMPARE(changes.count, 1);
+    window->removeEventFilter(&changes);
   }
 
   void escapeIsTrackedWhileHeld() {

@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "RecordingReporter.h"
+#include "TempFiles.h"
 #include "app/Lifecycle.h"
 #include "audio/RenderBlock.h"
+#include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "synth/VoiceHandOff.h"
 
@@ -33,9 +37,25 @@ bool WaitUntil(Condition done, std::chrono::milliseconds limit = std::chrono::mi
   return true;
 }
 
+// Time that moves only when told, and counts how often it is read; a
+// reading may do something on the side.
+class WatchedClock final : public tavolin::Clock {
+ public:
+  uint32_t Milliseconds() const override {
+    reads.fetch_add(1, std::memory_order_relaxed);
+    if (onRead) onRead();
+    return now.load(std::memory_order_relaxed);
+  }
+  void Set(uint32_t ms) { now.store(ms, std::memory_order_relaxed); }
+
+  std::atomic<uint32_t> now{0};
+  mutable std::atomic<uint64_t> reads{0};
+  std::function<void()> onRead;  // set before the threads start
+};
+
 struct ThreadedPlayer : ::testing::Test {
   QuietWindow window;
-  VirtualClock clock;  // stands still: every wait is for the whole pause
+  WatchedClock clock;  // stands still: every wait is for the whole pause
   test::RecordingReporter reporter;
   std::unique_ptr<App> app = std::make_unique<App>(window, clock);
 
@@ -98,7 +118,7 @@ TEST_F(ThreadedPlayer, SkipAheadFromTheWindowThreadWhileTheSequencerWaits) {
   StartPlayback(app->player);
   ASSERT_TRUE(WaitUntil([&] { return Active() == 1; }));
   SkipAhead(app->player);
-  EXPECT_EQ(Active(), 0) << "the note ending inside the skipped second is cut off";
+  EXPECT_TRUE(WaitUntil([&] { return Active() == 0; })) << "the note ending inside the skipped second is cut off";
   clock.Set(501);  // song time 1501
   EXPECT_TRUE(WaitUntil([&] { return Active() == 1; }));
 }
@@ -111,6 +131,62 @@ TEST_F(ThreadedPlayer, ShutDownEndsALongWait) {
   shutDown = true;
   EXPECT_EQ(ShutDown(*app), ShutDownResult::Clean);
   EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(1000));
+}
+
+// Shut-down sets the stop flag and wakes the sequencer just after the
+// sequencer looked at the flag and before it sleeps: it must not sleep.
+TEST(SequencerShutDown, StopJustBeforeTheWaitEndsTheThread) {
+  QuietWindow window;
+  WatchedClock clock;
+  auto app = std::make_unique<App>(window, clock);
+  std::atomic<bool> stopped{false};
+  clock.onRead = [&] {
+    if (CurrentThreadId() != app->sequencerThread.SystemId() || app->player.ClockStarted.load() == 0) return;
+    if (stopped.exchange(true)) return;
+    app->stopFlag.store(1);  // what shut-down does, at the worst moment
+    WakeSequencer(app->player);
+  };
+  StartUpOptions options;
+  options.openDevice = [](const WaveFormat&, MessageQueue& queue) {
+    return WaveOutOpenResult{std::make_unique<VirtualWaveOut>(queue), {}};
+  };
+  ASSERT_EQ(StartUp(*app, options), StartUpResult::Running);
+  InstallSong(app->player, LongPause(), "pause.mid");
+  StartPlayback(app->player);
+  EXPECT_TRUE(app->sequencerThread.JoinFor(std::chrono::milliseconds(4000)));
+  EXPECT_TRUE(stopped.load());
+  EXPECT_EQ(ShutDown(*app), ShutDownResult::Clean);
+}
+
+// A note at 0 and one `gap` milliseconds later, as a file: 1 ms per tick,
+// the ticks spread over text events of the longest delta.
+test::Bytes GapFile(uint32_t gap) {
+  test::Bytes track = {0x00, 0xFF, 0x51, 0x03, 0x00, 0x03, 0xE8, 0x00, 0x90, 0x3C, 0x64};
+  for (; gap > 0x0FFFFFFF; gap -= 0x0FFFFFFF) track = test::Cat({track, {0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00}});
+  const test::Bytes last = {static_cast<uint8_t>(0x80 | gap >> 21), static_cast<uint8_t>(0x80 | (gap >> 14 & 0x7F)),
+                            static_cast<uint8_t>(0x80 | (gap >> 7 & 0x7F)), static_cast<uint8_t>(gap & 0x7F)};
+  return test::Smf(0, 1, {test::Cat({track, last, {0x90, 0x3E, 0x64}})});
+}
+
+// Pauses of 2^31 ms and more: the sequencer sleeps through them (it does not
+// read the clock over and over), and Stop and Close still end them.
+TEST_F(ThreadedPlayer, PausesBeyondHalfTheClockSleepAndStillStop) {
+  test::TempFiles files;
+  for (const uint32_t gap : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(gap);
+    ASSERT_TRUE(LoadMidiFile(app->player, files.Write("gap.mid", GapFile(gap))));
+    ASSERT_EQ((*ViewSong(app->player).song)[2].time, gap);
+    ClearVoiceTable(app->synth.voices);
+    StartPlayback(app->player);
+    ASSERT_TRUE(WaitUntil([&] { return Active() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return app->player.cursor.load() == 2; }));
+    const uint64_t before = clock.reads.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_LT(clock.reads.load() - before, 10u) << "the sequencer spins";
+    StopPlayback(app->player);
+    CloseMidiFile(app->player);
+    EXPECT_TRUE(WaitUntil([&] { return app->player.cursor.load() == kNoCursor && !ViewSong(app->player).song; }));
+  }
 }
 
 }  // namespace

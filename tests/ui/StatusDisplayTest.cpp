@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QTest>
 #include <mutex>
+#include <random>
 
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
@@ -50,6 +51,28 @@ struct Rig : StatusRig {
   }
 
 };
+
+// The preview as a plain walk paints it: every note up to the first event
+// past the horizon, in list order, a sounding note's grey lane first.
+void PaintPreviewByWalking(QPainter& painter, const EventList& song, uint32_t now) {
+  for (size_t i = 0; i < song.size() && song[i].time < now + 5000; ++i) {
+    const SeqEvent& e = song[i];
+    if (e.type != NoteOn) continue;
+    uint32_t end = e.time;
+    for (size_t j = i + 1; j < song.size(); ++j) {
+      if (song[j].type == NoteOff && song[j].channel == e.channel && song[j].key == e.key) {
+        end = song[j].time;
+        break;
+      }
+    }
+    if (end < now) continue;
+    const int top = 640 - 3 * static_cast<int>(e.key);
+    if (e.time < now) painter.fillRect(640, top, 500, 3, QColor(32, 32, 32));
+    const int s = static_cast<int>((std::max(e.time, now) - now) / 10);
+    const int t = static_cast<int>((std::min(end, now + 5000) - now) / 10);
+    if (t > s) painter.fillRect(640 + s, top, t - s, 3, QColor(0, PreviewGreen(e.level), 0));
+  }
+}
 
 // `text` as the display draws it at (x, y), compared over its cell (at most maxWidth wide).
 bool ShowsText(const QImage& picture, int x, int y, const char* text, QColor fg = kWhite, QColor bg = kBlack,
@@ -220,6 +243,35 @@ class StatusDisplayTest : public QObject {
     QCOMPARE(later.pixelColor(689, 455), quiet);
     QCOMPARE(later.pixelColor(690, 455), QColor(32, 32, 32));
     QCOMPARE(later.pixelColor(1139, 455), QColor(32, 32, 32));
+  }
+
+  // Overlapping notes of a few lanes at many moments: the same picture as
+  // painting every note in list order.
+  void previewEqualsPaintingEveryNote() {
+    std::mt19937 random(11);
+    for (int round = 0; round < 200; ++round) {
+      EventList song;
+      for (uint32_t t = 0; t < 12000; t += random() % 400) {
+        const uint32_t key = 60 + random() % 3;
+        const uint32_t channel = random() % 2;
+        song.push_back({random() % 3 ? NoteOn : NoteOff, t, channel, key, double(1 + random() % 127), 0});
+      }
+      PreviewNotes notes;
+      PreparePreviewNotes(notes, std::make_shared<const EventList>(song));
+      const uint32_t now = random() % 10000;
+      QImage fast(1140, 708, QImage::Format_RGB32), walked(1140, 708, QImage::Format_RGB32);
+      fast.fill(Qt::black);
+      walked.fill(Qt::black);
+      {
+        QPainter painter(&fast);
+        PaintNotePreview(painter, notes, now);
+      }
+      {
+        QPainter painter(&walked);
+        PaintPreviewByWalking(painter, song, now);
+      }
+      QVERIFY2(fast == walked, qPrintable(QString("round %1, now %2").arg(round).arg(now)));
+    }
   }
 
   // The song the preview reads stays alive while the player drops it.
