@@ -1,5 +1,7 @@
 #include "platform/NullWaveOut.h"
 
+#include <pthread.h>
+
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -26,7 +28,7 @@ constexpr uint64_t kMaxBlocksBehind = 8;
 
 class NullWaveOut final : public WaveOut {
  public:
-  explicit NullWaveOut(MessageQueue& notify) : WaveOut("null", notify) {
+  explicit NullWaveOut(MessageQueue& notify) : WaveOut("null", WaveOutKind::Null, notify) {
     pump_ = std::thread([this] { Run(); });
   }
   ~NullWaveOut() override { Close(); }
@@ -43,6 +45,7 @@ class NullWaveOut final : public WaveOut {
 
  private:
   void Run() {
+    pthread_setname_np(pthread_self(), "NullAudioOut");
     std::array<int16_t, kBlockSamples> unheard{};
     steady_clock::time_point start = steady_clock::now();
     uint64_t blocks = 0;

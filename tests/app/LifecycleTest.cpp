@@ -117,7 +117,8 @@ TEST(Lifecycle, ShutDownTakesEveryBufferBackBeforeReleasingHeadersAndMemory) {
   }
   EXPECT_EQ(app.ring.WaveData, nullptr);
   EXPECT_EQ(app.work.RingProduct, nullptr);
-  EXPECT_EQ(app.device, nullptr);
+  EXPECT_EQ(app.ring.device, nullptr);
+  EXPECT_EQ(app.outputs.Current(), nullptr);
   EXPECT_TRUE(h.window.Errors().empty()) << "no time-out boxes in the normal case";
 }
 
@@ -166,7 +167,7 @@ TEST(Lifecycle, RunsInRealTimeOnTheNullDevice) {
   note.life = 0.25;
   note.mode = 3;
   ASSERT_EQ(StartVoice(app->synth.voices, note), 0);
-  ASSERT_TRUE(WaitUntil([&] { return app->device->PlayedSamples() >= 12 * kBlockSamples; }));
+  ASSERT_TRUE(WaitUntil([&] { return app->ring.device->PlayedSamples() >= 12 * kBlockSamples; }));
   ReleaseVoice(app->synth.voices[0]);
   ASSERT_TRUE(WaitUntil([&] { return !IsActive(app->synth.voices[0]); }));
   EXPECT_EQ(ShutDown(*app), ShutDownResult::Clean);
