@@ -1,17 +1,13 @@
 // The sound-card backend against a real JACK server running the dummy driver.
 
 #include <gtest/gtest.h>
-#include <jack/jack.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <vector>
 #include <thread>
 
 #include "JackServer.h"
-#include "ThreadNames.h"
 #include "WaveTestBuffers.h"
 
 namespace tavolin {
@@ -79,83 +75,6 @@ TEST_P(RtAudioJack, PlaysBuffersInOrderAtTheServersCallbackSize) {
 INSTANTIATE_TEST_SUITE_P(Periods, RtAudioJack,
                          ::testing::Values(JackCase{256, WaveOutKind::System}, JackCase{1024, WaveOutKind::Auto}),
                          [](const auto& info) { return "Period" + std::to_string(info.param.period); });
-
-// A second JACK client that listens to two ports and compares them frame by frame.
-class StereoProbe {
- public:
-  StereoProbe() {
-    client_ = jack_client_open("tavolin-probe", JackNoStartServer, nullptr);
-    if (client_ == nullptr) return;
-    for (int c = 0; c < 2; ++c) {
-      in_[c] = jack_port_register(client_, c == 0 ? "left" : "right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-    }
-    jack_set_process_callback(client_, &Process, this);
-    jack_activate(client_);
-  }
-  ~StereoProbe() {
-    if (client_ != nullptr) jack_client_close(client_);
-  }
-  bool Open() const { return client_ != nullptr; }
-  // Full names of the ports connected to `port`.
-  std::vector<std::string> ConnectionsOf(const char* port) const {
-    std::vector<std::string> names;
-    const char** connected = jack_port_get_all_connections(client_, jack_port_by_name(client_, port));
-    for (const char** p = connected; p != nullptr && *p != nullptr; ++p) names.emplace_back(*p);
-    jack_free(connected);
-    return names;
-  }
-  bool Listen(const std::string& left, const std::string& right) {
-    return jack_connect(client_, left.c_str(), jack_port_name(in_[0])) == 0 &&
-           jack_connect(client_, right.c_str(), jack_port_name(in_[1])) == 0;
-  }
-
-  std::atomic<uint64_t> sounding{0};   // frames with signal on both ports
-  std::atomic<uint64_t> differing{0};  // frames where the ports differ
-
- private:
-  static int Process(jack_nframes_t frames, void* self) {
-    auto* probe = static_cast<StereoProbe*>(self);
-    const auto* left = static_cast<const float*>(jack_port_get_buffer(probe->in_[0], frames));
-    const auto* right = static_cast<const float*>(jack_port_get_buffer(probe->in_[1], frames));
-    for (jack_nframes_t i = 0; i < frames; ++i) {
-      if (left[i] != right[i]) probe->differing.fetch_add(1, std::memory_order_relaxed);
-      if (left[i] != 0.0f && right[i] != 0.0f) probe->sounding.fetch_add(1, std::memory_order_relaxed);
-    }
-    return 0;
-  }
-
-  jack_client_t* client_ = nullptr;
-  jack_port_t* in_[2] = {nullptr, nullptr};
-};
-
-// The mono ring comes from both speakers: our two ports feed the first two
-// playback ports and carry the same samples.
-TEST(RtAudioJackStereo, PlaysTheMonoRingOnBothPlaybackPorts) {
-  test::JackServer server("tavolin-test-" + std::to_string(getpid()) + "-stereo", 256);
-  if (!server.WaitUntilUp()) GTEST_SKIP() << "jackd could not be started";
-  MessageQueue notify;
-  WaveOutOpenResult open = OpenWaveOut(WaveOutKind::System, WaveFormat{}, notify);
-  ASSERT_TRUE(open.device) << open.error;
-  StereoProbe probe;
-  ASSERT_TRUE(probe.Open());
-  const std::vector<std::string> left = probe.ConnectionsOf("system:playback_1");
-  const std::vector<std::string> right = probe.ConnectionsOf("system:playback_2");
-  ASSERT_EQ(left.size(), 1u);
-  ASSERT_EQ(right.size(), 1u);
-  EXPECT_NE(left[0], right[0]);
-  ASSERT_TRUE(probe.Listen(left[0], right[0]));
-
-  test::TestBuffers buffers(8);
-  test::PrepareAndWriteAll(*open.device, buffers);
-  const auto giveUp = Clock::now() + 30s;
-  while (probe.sounding.load() < 4 * kBlockSamples && Clock::now() < giveUp) {
-    if (auto message = notify.GetFor(100ms)) open.device->Write(*reinterpret_cast<WaveHeader*>(message->lParam));
-  }
-  EXPECT_GE(probe.sounding.load(), 4u * kBlockSamples);
-  EXPECT_EQ(probe.differing.load(), 0u);
-  EXPECT_TRUE(test::SomeThreadIsNamed("AudioOut")) << "the thread that runs our callback";
-  open.device->Close();
-}
 
 TEST(RtAudioJackAt48k, ADeviceThatDoesNotOpenIsAnErrorNotTheNullDevice) {
   test::JackServer server("tavolin-test-" + std::to_string(getpid()) + "-48k", 1024, 48000);
