@@ -42,17 +42,11 @@ bool WaitUntil(Condition done, std::chrono::seconds limit = 30s) {
   return true;
 }
 
-// Runs in the death test's own process; returns what went wrong, or nothing.
-std::string RestartAfterTheServerCameBack(bool abrupt) {
-  std::optional<test::JackServer> server(std::in_place, test::JackServerName(), 256);
-  if (!server->WaitUntilUp()) return test::kNoServerText;
-  NoticeCounter window;
-  SteadyClock clock;
-  auto app = std::make_unique<App>(window, clock);
-  StartUpOptions options;
-  options.device = WaveOutKind::System;
-  if (StartUp(*app, options) != StartUpResult::Running) return "start-up failed";
-  auto playedBlocks = [&] { return app->ring.device->PlayedSamples() / kBlockSamples; };
+// The user's side, with the program running on the server: returns what
+// went wrong, or nothing.
+std::string StopReportRestart(App& app, NoticeCounter& window, std::optional<test::JackServer>& server,
+                              bool abrupt) {
+  auto playedBlocks = [&] { return app.ring.device->PlayedSamples() / kBlockSamples; };
   if (!WaitUntil([&] { return playedBlocks() >= 16; })) return "the ring did not run";
 
   if (abrupt) {
@@ -62,28 +56,45 @@ std::string RestartAfterTheServerCameBack(bool abrupt) {
   }
   // The window's timer, until the user has been told.
   if (!WaitUntil([&] {
-        WatchSoundOutput(*app);
+        WatchSoundOutput(app);
         return window.notices.load() > 0;
       })) {
     return "the stop was not reported";
   }
   server.emplace(test::JackServerName(), 256);
   if (!server->WaitUntilUp()) return "jackd did not start again";
-  WatchSoundOutput(*app);
+  WatchSoundOutput(app);
   if (window.notices.load() != 1) return "the stop was reported more than once";
 
-  const WaveOut* failed = app->ring.device.get();
-  RestartSoundSystem(app->ring);  // the Delete key
-  if (app->ring.device.get() == failed) return "the device was not opened again";
-  const uint32_t index = app->ring.RingIndex.load();
-  if (!WaitUntil([&] { return playedBlocks() >= 16 && app->ring.RingIndex.load() != index; })) {
+  const WaveOut* failed = app.ring.device.get();
+  RestartSoundSystem(app.ring);  // the Delete key
+  if (app.ring.device.get() == failed) return "the device was not opened again";
+  const uint32_t index = app.ring.RingIndex.load();
+  if (!WaitUntil([&] { return playedBlocks() >= 16 && app.ring.RingIndex.load() != index; })) {
     return "no sound after the restart";
   }
-  WatchSoundOutput(*app);
+  WatchSoundOutput(app);
   if (window.notices.load() != 1 || window.errors.load() != 0) return "a message too many";
-  if (ShutDown(*app) != ShutDownResult::Clean) return "shut-down did not end the threads";
-  std::fprintf(stderr, "playing again after the restart\n");
   return {};
+}
+
+// Runs in the death test's own process; returns what went wrong, or nothing.
+std::string RestartAfterTheServerCameBack(bool abrupt) {
+  std::optional<test::JackServer> server(std::in_place, test::JackServerName(), 256);
+  if (!server->WaitUntilUp()) return test::kNoServerText;
+  NoticeCounter window;
+  SteadyClock clock;
+  auto app = std::make_unique<App>(window, clock);
+  StartUpOptions options;
+  // The program's own open of the system device, patient with a busy server.
+  options.openDevice = [](const WaveFormat& format, MessageQueue& queue) {
+    return test::OpenOnJack([&] { return OpenWaveOut(WaveOutKind::System, format, queue); });
+  };
+  if (StartUp(*app, options) != StartUpResult::Running) return "start-up failed";
+  const std::string failure = StopReportRestart(*app, window, server, abrupt);
+  if (ShutDown(*app) != ShutDownResult::Clean) return "shut-down did not end the threads";
+  if (failure.empty()) std::fprintf(stderr, "playing again after the restart\n");
+  return failure;
 }
 
 using SoundRestartJack = test::JackDeathTest;

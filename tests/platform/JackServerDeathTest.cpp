@@ -22,7 +22,7 @@ std::string PlayUntilTheServerDies(bool abrupt) {
   test::JackServer server(test::JackServerName(), 256);
   if (!server.WaitUntilUp()) return test::kNoServerText;
   MessageQueue notify;
-  WaveOutOpenResult open = OpenWaveOut(WaveOutKind::System, WaveFormat{}, notify);
+  WaveOutOpenResult open = test::OpenOnJack([&] { return OpenWaveOut(WaveOutKind::System, WaveFormat{}, notify); });
   if (!open.device) return "open failed: " + open.error;
   WaveOut& device = *open.device;
   test::TestBuffers buffers(8);
