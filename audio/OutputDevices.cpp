@@ -48,6 +48,7 @@ bool OutputDevices::Replace(WaveRing& ring) {
   WaveOutOpenResult opened = reopen_();
   if (!opened.device) {
     std::fprintf(stderr, "tavolin: audio output: cannot open it again: %s\n", opened.error.c_str());
+    reported_ = false;  // still stopped: the user is told again
     return false;
   }
   WaveOut* old = Current();

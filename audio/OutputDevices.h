@@ -37,7 +37,8 @@ class OutputDevices {
 
   // With the ring drained: opens a new device, prepares the headers on it,
   // points the ring at it and closes the failed one. False when no new
-  // device opened (said on stderr); the ring then stays as it was.
+  // device opened (said on stderr, and the failure is reported anew); the
+  // ring then stays as it was.
   bool Replace(WaveRing& ring);
 
   // What all the devices have played and missed since start-up.
