@@ -68,8 +68,8 @@ struct WaveOut::Impl {
   std::atomic<uint64_t> underrun{0};
   std::atomic<uint64_t> underrunEvents{0};
 
-  // Pump, under `device`: `silent` samples of silence followed `played`
-  // samples of buffers. Counting a stretch once needs no more than a flag.
+  // Pump, under `device`: one pull played `playedNow` samples of buffers,
+  // then `silent` samples of silence. One flag is all a stretch needs.
   void CountSilence(uint32_t playedNow, uint32_t silent) {
     if (playedNow > 0) {
       started = true;

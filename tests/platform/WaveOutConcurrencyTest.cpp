@@ -58,6 +58,30 @@ TEST(WaveOutConcurrency, TwoWritersRacingForOneHeaderQueueItOnce) {
   EXPECT_EQ(wins[0] + wins[1], kRounds);
 }
 
+// A restart closes a failed device while the audio thread may be queueing a
+// header on it: the write is either refused or lands before Close gives
+// everything back. It never stays queued on a closed device, where the next
+// device would refuse the header for good.
+TEST(WaveOutConcurrency, AWriteRacingWithCloseIsRefusedOrGivenBack) {
+  TestBuffers buffers(1);
+  constexpr int kRounds = 1000;
+  for (int round = 0; round < kRounds; ++round) {
+    MessageQueue notify;
+    VirtualWaveOut device(notify);
+    ASSERT_TRUE(device.Prepare(buffers[0]));
+    std::barrier sync(2);
+    bool written = false;
+    std::thread writer([&] {
+      sync.arrive_and_wait();
+      written = device.Write(buffers[0]);
+    });
+    sync.arrive_and_wait();
+    device.Close();
+    writer.join();
+    ASSERT_EQ(buffers[0].flags.load() & WHDR_INQUEUE, 0u) << "round " << round << ", written " << written;
+  }
+}
+
 // Two writers keep their headers cycling (each queues its own again on the
 // done message and also tries any header at random), a pump plays, a third
 // thread resets now and then. Every successful write comes back exactly
