@@ -87,7 +87,8 @@ class WaveOut {
   WaveOut(const char* backendName, WaveOutKind kind, MessageQueue& notify);
   // The pump: fills `frames` frames from the queued buffers, at any frame
   // count, finishing buffers and posting one done message per finished one.
-  // The mono ring is played on every one of `channels` interleaved channels.
+  // The mono ring is played on every one of `channels` interleaved channels
+  // (`out` holds frames x channels samples).
   // Called by one thread at a time (the backend's clock). Never blocks: while
   // Reset or Close holds the device, it plays silence. `out` may be null.
   // Audio thread: no waiting, no allocation, no I/O.
