@@ -9,6 +9,7 @@
 
 #include "app/WorkerThread.h"
 #include "audio/MasterChain.h"
+#include "audio/OutputDevices.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
 #include "midi/player/Player.h"
@@ -40,7 +41,7 @@ struct App {
   std::recursive_mutex sequencerLock;     // guards the song and its play cursor
   Player player{synth, ring, clock, sequencerLock};  // the song, playlist and sequencer clock
   MessageQueue audioQueue;                // the output device notifies the audio thread here
-  std::unique_ptr<WaveOut> device;
+  OutputDevices outputs{clock};           // the ring's device, and those a restart replaced
   WorkerThread sequencerThread;           // ProcessMidi
   WorkerThread audioThread;               // waveOutFiller
 };

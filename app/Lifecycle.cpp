@@ -46,19 +46,17 @@ bool StopWorkers(App& app) {
 // Gives every buffer back before its header and memory go: the device may
 // still hold all eight.
 void ReleaseOutput(App& app) {
-  if (app.device) {
-    app.device->Reset();
-    for (WaveHeader& h : app.ring.WaveHeaders) {
-      if (h.flags.load(std::memory_order_acquire) & WHDR_PREPARED) app.device->Unprepare(h);
-    }
-  }
-  app.ring.device = nullptr;
+  app.ring.outputs = nullptr;
+  app.outputs.Release(app.ring);
   FreeWorkAreas(app.work);
   app.ring.WaveData.reset();
-  if (app.device) {
-    app.device->Close();
-    app.device.reset();
-  }
+}
+
+// A restart that replaces a failed device opens the same back-end as
+// start-up did: a sound card is not exchanged for the null device.
+OutputDevices::Opener Reopener(App& app, const StartUpOptions& options, WaveOutKind opened) {
+  if (options.openDevice) return [&app, open = options.openDevice] { return open(app.format, app.audioQueue); };
+  return [&app, opened] { return OpenWaveOut(opened, app.format, app.audioQueue); };
 }
 
 StartUpResult Abandon(App& app, StartUpResult why) {
@@ -78,7 +76,8 @@ StartUpResult StartUp(App& app, const StartUpOptions& options) {
     app.window.ShowError("waveOutOpen were returned error.", "Error");
     return Abandon(app, StartUpResult::DeviceOpenFailed);
   }
-  app.device = std::move(opened.device);
+  const WaveOutKind kind = opened.device->Kind();
+  app.outputs.Adopt(std::move(opened.device), Reopener(app, options, kind));
 
   app.ring.WaveData.reset(new (std::nothrow) int16_t[kRingSamples]());  // zeroed: the first eight buffers are silence
   if (!app.ring.WaveData || !AllocateWorkAreas(app.work)) {
@@ -88,7 +87,7 @@ StartUpResult StartUp(App& app, const StartUpOptions& options) {
 
   SetUpHeaders(app.ring);
   for (WaveHeader& h : app.ring.WaveHeaders) {
-    if (!app.device->Prepare(h)) {
+    if (!app.outputs.Current()->Prepare(h)) {
       app.window.ShowError("waveOutPrepareHeader were returned error.", "Error");
       return Abandon(app, StartUpResult::PrepareFailed);
     }
@@ -97,7 +96,8 @@ StartUpResult StartUp(App& app, const StartUpOptions& options) {
   ClearVoiceTable(app.synth.voices);
   BuildNoteFreqTable(app.synth.noteFreq);
 
-  app.ring.device = app.device.get();
+  app.ring.device = app.outputs.Current();
+  app.ring.outputs = &app.outputs;
   for (uint32_t i = 0; i < kRingBuffers; ++i) WriteNextBuffer(app.ring);
   return StartUpResult::Running;
 }

@@ -2,11 +2,13 @@
 // every run starts from the built-in defaults.
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "app/Lifecycle.h"
+#include "app/SoundReports.h"
 #include "platform/ThreadName.h"
 #include "ui/MainWindow.h"
 #include "ui/QtSongReporter.h"
@@ -52,7 +54,13 @@ int main(int argc, char** argv) {
                        [&app] { return app->audioThread.SystemId(); }});
 
   tavolin::CloseOnTerminationSignals(&window);
+  // The window thread looks after the output device; the audio path never waits for it.
+  QTimer soundWatch;
+  QObject::connect(&soundWatch, &QTimer::timeout, [&app] { tavolin::WatchSoundOutput(*app); });
+  soundWatch.start(250);
   const int code = QApplication::exec();
+  soundWatch.stop();
+  std::fprintf(stderr, "%s\n", tavolin::OutputReport(app->outputs.Totals()).c_str());
   if (tavolin::ShutDown(*app) == tavolin::ShutDownResult::WorkerStuck) {
     // A worker may still be using the engine's memory: end without tearing it down.
     std::fflush(nullptr);

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "audio/OutputDevices.h"
+
 namespace tavolin {
 
 namespace {
@@ -53,23 +55,18 @@ void WriteAllBuffers(WaveRing& ring) {
 }
 
 void ResetOutput(WaveRing& ring) {
-  // Only headers the device holds come back, so only those are marked; a
-  // mark on an idle header would never be cleared.
-  for (WaveHeader& h : ring.WaveHeaders) {
-    if (h.flags.load(std::memory_order_acquire) & WHDR_INQUEUE) h.user.store(kDiscard, relaxed);
-  }
+  // All eight, not only those the device holds: a header that came back just
+  // before, its done message still waiting for the lagging audio thread,
+  // would otherwise be requeued and move RingIndex on during the pause, and
+  // the restart would then start one past a header the device still holds.
+  for (WaveHeader& h : ring.WaveHeaders) h.user.store(kDiscard, relaxed);
   ring.device->Reset();
 }
 
-bool TakeCompletion(WaveHeader& header) {
-  if (header.user.load(relaxed) != 0) {
-    header.user.store(0, relaxed);
-    return false;
-  }
-  return true;
-}
+bool TakeCompletion(WaveHeader& header) { return header.user.exchange(0, relaxed) == 0; }
 
 bool RestartSoundSystem(WaveRing& ring) {
+  const bool replace = ring.outputs != nullptr && ring.outputs->Failed();
   ResetOutput(ring);
   const auto deadline = std::chrono::steady_clock::now() + kRestartDrainLimit;
   while (!AllMarksCleared(ring) && std::chrono::steady_clock::now() < deadline) {
@@ -81,6 +78,7 @@ bool RestartSoundSystem(WaveRing& ring) {
     // ourselves so that the requeued buffers are refilled when they come back.
     for (WaveHeader& h : ring.WaveHeaders) h.user.store(0, relaxed);
   }
+  if (replace) ring.outputs->Replace(ring);
   std::this_thread::sleep_for(kRestartPause);
   WriteAllBuffers(ring);
   return drained;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -24,11 +25,35 @@ class BlockSink {
   virtual void Append(const int16_t* samples, uint32_t bytes) = 0;
 };
 
+class OutputDevices;
+
+// The device the ring plays on. The audio, sequencer and window threads read
+// it; only the window thread points it elsewhere (start-up, a restart that
+// replaces a failed device, shut-down). A device it no longer points at stays
+// allocated until shut-down, so a pointer read a moment before stays valid.
+class RingDevice {
+ public:
+  RingDevice& operator=(WaveOut* device) {
+    device_.store(device, std::memory_order_release);
+    return *this;
+  }
+  WaveOut* get() const { return device_.load(std::memory_order_acquire); }
+  WaveOut* operator->() const { return get(); }
+  explicit operator bool() const { return get() != nullptr; }
+  bool operator==(std::nullptr_t) const { return get() == nullptr; }
+
+ private:
+  std::atomic<WaveOut*> device_{nullptr};
+};
+
 struct WaveRing {
   std::unique_ptr<int16_t[]> WaveData;  // kRingSamples samples; block k at k * 1024
   std::array<WaveHeader, kRingBuffers> WaveHeaders;
   std::atomic<uint32_t> RingIndex{0};  // the header the next write queues
-  WaveOut* device = nullptr;
+  RingDevice device;
+  // Where a restart finds a replacement for a device that has failed; none
+  // when the ring's owner does not replace devices (tests).
+  OutputDevices* outputs = nullptr;
   std::atomic<BlockSink*> recorder{nullptr};
 
   int16_t* Block(uint32_t k) { return WaveData.get() + k * kBlockSamples; }
@@ -46,8 +71,9 @@ uint32_t WriteNextBuffer(WaveRing& ring);
 // Eight WriteNextBuffer calls, in ring order from RingIndex, which ends unchanged.
 void WriteAllBuffers(WaveRing& ring);
 
-// Marks every queued header for discarding and resets the device, which
-// gives them all back.
+// Marks all eight headers for discarding and resets the device, which gives
+// back those it holds. A header that is not queued carries its mark until its
+// pending done message, or the completion of the write in flight, clears it.
 void ResetOutput(WaveRing& ring);
 
 // [audio thread] Completion of a returned header: true when the block
@@ -55,7 +81,8 @@ void ResetOutput(WaveRing& ring);
 bool TakeCompletion(WaveHeader& header);
 
 // Window thread: reset, wait until every marked header is back (bounded),
-// pause 100 ms, queue all eight again. Returns false when the wait ran out.
+// replace the device when it has failed, pause 100 ms, queue all eight again
+// in ring order from RingIndex. Returns false when the wait ran out.
 bool RestartSoundSystem(WaveRing& ring);
 
 }  // namespace tavolin

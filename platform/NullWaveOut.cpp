@@ -8,6 +8,8 @@
 #include <exception>
 #include <thread>
 
+#include "platform/ThreadName.h"
+
 namespace tavolin {
 namespace {
 
@@ -26,7 +28,7 @@ constexpr uint64_t kMaxBlocksBehind = 8;
 
 class NullWaveOut final : public WaveOut {
  public:
-  explicit NullWaveOut(MessageQueue& notify) : WaveOut("null", notify) {
+  explicit NullWaveOut(MessageQueue& notify) : WaveOut("null", WaveOutKind::Null, notify) {
     pump_ = std::thread([this] { Run(); });
   }
   ~NullWaveOut() override { Close(); }
@@ -43,6 +45,7 @@ class NullWaveOut final : public WaveOut {
 
  private:
   void Run() {
+    NameCurrentThread("NullAudioOut");
     std::array<int16_t, kBlockSamples> unheard{};
     steady_clock::time_point start = steady_clock::now();
     uint64_t blocks = 0;

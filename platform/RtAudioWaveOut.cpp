@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "platform/ThreadName.h"
+
 namespace tavolin {
 namespace {
 
@@ -58,14 +60,18 @@ std::unique_ptr<RtAudio> OpenDefaultApi(unsigned int& devices) {
 class RtAudioWaveOut final : public WaveOut {
  public:
   RtAudioWaveOut(MessageQueue& notify, std::unique_ptr<RtAudio> audio)
-      : WaveOut("RtAudio", notify), audio_(std::move(audio)) {}
+      : WaveOut("RtAudio", WaveOutKind::System, notify), audio_(std::move(audio)) {}
   ~RtAudioWaveOut() override { Close(); }
 
   // Opens and starts the stream on the default output device; throws RtAudioError.
+  // The mono ring is played on both channels of a stereo device (on JACK,
+  // two ports connected to the first two playback ports), so that it comes
+  // from both speakers.
   void Start() {
     RtAudio::StreamParameters output;
     output.deviceId = audio_->getDefaultOutputDevice();
-    output.nChannels = 1;
+    output.nChannels = audio_->getDeviceInfo(output.deviceId).outputChannels >= 2 ? 2 : 1;
+    channels_ = output.nChannels;
     RtAudio::StreamOptions options;
     options.streamName = "Tavolin";
     // Asked for one ring buffer per callback; the API (JACK in particular)
@@ -101,12 +107,23 @@ class RtAudioWaveOut final : public WaveOut {
                       RtAudioStreamStatus /*status*/, void* self) {
     int cancelState = 0;
     pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancelState);
+    NameThisThreadOnce();
     auto* device = static_cast<RtAudioWaveOut*>(self);
-    device->Pull(static_cast<int16_t*>(output), frames);
+    device->Pull(static_cast<int16_t*>(output), frames, device->channels_);
     // Last touch of the device in a callback; StopPump acquires it.
     device->callbacks_.fetch_add(1, std::memory_order_release);
     pthread_setcancelstate(cancelState, nullptr);
     return 0;
+  }
+
+  // The API's thread gets a name that says what it does, once per thread (a
+  // prctl on the calling thread, no file access, no allocation: thread_local
+  // of our own executable is static storage).
+  static void NameThisThreadOnce() {
+    thread_local bool named = false;
+    if (named) return;
+    named = true;
+    NameCurrentThread("AudioOut");
   }
 
   // When JACK stops serving a running stream (the server died, or it threw
@@ -139,6 +156,7 @@ class RtAudioWaveOut final : public WaveOut {
   }
 
   std::unique_ptr<RtAudio> audio_;
+  uint32_t channels_ = 1;  // set before the stream starts
   std::atomic<uint64_t> callbacks_{0};
 };
 

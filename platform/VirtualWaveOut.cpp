@@ -2,7 +2,7 @@
 
 namespace tavolin {
 
-VirtualWaveOut::VirtualWaveOut(MessageQueue& notify) : WaveOut("virtual", notify) {}
+VirtualWaveOut::VirtualWaveOut(MessageQueue& notify) : WaveOut("virtual", WaveOutKind::Virtual, notify) {}
 
 VirtualWaveOut::~VirtualWaveOut() { Close(); }
 

@@ -30,13 +30,25 @@ std::optional<uint32_t> ChangeFlags(WaveHeader& header, Refuse refuse, Change ch
 
 bool Queued(uint32_t flags) { return (flags & WHDR_INQUEUE) != 0; }
 
+// Plays the mono samples at the front of `out` on every channel, in place:
+// frame i moves to i * channels, so going backwards never overwrites a
+// sample still to be moved.
+void SpreadOverChannels(int16_t* out, uint32_t frames, uint32_t channels) {
+  if (channels <= 1) return;
+  for (uint32_t i = frames; i-- > 0;) {
+    const int16_t sample = out[i];
+    std::fill_n(out + static_cast<size_t>(i) * channels, channels, sample);
+  }
+}
+
 }  // namespace
 
 struct WaveOut::Impl {
-  Impl(const char* name, MessageQueue& queue)
-      : backendName(name), notify(queue), queued(kDeviceQueueCapacity) {}
+  Impl(const char* name, WaveOutKind k, MessageQueue& queue)
+      : backendName(name), kind(k), notify(queue), queued(kDeviceQueueCapacity) {}
 
   const char* backendName;
+  WaveOutKind kind;
   MessageQueue& notify;
   BoundedQueue<WaveHeader*> queued;  // writers push from any thread; the pump pops
 
@@ -45,10 +57,29 @@ struct WaveOut::Impl {
   std::mutex device;
   WaveHeader* playing = nullptr;  // under `device`
   uint32_t playedInBuffer = 0;    // samples of `playing` already played; under `device`
+  bool started = false;           // a buffer has played since open or the last reset; under `device`
+  bool inUnderrun = false;        // the last sample pulled was underrun silence; under `device`
 
   std::atomic<bool> closed{false};  // set under `device`; Write reads it without
+  std::atomic<uint32_t> writers{0};  // Writes between their test of `closed` and their push
   std::atomic<uint64_t> played{0};
+  std::atomic<uint64_t> playedTotal{0};
+  std::atomic<uint64_t> pumped{0};
   std::atomic<uint64_t> underrun{0};
+  std::atomic<uint64_t> underrunEvents{0};
+
+  // Pump, under `device`: one pull played `playedNow` samples of buffers,
+  // then `silent` samples of silence. One flag is all a stretch needs.
+  void CountSilence(uint32_t playedNow, uint32_t silent) {
+    if (playedNow > 0) {
+      started = true;
+      inUnderrun = false;
+    }
+    if (silent == 0 || !started) return;
+    underrun.fetch_add(silent, std::memory_order_relaxed);
+    if (!inUnderrun) underrunEvents.fetch_add(1, std::memory_order_relaxed);
+    inUnderrun = true;
+  }
 
   // The device lets go of a header: clearing WHDR_INQUEUE first lets the
   // owner queue it again as soon as it sees the done message.
@@ -87,6 +118,7 @@ struct WaveOut::Impl {
       done += n;
       playedInBuffer += n;
       played.fetch_add(n, std::memory_order_relaxed);
+      playedTotal.fetch_add(n, std::memory_order_relaxed);
       if (playedInBuffer == SamplesIn(*playing)) {
         GiveBack(*playing, true);
         playing = nullptr;
@@ -96,8 +128,8 @@ struct WaveOut::Impl {
   }
 };
 
-WaveOut::WaveOut(const char* backendName, MessageQueue& notify)
-    : impl_(std::make_unique<Impl>(backendName, notify)) {}
+WaveOut::WaveOut(const char* backendName, WaveOutKind kind, MessageQueue& notify)
+    : impl_(std::make_unique<Impl>(backendName, kind, notify)) {}
 
 WaveOut::~WaveOut() = default;
 
@@ -111,7 +143,16 @@ bool WaveOut::Unprepare(WaveHeader& header) {
 }
 
 bool WaveOut::Write(WaveHeader& header) {
-  if (impl_->closed.load(std::memory_order_acquire)) return false;
+  // Announced before `closed` is tested, so that Close either sees this
+  // write and lets it finish, or this write sees the device closed: a header
+  // pushed after Close had given everything back would stay queued for good.
+  impl_->writers.fetch_add(1, std::memory_order_seq_cst);
+  const bool accepted = !impl_->closed.load(std::memory_order_seq_cst) && Queue(header);
+  impl_->writers.fetch_sub(1, std::memory_order_release);
+  return accepted;
+}
+
+bool WaveOut::Queue(WaveHeader& header) {
   // Taking WHDR_INQUEUE is the test-and-set that keeps two writers from
   // queueing one header twice.
   const std::optional<uint32_t> before = ChangeFlags(
@@ -128,17 +169,28 @@ void WaveOut::Reset() {
   if (impl_->closed.load(std::memory_order_relaxed)) return;
   impl_->GiveBackAll(true);
   impl_->played.store(0, std::memory_order_relaxed);
+  impl_->started = false;
+  impl_->inUnderrun = false;
 }
 
 uint64_t WaveOut::PlayedSamples() const { return impl_->played.load(std::memory_order_relaxed); }
 
 uint64_t WaveOut::UnderrunSamples() const { return impl_->underrun.load(std::memory_order_relaxed); }
 
+WaveOutTotals WaveOut::Totals() const {
+  return {impl_->playedTotal.load(std::memory_order_relaxed), impl_->underrun.load(std::memory_order_relaxed),
+          impl_->underrunEvents.load(std::memory_order_relaxed)};
+}
+
+uint64_t WaveOut::PumpedSamples() const { return impl_->pumped.load(std::memory_order_relaxed); }
+
 void WaveOut::Close() {
   {
     std::lock_guard lock(impl_->device);
     if (impl_->closed.load(std::memory_order_relaxed)) return;
-    impl_->closed.store(true, std::memory_order_release);
+    impl_->closed.store(true, std::memory_order_seq_cst);
+    // A write that got past its test of `closed` is pushing now.
+    while (impl_->writers.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
     // The owner may unprepare and free its headers once Close returns, but
     // it is not told about them any more.
     impl_->GiveBackAll(false);
@@ -148,14 +200,18 @@ void WaveOut::Close() {
 
 const char* WaveOut::BackendName() const { return impl_->backendName; }
 
-void WaveOut::Pull(int16_t* out, uint32_t frames) {
+WaveOutKind WaveOut::Kind() const { return impl_->kind; }
+
+void WaveOut::Pull(int16_t* out, uint32_t frames, uint32_t channels) {
+  impl_->pumped.fetch_add(frames, std::memory_order_relaxed);
   std::unique_lock lock(impl_->device, std::try_to_lock);
   const bool playing = lock.owns_lock() && !impl_->closed.load(std::memory_order_relaxed);
   const uint32_t done = playing ? impl_->PlayQueued(out, frames) : 0;
-  if (done == frames) return;
-  if (out != nullptr) std::memset(out + done, 0, (frames - done) * sizeof(int16_t));
   // Only an empty queue counts as an underrun; silence during a reset or after close does not.
-  if (playing) impl_->underrun.fetch_add(frames - done, std::memory_order_relaxed);
+  if (playing) impl_->CountSilence(done, frames - done);
+  if (out == nullptr) return;
+  std::memset(out + done, 0, (frames - done) * sizeof(int16_t));
+  SpreadOverChannels(out, frames, channels);
 }
 
 }  // namespace tavolin

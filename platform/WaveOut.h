@@ -38,6 +38,13 @@ enum class WaveOutKind {
   Virtual,  // the caller moves time on with VirtualWaveOut::Advance
 };
 
+// What a device has done since it was opened (never reset).
+struct WaveOutTotals {
+  uint64_t playedSamples = 0;    // from queued buffers
+  uint64_t underrunSamples = 0;  // silence because the queue had run empty
+  uint64_t underrunEvents = 0;   // stretches of such silence
+};
+
 class WaveOut {
  public:
   virtual ~WaveOut();
@@ -57,28 +64,41 @@ class WaveOut {
   // (silence is not counted), so modulo 1024 it is the offset inside the
   // buffer being heard. Any thread, lock-free.
   uint64_t PlayedSamples() const;
-  // Samples of silence played since open because the queue was empty.
+  // Samples of silence played since open because the queue had run empty.
+  // Silence before the first buffer after open or a reset is not counted:
+  // the device was idle, not starved.
   uint64_t UnderrunSamples() const;
+  WaveOutTotals Totals() const;
+  // Every sample the device's clock has asked for since open, played or
+  // silent: it stands still only when the device itself has stopped.
+  uint64_t PumpedSamples() const;
   // Stops the pump; no message is posted after Close returns. Headers still
   // queued are given back without a message, so that the owner may unprepare
   // and free them. Writes after Close are refused; a Write racing with Close
-  // is the caller's mistake. Every backend's destructor calls Close.
+  // either lands before and is given back, or is refused.
+  // Every backend's destructor calls Close.
   void Close();
 
   const char* BackendName() const;
+  // The kind to ask for to open this backend again (never Auto).
+  WaveOutKind Kind() const;
 
  protected:
-  WaveOut(const char* backendName, MessageQueue& notify);
-  // The pump: fills `frames` samples from the queued buffers, at any frame
+  WaveOut(const char* backendName, WaveOutKind kind, MessageQueue& notify);
+  // The pump: fills `frames` frames from the queued buffers, at any frame
   // count, finishing buffers and posting one done message per finished one.
+  // The mono ring is played on every one of `channels` interleaved channels
+  // (`out` holds frames x channels samples).
   // Called by one thread at a time (the backend's clock). Never blocks: while
   // Reset or Close holds the device, it plays silence. `out` may be null.
   // Audio thread: no waiting, no allocation, no I/O.
-  void Pull(int16_t* out, uint32_t frames);
+  void Pull(int16_t* out, uint32_t frames, uint32_t channels = 1);
   // Returns once Pull is no longer called.
   virtual void StopPump() = 0;
 
  private:
+  bool Queue(WaveHeader& header);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -36,10 +36,21 @@ void QtWindowPort::OnDoorbell() {
   if (window_) window_->update();
 }
 
+namespace {
+QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+}  // namespace
+
+QWidget* QtWindowPort::Owner() const { return (window_ && window_->isVisible()) ? window_.data() : nullptr; }
+
 void QtWindowPort::ShowError(std::string_view text, std::string_view caption) {
-  QWidget* owner = (window_ && window_->isVisible()) ? window_.data() : nullptr;
-  QMessageBox::critical(owner, QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
-                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  QMessageBox::critical(Owner(), ToQString(caption), ToQString(text));
+}
+
+void QtWindowPort::ShowNotice(std::string_view text, std::string_view caption) {
+  auto* box = new QMessageBox(QMessageBox::Critical, ToQString(caption), ToQString(text), QMessageBox::Ok, Owner());
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  box->show();
 }
 
 }  // namespace tavolin

@@ -21,9 +21,11 @@ class QtWindowPort final : public QObject, public WindowPort {
 
   void RequestRepaint() override;
   void ShowError(std::string_view text, std::string_view caption) override;
+  void ShowNotice(std::string_view text, std::string_view caption) override;
 
  private:
   void OnDoorbell();
+  QWidget* Owner() const;
 
   QPointer<QWidget> window_;
   int doorbell_ = -1;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/Lifecycle.h"
+#include "app/SoundReports.h"
 #include "tests/synth/ReleaseAnyVoice.h"
 
 namespace tavolin {
@@ -47,7 +48,8 @@ struct Harness {
   FakeWindow window;
   VirtualClock clock;
   std::unique_ptr<App> app = std::make_unique<App>(window, clock);
-  VirtualWaveOut* device = nullptr;
+  VirtualWaveOut* device = nullptr;  // the last one opened
+  int opens = 0;
   // What start-up had done when it opened the device.
   bool threadsRunningAtOpen = false;
   bool memoryAllocatedAtOpen = true;
@@ -65,6 +67,7 @@ struct Harness {
       EXPECT_EQ(format.bitsPerSample, 16);
       auto virtualDevice = std::make_unique<VirtualWaveOut>(queue);
       device = virtualDevice.get();
+      ++opens;
       return WaveOutOpenResult{std::move(virtualDevice), {}};
     };
     return options;
@@ -117,7 +120,8 @@ TEST(Lifecycle, ShutDownTakesEveryBufferBackBeforeReleasingHeadersAndMemory) {
   }
   EXPECT_EQ(app.ring.WaveData, nullptr);
   EXPECT_EQ(app.work.RingProduct, nullptr);
-  EXPECT_EQ(app.device, nullptr);
+  EXPECT_EQ(app.ring.device, nullptr);
+  EXPECT_EQ(app.outputs.Current(), nullptr);
   EXPECT_TRUE(h.window.Errors().empty()) << "no time-out boxes in the normal case";
 }
 
@@ -151,6 +155,42 @@ TEST(Lifecycle, RepaintIsRequestedEveryEighthBlock) {
   EXPECT_EQ(h.window.repaints.load(), 3);
 }
 
+// In virtual time: a device whose clock stops is reported once, after two
+// seconds; the restart then opens a new one while the audio thread runs, and
+// the ring plays on from the unchanged RingIndex.
+TEST(Lifecycle, AStoppedDeviceIsReportedOnceAndTheRestartReplacesIt) {
+  Harness h;
+  ASSERT_EQ(StartUp(*h.app, h.Options()), StartUpResult::Running);
+  App& app = *h.app;
+  h.device->Advance(3 * kBlockSamples);
+  ASSERT_TRUE(WaitUntil([&] { return app.ring.RingIndex.load() == 3; }));
+  WatchSoundOutput(app);  // sees the device's clock move, at time 0
+  h.clock.Advance(1999);
+  WatchSoundOutput(app);
+  EXPECT_TRUE(h.window.Errors().empty());
+  h.clock.Advance(1);
+  WatchSoundOutput(app);
+  WatchSoundOutput(app);
+  const auto errors = h.window.Errors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].first.find("press Delete"), std::string::npos);
+
+  VirtualWaveOut* failed = h.device;
+  EXPECT_TRUE(RestartSoundSystem(app.ring));
+  ASSERT_EQ(h.opens, 2);
+  EXPECT_EQ(app.ring.device.get(), h.device);
+  for (uint32_t block = 1; block <= 16; ++block) {
+    h.device->Advance(kBlockSamples);
+    ASSERT_TRUE(WaitUntil([&] { return app.ring.RingIndex.load() == (3 + block) % 8; })) << block;
+  }
+  failed->Advance(kBlockSamples);  // closed: nothing more comes from it
+  EXPECT_EQ(failed->PlayedSamples(), 0u);
+  EXPECT_EQ(h.device->UnderrunSamples(), 0u);
+  EXPECT_EQ(OutputReport(app.outputs.Totals()), "tavolin: 0.4 s of sound played; underruns: 0 samples in 0 events");
+  EXPECT_EQ(ShutDown(app), ShutDownResult::Clean);
+  EXPECT_EQ(h.window.Errors().size(), 1u);
+}
+
 // The real-time path: the null device's own thread plays the ring while the
 // audio thread renders a sounding voice into the buffers ahead of it.
 TEST(Lifecycle, RunsInRealTimeOnTheNullDevice) {
@@ -166,7 +206,7 @@ TEST(Lifecycle, RunsInRealTimeOnTheNullDevice) {
   note.life = 0.25;
   note.mode = 3;
   ASSERT_EQ(StartVoice(app->synth.voices, note), 0);
-  ASSERT_TRUE(WaitUntil([&] { return app->device->PlayedSamples() >= 12 * kBlockSamples; }));
+  ASSERT_TRUE(WaitUntil([&] { return app->ring.device->PlayedSamples() >= 12 * kBlockSamples; }));
   ReleaseAnyVoice(app->synth.voices[0]);
   ASSERT_TRUE(WaitUntil([&] { return !IsActive(app->synth.voices[0]); }));
   EXPECT_EQ(ShutDown(*app), ShutDownResult::Clean);

@@ -109,14 +109,13 @@ TEST(WaveRing, OneAppendPerQueuedBlockWithItsCurrentContents) {
   EXPECT_EQ(sink.appends.load(), 1);
 }
 
-TEST(WaveRing, ResetMarksOnlyQueuedHeadersAndCompletionClearsTheMarks) {
+TEST(WaveRing, ResetMarksAllEightAndCompletionClearsTheMarks) {
   Ring r;
   for (int i = 0; i < 6; ++i) WriteNextBuffer(r.ring);  // headers 6 and 7 idle
   ResetOutput(r.ring);
   EXPECT_EQ(r.device.PlayedSamples(), 0u);
   EXPECT_EQ(r.Queued(), 0);
-  EXPECT_EQ(r.ring.WaveHeaders[6].user.load(), 0u);
-  EXPECT_EQ(r.ring.WaveHeaders[7].user.load(), 0u);
+  for (const WaveHeader& h : r.ring.WaveHeaders) EXPECT_EQ(h.user.load(), 1u);
   int returned = 0;
   while (auto m = r.queue.Peek()) {
     ASSERT_EQ(m->id, MessageId::WaveOutDone);
@@ -155,6 +154,58 @@ TEST(WaveRing, RestartDrainsAndRequeuesInRingOrderFromTheUnchangedIndex) {
   EXPECT_EQ(r.ring.RingIndex.load(), 3u);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(r.PlayOne(), (3 + i) % 8);
 }
+
+// A restart while the audio thread lags behind the device: the done message
+// of a header that came back still waits, or the requeue of such a header is
+// still in flight. The device keeps playing through the restart. Afterwards
+// it must hold all eight, coming back in ring order from RingIndex, so that
+// every completion requeues the header that has just come back.
+class RestartWhileTheAudioThreadLags : public ::testing::TestWithParam<bool> {};
+
+TEST_P(RestartWhileTheAudioThreadLags, LeavesEightBuffersInRingOrder) {
+  const bool writeInFlight = GetParam();
+  Ring r;
+  WriteAllBuffers(r.ring);
+  r.device.Advance(kBlockSamples);  // header 0 comes back
+  if (writeInFlight) {
+    ASSERT_TRUE(r.queue.Peek());
+    ASSERT_TRUE(TakeCompletion(r.ring.WaveHeaders[0]));  // its requeue is yet to come
+  }
+  auto anyMarked = [&] {
+    for (const WaveHeader& h : r.ring.WaveHeaders) {
+      if (h.user.load() != 0) return true;
+    }
+    return false;
+  };
+  std::atomic<bool> restarted{false};
+  std::thread audio([&] {
+    while (r.device.PlayedSamples() != 0) std::this_thread::yield();  // until the reset
+    if (writeInFlight) WriteNextBuffer(r.ring);
+    while (!restarted) {
+      if (auto m = r.queue.Peek()) {
+        if (TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam))) WriteNextBuffer(r.ring);
+      } else if (anyMarked()) {
+        r.device.Advance(kBlockSamples);  // the sound card plays on while the restart waits
+      } else {
+        std::this_thread::yield();
+      }
+    }
+  });
+  EXPECT_TRUE(RestartSoundSystem(r.ring));
+  restarted = true;
+  audio.join();
+
+  EXPECT_EQ(r.Queued(), 8);
+  const uint32_t start = r.ring.RingIndex.load();
+  for (uint32_t i = 0; i < 16; ++i) {
+    ASSERT_EQ(r.PlayOne(), static_cast<int>((start + i) % 8)) << "return " << i;
+    ASSERT_TRUE(TakeCompletion(r.ring.WaveHeaders[(start + i) % 8]));
+    WriteNextBuffer(r.ring);
+    ASSERT_EQ(r.Queued(), 8) << "a requeue was refused after return " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(PendingDoneOrWriteInFlight, RestartWhileTheAudioThreadLags, ::testing::Bool());
 
 TEST(WaveRing, RestartWaitIsBoundedWhenNobodyTakesTheReturns) {
   Ring r;

@@ -84,4 +84,25 @@ class JackServer {
   pid_t pid_ = -1;
 };
 
+// Opening a JACK client asks the server several questions, each with a
+// time-out of its own; on a busy machine one of them can run out. Tries
+// again until `done` holds of the result, for up to 30 s; returns the last one.
+template <typename Attempt, typename Done>
+auto Patiently(Attempt attempt, Done done) {
+  const auto giveUp = std::chrono::steady_clock::now() + 30s;
+  for (;;) {
+    auto result = attempt();
+    if (done(result) || std::chrono::steady_clock::now() > giveUp) return result;
+    std::this_thread::sleep_for(100ms);
+  }
+}
+
+// A device of the given kind that has opened on the JACK server.
+template <typename Open>
+auto OpenOnJack(Open open) {
+  return Patiently(open, [](const auto& opened) {
+    return opened.device != nullptr && std::string(opened.device->BackendName()) == "RtAudio";
+  });
+}
+
 }  // namespace tavolin::test

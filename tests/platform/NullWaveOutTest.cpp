@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "ThreadNames.h"
 #include "WaveTestBuffers.h"
 
 namespace tavolin {
@@ -33,6 +34,7 @@ TEST(NullWaveOut, ReturnsBuffersAtPlayingPaceUntilClosed) {
   }
   // Eight buffers last 186 ms; the device must not hand them back faster.
   EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
+  EXPECT_TRUE(test::SomeThreadIsNamed("NullAudioOut"));
 
   // With the queue empty the device keeps time with silence.
   const auto waitUntil = std::chrono::steady_clock::now() + 10s;

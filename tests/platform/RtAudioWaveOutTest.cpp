@@ -29,7 +29,7 @@ TEST_P(RtAudioJack, PlaysBuffersInOrderAtTheServersCallbackSize) {
   if (!server.WaitUntilUp()) GTEST_SKIP() << "jackd could not be started";
 
   MessageQueue notify;
-  WaveOutOpenResult open = OpenWaveOut(c.kind, WaveFormat{}, notify);
+  WaveOutOpenResult open = test::OpenOnJack([&] { return OpenWaveOut(c.kind, WaveFormat{}, notify); });
   ASSERT_TRUE(open.device) << open.error;
   WaveOut& device = *open.device;
   EXPECT_STREQ(device.BackendName(), "RtAudio");
@@ -80,7 +80,8 @@ TEST(RtAudioJackAt48k, ADeviceThatDoesNotOpenIsAnErrorNotTheNullDevice) {
   test::JackServer server("tavolin-test-" + std::to_string(getpid()) + "-48k", 1024, 48000);
   if (!server.WaitUntilUp()) GTEST_SKIP() << "jackd could not be started";
   MessageQueue notify;
-  WaveOutOpenResult open = OpenWaveOut(WaveOutKind::Auto, WaveFormat{}, notify);
+  WaveOutOpenResult open = test::Patiently([&] { return OpenWaveOut(WaveOutKind::Auto, WaveFormat{}, notify); },
+                                           [](const auto& opened) { return opened.error.find("sample rate") != std::string::npos; });
   EXPECT_FALSE(open.device);
   EXPECT_NE(open.error.find("sample rate"), std::string::npos) << open.error;
 }

@@ -52,17 +52,46 @@ TEST_P(WaveOutCallbackSize, DrainsBuffersInQueueOrderAndReturnsEachOnce) {
 
 INSTANTIATE_TEST_SUITE_P(AnySize, WaveOutCallbackSize, ::testing::Values(256u, 1024u, 333u, 4096u, 1u));
 
-TEST_F(WaveOutTest, EmptyQueuePlaysSilenceAsUnderrun) {
-  std::vector<int16_t> out(500, 77);
-  device.Advance(500, out.data());
-  EXPECT_EQ(out, std::vector<int16_t>(500, 0));
-  EXPECT_EQ(device.UnderrunSamples(), 500u);
-  EXPECT_EQ(device.PlayedSamples(), 0u);
-  ASSERT_TRUE(device.Prepare(buffers[0]));
-  ASSERT_TRUE(device.Write(buffers[0]));
-  device.Advance(1000);  // no output buffer: time passes all the same
-  EXPECT_EQ(device.PlayedSamples(), 1000u);
-  EXPECT_EQ(device.UnderrunSamples(), 500u);
+// Silence because the queue ran empty after buffers had played is an
+// underrun; one unbroken stretch of it is one event, however many pulls it
+// spans. Before the first buffer and after a reset the device is idle, not
+// starved. The device's clock counts every sample it asked for.
+TEST_F(WaveOutTest, CountsUnderrunSamplesAndStretches) {
+  for (uint32_t k = 0; k < 4; ++k) ASSERT_TRUE(device.Prepare(buffers[k]));
+  struct Step {
+    int write;  // buffer queued before the pull, -1 for none
+    bool reset;
+    uint32_t frames;
+    uint64_t samples;  // underrun totals after the pull
+    uint64_t events;
+  };
+  const Step steps[] = {
+      {-1, false, 500, 0, 0},      // idle: nothing has played yet
+      {0, false, 1000, 0, 0},      // 1000 of buffer 0
+      {-1, false, 100, 76, 1},     // its last 24, then the queue is empty
+      {-1, false, 300, 376, 1},    // the same stretch goes on
+      {1, false, 2000, 1352, 2},   // buffer 1 ends it; the silence after is a new one
+      {-1, false, 1, 1353, 2},
+      {-1, true, 300, 1353, 2},    // reset: idle again
+      {2, false, 1034, 1363, 3},
+  };
+  uint64_t pumped = 0;
+  std::vector<int16_t> out(2000, 77);
+  for (const Step& step : steps) {
+    if (step.write >= 0) {
+      ASSERT_TRUE(device.Write(buffers[static_cast<uint32_t>(step.write)]));
+    }
+    if (step.reset) device.Reset();
+    device.Advance(step.frames, out.data());
+    pumped += step.frames;
+    EXPECT_EQ(device.UnderrunSamples(), step.samples) << "after " << pumped;
+    EXPECT_EQ(device.Totals().underrunEvents, step.events) << "after " << pumped;
+    EXPECT_EQ(device.PumpedSamples(), pumped);
+  }
+  EXPECT_EQ(out[1023], Pattern(2, 1023));
+  EXPECT_EQ(out[1024], 0);
+  EXPECT_EQ(device.Totals().playedSamples, 3u * kBlockSamples);
+  EXPECT_EQ(device.PlayedSamples(), kBlockSamples);  // since the reset
 }
 
 TEST_F(WaveOutTest, RefusesUnpreparedAndQueuedHeaders) {
