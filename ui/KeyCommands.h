@@ -24,6 +24,7 @@ struct KeyHooks {
   std::function<void()> skipAhead;         // Right
   std::function<void()> nextPlaylistFile;  // Page Down
   std::function<void(bool visible)> showSawUnisonDialog;
+  std::function<void()> toggleRecording;  // Shift+W
 };
 
 inline constexpr int32_t kHighestOctave = 7;

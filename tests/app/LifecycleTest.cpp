@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -123,6 +126,31 @@ TEST(Lifecycle, ShutDownTakesEveryBufferBackBeforeReleasingHeadersAndMemory) {
   EXPECT_EQ(app.ring.device, nullptr);
   EXPECT_EQ(app.outputs.Current(), nullptr);
   EXPECT_TRUE(h.window.Errors().empty()) << "no time-out boxes in the normal case";
+}
+
+// Closing the program while a recording runs finishes the file: its sizes
+// are fixed and it holds every block queued until then.
+TEST(Lifecycle, ARecordingStillRunningAtShutDownIsFinished) {
+  Harness h;
+  ASSERT_EQ(StartUp(*h.app, h.Options()), StartUpResult::Running);
+  App& app = *h.app;
+  const std::string path = (std::filesystem::temp_directory_path() / "tavolin-lifecycle-recording.wav").string();
+  ASSERT_TRUE(app.recorder.Start(path));
+  for (uint32_t block = 1; block <= 3; ++block) {
+    h.device->Advance(kBlockSamples);
+    ASSERT_TRUE(WaitUntil([&] { return app.ring.RingIndex.load() == block; }));
+    std::lock_guard rendered(app.audioLock);  // the block, and its append, are done
+  }
+  EXPECT_EQ(ShutDown(app), ShutDownResult::Clean);
+  EXPECT_FALSE(app.recorder.Recording());
+  std::ifstream file(path, std::ios::binary);
+  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  ASSERT_EQ(bytes.size(), 46u + 3 * 2048);
+  auto le32 = [&](size_t at) { return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24; };
+  EXPECT_EQ(le32(4), 38u + 3 * 2048);
+  EXPECT_EQ(le32(42), 3u * 2048);
+  EXPECT_TRUE(h.window.Errors().empty());
+  std::filesystem::remove(path);
 }
 
 TEST(Lifecycle, DeviceThatFailsToOpenIsReportedAndEverythingStops) {
