@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +12,7 @@
 
 #include "app/Lifecycle.h"
 #include "app/SoundReports.h"
+#include "tests/platform/WaveFileBytes.h"
 #include "tests/synth/ReleaseAnyVoice.h"
 
 namespace tavolin {
@@ -143,12 +142,7 @@ TEST(Lifecycle, ARecordingStillRunningAtShutDownIsFinished) {
   }
   EXPECT_EQ(ShutDown(app), ShutDownResult::Clean);
   EXPECT_FALSE(app.recorder.Recording());
-  std::ifstream file(path, std::ios::binary);
-  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  ASSERT_EQ(bytes.size(), 46u + 3 * 2048);
-  auto le32 = [&](size_t at) { return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24; };
-  EXPECT_EQ(le32(4), 38u + 3 * 2048);
-  EXPECT_EQ(le32(42), 3u * 2048);
+  EXPECT_EQ(test::FinishedDataBytes(test::ReadAll(path)), 3u * 2048);
   EXPECT_TRUE(h.window.Errors().empty());
   std::filesystem::remove(path);
 }

@@ -9,8 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,6 +16,7 @@
 
 #include "platform/MessageQueue.h"
 #include "platform/WaveOut.h"
+#include "tests/platform/WaveFileBytes.h"
 
 namespace tavolin {
 namespace {
@@ -55,25 +54,11 @@ std::string TempPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() / ("tavolin-recorder-" + name)).string();
 }
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
-}
-
 // The first sample of every block of a finished file, after checking that
 // the file is 46 + 2048 k bytes with both sizes right.
 std::vector<int16_t> RecordedBlocks(const std::string& path) {
-  const auto bytes = ReadAll(path);
-  EXPECT_GE(bytes.size(), kWaveHeaderBytes);
-  if (bytes.size() < kWaveHeaderBytes) return {};
-  const uint32_t n = static_cast<uint32_t>(bytes.size() - kWaveHeaderBytes);
-  EXPECT_EQ(n % kBlockBytes, 0u);
-  EXPECT_EQ(Le32(bytes, 4), 38 + n);
-  EXPECT_EQ(Le32(bytes, 42), n);
+  const auto bytes = test::ReadAll(path);
+  EXPECT_EQ(test::FinishedDataBytes(bytes) % kBlockBytes, 0u);
   std::vector<int16_t> firsts;
   for (size_t at = kWaveHeaderBytes; at + kBlockBytes <= bytes.size(); at += kBlockBytes) {
     const auto first = static_cast<int16_t>(bytes[at] | bytes[at + 1] << 8);

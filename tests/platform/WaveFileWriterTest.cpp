@@ -7,30 +7,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "tests/platform/WaveFileBytes.h"
 
 namespace tavolin {
 namespace {
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
-}
+using test::ReadAll;
 
 std::string TempPath(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
 
-// A finished file of `dataBytes` bytes of samples: exactly that long, both sizes right.
+// A finished file of `dataBytes` bytes of samples.
 void ExpectValidWave(const std::string& path, uint64_t dataBytes) {
-  const auto bytes = ReadAll(path);
-  ASSERT_EQ(bytes.size(), kWaveHeaderBytes + dataBytes);
-  EXPECT_EQ(Le32(bytes, 4), 38 + dataBytes);
-  EXPECT_EQ(Le32(bytes, 42), dataBytes);
+  EXPECT_EQ(test::FinishedDataBytes(ReadAll(path)), dataBytes);
 }
 
 TEST(WaveFileWriter, HeaderIsTheFortySixBytesOfMonoSixteenBitPcm) {
