@@ -212,14 +212,12 @@ TEST(Recorder, AtTheSizeLimitTheRecordingEndsWithAMessageAndAValidFile) {
 TEST(RecorderThreads, StartAndStopWhileThreeThreadsAppend) {
   RecordingRig r;
   std::atomic<bool> stop{false};
-  std::atomic<uint32_t> periods{0};
   std::thread audio([&] {
     while (!stop) {
       r.device.Advance(kBlockSamples);
       while (auto m = r.queue.Peek()) {
         if (TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam))) WriteNextBuffer(r.ring);
       }
-      periods.fetch_add(1);
       // Faster than real time, but not so fast that the FIFO's seconds
       // run out between two looks of the writer.
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -234,8 +232,11 @@ TEST(RecorderThreads, StartAndStopWhileThreeThreadsAppend) {
   const std::string path = TempPath("hammer.wav");
   for (int round = 0; round < 40; ++round) {
     ASSERT_TRUE(r.recorder.Start(path));
-    const uint32_t started = periods.load();
-    ASSERT_TRUE(WaitUntil([&] { return periods.load() >= started + 2; }));
+    // When Start returned, at most 8 buffers were queued and 2 writes (one
+    // per thread) under way. Of 3 more buffers played, two were queued by
+    // one thread after that, and the first of them has been appended whole.
+    const uint64_t started = r.device.PlayedSamples();
+    ASSERT_TRUE(WaitUntil([&] { return r.device.PlayedSamples() >= started + 13 * kBlockSamples; }));
     r.recorder.Stop();
     const std::vector<int16_t> blocks = RecordedBlocks(path);
     EXPECT_GE(blocks.size(), 1u) << "round " << round;
