@@ -4,9 +4,12 @@
 #include "audio/Recorder.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -202,6 +205,31 @@ TEST(Recorder, AtTheSizeLimitTheRecordingEndsWithAMessageAndAValidFile) {
   r.Period();
   r.recorder.Stop();
   EXPECT_EQ(RecordedBlocks(path), std::vector<int16_t>{105});
+  std::filesystem::remove(path);
+}
+
+// A disk that takes no more (a file size limit stands in for a full disk:
+// the write fails the same way) ends the recording with a message; the file
+// is valid and holds the blocks written before the refused write.
+[[noreturn]] void RecordUntilTheDiskRefuses(const std::string& path) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  limit.rlim_cur = limit.rlim_max = kWaveHeaderBytes + 40 * kBlockBytes;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  RecordingRig r;
+  if (!r.recorder.Start(path)) std::exit(2);
+  for (int i = 0; i < 100 && r.recorder.Recording(); ++i) r.Period();
+  if (!WaitUntil([&] { return !r.recorder.Recording(); })) std::exit(3);
+  r.recorder.CheckEnded();
+  const auto messages = r.window.Messages();
+  std::exit(messages.size() == 1 && messages[0].starts_with("ERROR: Can't write to the file: the disk is full") ? 0 : 4);
+}
+
+TEST(RecorderDeathTest, AFullDiskEndsTheRecordingWithAMessageAndAValidFile) {
+  const std::string path = TempPath("full.wav");
+  EXPECT_EXIT(RecordUntilTheDiskRefuses(path), ::testing::ExitedWithCode(0), "");
+  // The writer writes 32 blocks at a time: the second 32 did not fit.
+  EXPECT_EQ(RecordedBlocks(path).size(), 32u);
   std::filesystem::remove(path);
 }
 
