@@ -10,6 +10,7 @@
 #include "app/WorkerThread.h"
 #include "audio/MasterChain.h"
 #include "audio/OutputDevices.h"
+#include "audio/Recorder.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
 #include "midi/player/Player.h"
@@ -37,6 +38,7 @@ struct App {
   WaveRing ring;
   WorkAreas work;
   WaveFormat format;
+  Recorder recorder{ring, window, format};  // the window thread starts and stops it
 
   std::atomic<int32_t> stopFlag{0};
   std::mutex audioLock;                   // held by the audio thread around each message

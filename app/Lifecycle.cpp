@@ -103,6 +103,9 @@ StartUpResult StartUp(App& app, const StartUpOptions& options) {
 }
 
 ShutDownResult ShutDown(App& app) {
+  // A recording still running is finished, so that its file is valid, even
+  // when a worker then fails to end.
+  app.recorder.Stop();
   if (!StopWorkers(app)) return ShutDownResult::WorkerStuck;
   CloseMidiFile(app.player);
   app.modulator.Free();

@@ -24,10 +24,11 @@ StartUpResult StartUp(App& app, const StartUpOptions& options = {});
 
 enum class ShutDownResult { Clean, WorkerStuck };
 
-// Stops both threads (up to 5000 ms each), takes every buffer back from the
-// device, releases headers and memory, closes the device. WorkerStuck: a
-// thread did not end; the user has been told, memory it may still touch was
-// not freed, and the process must end without running destructors.
+// Finishes a running recording, stops both threads (up to 5000 ms each),
+// takes every buffer back from the device, releases headers and memory,
+// closes the device. WorkerStuck: a thread did not end; the user has been
+// told, memory it may still touch was not freed, and the process must end
+// without running destructors.
 ShutDownResult ShutDown(App& app);
 
 }  // namespace tavolin

@@ -43,7 +43,10 @@ uint32_t WriteNextBuffer(WaveRing& ring) {
                                                std::memory_order_acq_rel, relaxed)) {
   }
   WaveHeader& header = ring.WaveHeaders[index];
-  ring.device->Write(header);  // refused while the device still holds it
+  // A write the device refuses (the header is still queued, as during a
+  // file load's WriteAllBuffers) puts nothing new in front of the listener,
+  // so nothing is recorded for it either.
+  if (!ring.device->Write(header)) return (index + 1) % kRingBuffers;
   if (BlockSink* recorder = ring.recorder.load(std::memory_order_acquire)) {
     recorder->Append(header.data, header.bufferLength);
   }

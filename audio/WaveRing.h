@@ -64,8 +64,8 @@ void SetUpHeaders(WaveRing& ring);
 
 // [audio thread; also window and sequencer threads] Queues header RingIndex
 // (refused by the device if it is still queued), appends its block to a
-// running recording, advances RingIndex; returns the new RingIndex. Safe from
-// several threads: each caller gets its own index.
+// running recording when the device took it, advances RingIndex; returns the
+// new RingIndex. Safe from several threads: each caller gets its own index.
 uint32_t WriteNextBuffer(WaveRing& ring);
 
 // Eight WriteNextBuffer calls, in ring order from RingIndex, which ends unchanged.

@@ -10,8 +10,8 @@
 #include "app/Lifecycle.h"
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
+#include "platform/WaveFileWriter.h"
 #include "synth/VoiceHandOff.h"
-#include "tools/WaveFileWriter.h"
 
 namespace tavolin {
 
@@ -182,7 +182,7 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
   LoadMidiFile(app->player, settings.songPath);
   bool ok = reporter.Errors() == 0;
   WaveFileWriter writer;
-  if (ok && !writer.Open(settings.outPath)) {
+  if (ok && !writer.Open(settings.outPath, app->format)) {
     std::fprintf(stderr, "tavolin-render: %s: can't open to write\n", settings.outPath.c_str());
     ok = false;
   }

@@ -26,6 +26,7 @@ struct KeyHooks {
   std::function<void()> openVocoderWave;   // Shift+VK_OEM_5
   std::function<void()> startVocoder;      // Shift+VK_OEM_7
   std::function<void(bool visible)> showSawUnisonDialog;
+  std::function<void()> toggleRecording;  // Shift+W
 };
 
 inline constexpr int32_t kHighestOctave = 7;

@@ -8,6 +8,7 @@
 #include "platform/Keys.h"
 #include "ui/PlayerCommands.h"
 #include "ui/QtLiveInput.h"
+#include "ui/RecordingCommand.h"
 #include "ui/VocoderCommands.h"
 
 namespace tavolin {
@@ -32,12 +33,23 @@ void MainWindow::AttachPlayer(Player* player) {
   ConnectPlayerKeys();
 }
 
+void MainWindow::AttachRecorder(Recorder* recorder) {
+  recording_ = new RecordingCommand(*recorder, this);
+  ConnectRecordingKey();
+}
+
 void MainWindow::AttachEngine(const EngineLinks& links) {
   state_ = std::make_unique<WindowState>(links);
   ModulatorHandOff& modulator = links.modulator;
   state_->hooks.openVocoderWave = [this, &modulator] { OpenVocoderWave(modulator, this); };
   state_->hooks.startVocoder = [&modulator] { modulator.Start(); };
   ConnectPlayerKeys();
+  ConnectRecordingKey();
+}
+
+void MainWindow::ConnectRecordingKey() {
+  if (!state_ || !recording_) return;
+  state_->hooks.toggleRecording = [recording = recording_] { recording->Toggle(); };
 }
 
 void MainWindow::ConnectPlayerKeys() {

@@ -11,6 +11,8 @@
 namespace tavolin {
 
 struct Player;
+class Recorder;
+class RecordingCommand;
 
 // The main window: no menus, every command is a key; the whole client area
 // is painted by the window itself.
@@ -26,6 +28,8 @@ class MainWindow : public QWidget {
 
   // The MIDI file player that the player keys and dropped files work on.
   void AttachPlayer(Player* player);
+  // The recorder that Shift+W starts and stops.
+  void AttachRecorder(Recorder* recorder);
 
   // The running engine that the keys, the mouse and the display work on.
   // Until it is attached the window stays black and the keys do nothing.
@@ -50,8 +54,10 @@ class MainWindow : public QWidget {
 
  private:
   void ConnectPlayerKeys();
+  void ConnectRecordingKey();
 
   Player* player_ = nullptr;
+  RecordingCommand* recording_ = nullptr;  // a child of the window
   std::unique_ptr<WindowState> state_;
   std::function<LiveInputs()> liveInputs_;
   std::unique_ptr<CursorPort> systemCursor_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -12,6 +13,7 @@
 #include "tests/WaitUntil.h"
 #include "app/Lifecycle.h"
 #include "app/SoundReports.h"
+#include "tests/platform/WaveFileBytes.h"
 #include "tests/synth/ReleaseAnyVoice.h"
 
 namespace tavolin {
@@ -116,6 +118,26 @@ TEST(Lifecycle, ShutDownTakesEveryBufferBackBeforeReleasingHeadersAndMemory) {
   EXPECT_EQ(app.ring.device, nullptr);
   EXPECT_EQ(app.outputs.Current(), nullptr);
   EXPECT_TRUE(h.window.Errors().empty()) << "no time-out boxes in the normal case";
+}
+
+// Closing the program while a recording runs finishes the file: its sizes
+// are fixed and it holds every block queued until then.
+TEST(Lifecycle, ARecordingStillRunningAtShutDownIsFinished) {
+  Harness h;
+  ASSERT_EQ(StartUp(*h.app, h.Options()), StartUpResult::Running);
+  App& app = *h.app;
+  const std::string path = (std::filesystem::temp_directory_path() / "tavolin-lifecycle-recording.wav").string();
+  ASSERT_TRUE(app.recorder.Start(path));
+  for (uint32_t block = 1; block <= 3; ++block) {
+    h.device->Advance(kBlockSamples);
+    ASSERT_TRUE(WaitUntil([&] { return app.ring.RingIndex.load() == block; }));
+    std::lock_guard rendered(app.audioLock);  // the block, and its append, are done
+  }
+  EXPECT_EQ(ShutDown(app), ShutDownResult::Clean);
+  EXPECT_FALSE(app.recorder.Recording());
+  EXPECT_EQ(test::FinishedDataBytes(test::ReadAll(path)), 3u * 2048);
+  EXPECT_TRUE(h.window.Errors().empty());
+  std::filesystem::remove(path);
 }
 
 TEST(Lifecycle, DeviceThatFailsToOpenIsReportedAndEverythingStops) {

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "tests/midi/TempFiles.h"
-#include "tools/WaveFileWriter.h"
+#include "platform/WaveFileWriter.h"
 
 namespace tavolin {
 namespace {
@@ -56,7 +56,7 @@ TEST_F(OfflineRenderTest, NotesStartInTheBlockTheirDispatchTimeGivesThem) {
   const Bytes wave = ReadAll(out);
   ASSERT_GT(wave.size(), kWaveHeaderBytes);
   const uint32_t data = static_cast<uint32_t>(wave.size() - kWaveHeaderBytes);
-  const auto header = MakeWaveHeader(data);
+  const auto header = MakeWaveHeader(WaveFormat{}, data);
   EXPECT_TRUE(std::equal(header.begin(), header.end(), wave.begin()));
   EXPECT_EQ(data % 2048, 0u) << "whole device periods";
 

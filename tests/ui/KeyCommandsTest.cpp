@@ -26,6 +26,7 @@ class KeyCommandsTest : public QObject {
       hooks.openVocoderWave = [this] { calls.push_back("vocoder open"); };
       hooks.startVocoder = [this] { calls.push_back("vocoder start"); };
       hooks.showSawUnisonDialog = [this](bool visible) { calls.push_back(visible ? "show" : "hide"); };
+      hooks.toggleRecording = [this] { calls.push_back("record"); };
     }
     void Plain(uint8_t vk) { KeyDown(keys, vk, false, false); }
     void Shift(uint8_t vk, bool ctrl = false) { KeyDown(keys, vk, true, ctrl); }
@@ -184,8 +185,9 @@ class KeyCommandsTest : public QObject {
     QCOMPARE(v.startOffset.load(), 0);  // no device: position 0
     r.Plain('W');  // unshifted W plays semitone 14
     QCOMPARE(r.synth.voices[1].note.load(), 38);
-    r.Shift('W');  // recording is not wired: nothing sounds
+    r.Shift('W');  // recording, and no note
     QCOMPARE(r.Sounding(), 2);
+    QCOMPARE(r.calls, std::vector<std::string>{"record"});
   }
 
   void octavesAndTheWholeNoteMap() {
