@@ -27,6 +27,7 @@ struct PipelineRig {
     ring.WaveData = std::make_unique<int16_t[]>(kRingSamples);
     ring.device = &device;
     SetUpHeaders(ring);
+    FftInit(areas.fft, kFftSize);
     AllocateWorkAreas(areas);
     BuildNoteFreqTable(synth.noteFreq);
   }

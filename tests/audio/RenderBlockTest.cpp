@@ -151,6 +151,27 @@ TEST(RenderBlock, ClearVoiceTableStopsEveryVoiceAndKeepsTheirFields) {
   EXPECT_TRUE(AllEqual(rig.LastBlock(), 0));
 }
 
+// The display's spectrum is the one just computed; the switches reach the
+// spectral filters. Silence has an all-zero spectrum.
+TEST(RenderBlock, SpectralStepFiltersByItsSwitchesAndPublishesTheSpectrum) {
+  std::vector<int16_t> unfiltered;
+  for (std::atomic<int32_t> MasterChain::*filter : {static_cast<std::atomic<int32_t> MasterChain::*>(nullptr),
+                                                     &MasterChain::LPFOn, &MasterChain::HPFOn}) {
+    PipelineRig rig;
+    RenderBlock(rig.pipeline);
+    for (size_t k = 0; k < kBlockSamples; ++k) ASSERT_EQ(rig.areas.Display->outputSpectrum[k], 0.0) << k;
+    if (filter) (rig.master.*filter).store(1, kRelaxed);
+    rig.Start(2000.0, 0, 0, 8000.0);
+    RenderBlock(rig.pipeline);
+    const std::vector<int16_t> block = Copy(rig.LastBlock());
+    if (!filter) unfiltered = block;
+    EXPECT_EQ(block == unfiltered, filter == nullptr);
+    const double* spectrum = rig.areas.OutputSpectrum.get();
+    EXPECT_GT(*std::max_element(spectrum, spectrum + kBlockSamples), 0.0);
+    for (size_t k = 0; k < kBlockSamples; ++k) ASSERT_EQ(rig.areas.Display->outputSpectrum[k], spectrum[k]) << k;
+  }
+}
+
 uint64_t Fnv1a(const std::vector<int16_t>& samples) {
   uint64_t h = 1469598103934665603u;
   for (int16_t s : samples) {
