@@ -105,15 +105,6 @@ TEST(Fft, OtherSizesAreRefusedAndLeaveDataAndTablesAlone) {
   EXPECT_EQ(std::memcmp(x.data(), in.data(), n * sizeof(Complex)), 0);
 }
 
-TEST(Fft, BitReversalTable) {
-  const FftTables t = Tables();
-  for (int32_t i = 0; i < n; ++i) {
-    int32_t r = 0;
-    for (int32_t bit = 0; bit < 10; ++bit) r |= ((i >> bit) & 1) << (9 - bit);
-    ASSERT_EQ(t.bitReverse[i], r) << i;
-  }
-}
-
 TEST(Fft, GoldenTablesAndTransform) {
   const FftTables t = Tables();
   EXPECT_NEAR(t.sine[512], 3.2385e-15, 5e-16);  // sin of the short half turn; of pi it would be 1.2e-16
