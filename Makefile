@@ -45,15 +45,17 @@ test-asan:
 	cmake --build build/asan -j $(JOBS)
 	cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -L engine
 
-# The MIDI file converter under libFuzzer (clang, ASan+UBSan), seeded with
-# the test files; new finds stay in build/fuzz/corpus.
+# The MIDI file converter and the modulator loader under libFuzzer (clang,
+# ASan+UBSan), seeded with the test files; new finds stay in build/fuzz/.
 FUZZ_SECONDS ?= 60
 test-fuzz:
 	CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_FUZZ=ON
 	cmake --build build/fuzz -j $(JOBS)
-	mkdir -p build/fuzz/corpus
+	mkdir -p build/fuzz/corpus build/fuzz/wave-corpus
 	build/fuzz/fuzz/convert_smf_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  build/fuzz/corpus tests/midi/data
+	build/fuzz/fuzz/modulator_file_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  build/fuzz/wave-corpus tests/spectral/data
 
 bench: release
 	@cmake --build build/release -j $(JOBS) --target tavolin-bench

@@ -18,6 +18,7 @@
 #include "platform/WaveFormat.h"
 #include "platform/WaveOut.h"
 #include "platform/WindowPort.h"
+#include "synth/ModulatorHandOff.h"
 #include "synth/RenderVoice.h"
 #include "synth/Synth.h"
 
@@ -31,6 +32,7 @@ struct App {
 
   Synth synth;
   MasterChain master;
+  ModulatorHandOff modulator;    // the vocoder's modulator, from the window thread to the audio thread
   VoiceRenderState renderState;  // audio thread only
   WaveRing ring;
   WorkAreas work;

@@ -1,0 +1,27 @@
+#pragma once
+// Reading the vocoder's modulator from a WAVE file: the samples of its
+// "data" chunk, taken as 16-bit little-endian mono whatever the format chunk
+// says (it is not read).
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "synth/ModulatorHandOff.h"
+
+namespace tavolin {
+
+struct ModulatorLoad {
+  std::unique_ptr<ModulatorData> data;  // null when refused
+  std::string error;                    // why, for the user; empty on success
+};
+
+// A data chunk that claims more than the file holds is shortened to what
+// is there. Refused, with the reason: a file that cannot be opened, is not a
+// RIFF "WAVE" file, or has no "data" chunk.
+ModulatorLoad LoadModulatorFile(const std::string& path);
+
+// The same from an open file, which it closes; `name` names it in messages.
+ModulatorLoad LoadModulator(std::FILE* file, const std::string& name);
+
+}  // namespace tavolin
