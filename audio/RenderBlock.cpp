@@ -22,7 +22,12 @@ void RunSpectralStages(BlockPipeline& p, int16_t* block) {
                                   chain.HPFOn.load(kRelaxed) != 0, params.HPFFact.load(kRelaxed)};
   const SpectralAreas areas{a.BlockComplex.get(), a.ModulatorComplex.get(), a.OutputSpectrum.get(),
                             a.ModulatorSpectrum.get()};
-  SpectralStages(a.fft, block, settings, nullptr, areas);
+  const int16_t* frame = p.modulator.FrameForThisBlock();
+  SpectralStages(a.fft, block, settings, frame, areas);
+  if (frame != nullptr) {
+    p.modulator.AdvanceFrame();
+    a.Display->modulatorSpectrum.Publish(0, a.ModulatorSpectrum.get(), kBlockSamples);
+  }
   a.Display->outputSpectrum.Publish(0, a.OutputSpectrum.get(), kBlockSamples);
 }
 

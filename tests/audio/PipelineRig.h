@@ -62,7 +62,8 @@ struct PipelineRig {
   const Clock& clock;
   CountingWindow window;
   VoiceRenderState renderState;
-  BlockPipeline pipeline{ring, synth, master, areas, clock, window, renderState};
+  ModulatorHandOff modulator;
+  BlockPipeline pipeline{ring, synth, master, areas, clock, window, renderState, modulator};
 };
 
 }  // namespace tavolin
