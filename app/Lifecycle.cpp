@@ -106,6 +106,7 @@ StartUpResult StartUp(App& app, const StartUpOptions& options) {
 ShutDownResult ShutDown(App& app) {
   if (!StopWorkers(app)) return ShutDownResult::WorkerStuck;
   CloseMidiFile(app.player);
+  app.modulator.Free();
   ReleaseOutput(app);
   return ShutDownResult::Clean;
 }

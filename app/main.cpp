@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   app->player.reporter = &songReporter;
   if (tavolin::StartUp(*app) != tavolin::StartUpResult::Running) return 0;
   window.AttachPlayer(&app->player);
-  window.AttachEngine({app->synth, app->master, app->ring, app->work, clock,
+  window.AttachEngine({app->synth, app->master, app->ring, app->work, app->modulator, clock,
                        [&app] { return app->sequencerThread.SystemId(); },
                        [&app] { return app->audioThread.SystemId(); }});
 

@@ -4,6 +4,7 @@
 // says (it is not read).
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,12 +17,16 @@ struct ModulatorLoad {
   std::string error;                    // why, for the user; empty on success
 };
 
+// Called between the reads of a large data chunk (the window thread handles
+// its events there, so a slow disk does not freeze it).
+using BetweenReads = std::function<void()>;
+
 // A data chunk that claims more than the file holds is shortened to what
 // is there. Refused, with the reason: a file that cannot be opened, is not a
 // RIFF "WAVE" file, or has no "data" chunk.
-ModulatorLoad LoadModulatorFile(const std::string& path);
+ModulatorLoad LoadModulatorFile(const std::string& path, const BetweenReads& betweenReads = {});
 
 // The same from an open file, which it closes; `name` names it in messages.
-ModulatorLoad LoadModulator(std::FILE* file, const std::string& name);
+ModulatorLoad LoadModulator(std::FILE* file, const std::string& name, const BetweenReads& betweenReads = {});
 
 }  // namespace tavolin

@@ -98,9 +98,8 @@ void RestartSound(KeyContext& c, bool) {
   if (c.ring.device) RestartSoundSystem(c.ring);
 }
 
-// Recording (Shift+W), MIDI input (Shift+M), the log window (Shift+L) and
-// the vocoder's modulator (Shift+VK_OEM_5, Shift+VK_OEM_7) join these
-// tables when those features are built.
+// Recording (Shift+W), MIDI input (Shift+M) and the log window (Shift+L)
+// join these tables when those features are built.
 constexpr KeyCommand kShiftTable[] = {
     {'1', SelectMode<0>}, {'2', SelectMode<1>}, {'3', SelectMode<2>}, {'4', SelectMode<3>},
     {'5', SelectMode<4>}, {'6', SelectMode<5>}, {'7', SelectMode<6>}, {'8', SelectMode<7>},
@@ -115,6 +114,8 @@ constexpr KeyCommand kShiftTable[] = {
     {VK_UP, Step<+1>}, {VK_DOWN, Step<-1>},
     {VK_RIGHT, Select<+1>}, {VK_LEFT, Select<-1>},
     {VK_HOME, StepRectw<+1>}, {VK_END, StepRectw<-1>},
+    {VK_OEM_5, CallHook<&KeyHooks::openVocoderWave>},
+    {VK_OEM_7, CallHook<&KeyHooks::startVocoder>},
 };
 
 constexpr KeyCommand kCtrlTable[] = {

@@ -23,6 +23,8 @@ struct KeyHooks {
   std::function<void()> stopSong;          // Return
   std::function<void()> skipAhead;         // Right
   std::function<void()> nextPlaylistFile;  // Page Down
+  std::function<void()> openVocoderWave;   // Shift+VK_OEM_5
+  std::function<void()> startVocoder;      // Shift+VK_OEM_7
   std::function<void(bool visible)> showSawUnisonDialog;
 };
 

@@ -8,6 +8,7 @@
 #include "platform/Keys.h"
 #include "ui/PlayerCommands.h"
 #include "ui/QtLiveInput.h"
+#include "ui/VocoderCommands.h"
 
 namespace tavolin {
 
@@ -33,6 +34,9 @@ void MainWindow::AttachPlayer(Player* player) {
 
 void MainWindow::AttachEngine(const EngineLinks& links) {
   state_ = std::make_unique<WindowState>(links);
+  ModulatorHandOff& modulator = links.modulator;
+  state_->hooks.openVocoderWave = [this, &modulator] { OpenVocoderWave(modulator, this); };
+  state_->hooks.startVocoder = [&modulator] { modulator.Start(); };
   ConnectPlayerKeys();
 }
 

@@ -10,6 +10,7 @@
 #include "audio/WorkAreas.h"
 #include "platform/Clock.h"
 #include "platform/ThreadTimes.h"
+#include "synth/ModulatorHandOff.h"
 #include "synth/Synth.h"
 #include "ui/KeyCommands.h"
 #include "ui/MouseBend.h"
@@ -23,6 +24,7 @@ struct EngineLinks {
   MasterChain& master;
   WaveRing& ring;
   WorkAreas& work;
+  ModulatorHandOff& modulator;
   const Clock& clock;
   std::function<ThreadId()> sequencerThread;  // 0 while it does not run
   std::function<ThreadId()> audioThread;

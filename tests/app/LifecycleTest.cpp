@@ -9,12 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "tests/WaitUntil.h"
 #include "app/Lifecycle.h"
 #include "app/SoundReports.h"
 #include "tests/synth/ReleaseAnyVoice.h"
 
 namespace tavolin {
 namespace {
+
+using test::WaitUntil;
 
 class FakeWindow final : public WindowPort {
  public:
@@ -33,16 +36,6 @@ class FakeWindow final : public WindowPort {
   std::mutex mutex;
   std::vector<std::pair<std::string, std::string>> errors;
 };
-
-template <typename Condition>
-bool WaitUntil(Condition done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 struct Harness {
   FakeWindow window;

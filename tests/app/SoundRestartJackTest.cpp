@@ -11,12 +11,15 @@
 #include <string>
 #include <thread>
 
+#include "tests/WaitUntil.h"
 #include "app/Lifecycle.h"
 #include "app/SoundReports.h"
 #include "tests/platform/JackDeathTest.h"
 
 namespace tavolin {
 namespace {
+
+using test::WaitUntil;
 
 using namespace std::chrono_literals;
 
@@ -30,17 +33,6 @@ class NoticeCounter final : public WindowPort {
   std::atomic<int> errors{0};
   std::atomic<int> notices{0};
 };
-
-// Generous: the machine may be busy.
-template <typename Condition>
-bool WaitUntil(Condition done, std::chrono::seconds limit = 30s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
 
 // The user's side, with the program running on the server: returns what
 // went wrong, or nothing.

@@ -114,7 +114,7 @@ class PlayerCommandsTest : public QObject {
     };
     QCOMPARE(StartUp(*app, options), StartUpResult::Running);
     window->AttachPlayer(&app->player);
-    window->AttachEngine({app->synth, app->master, app->ring, app->work, clock, {}, {}});
+    window->AttachEngine({app->synth, app->master, app->ring, app->work, app->modulator, clock, {}, {}});
     window->show();
     files = std::make_unique<test::TempFiles>();
   }

@@ -15,27 +15,19 @@
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "synth/VoiceHandOff.h"
+#include "tests/WaitUntil.h"
 
 namespace tavolin {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using test::WaitUntil;
 
 class QuietWindow final : public WindowPort {
  public:
   void RequestRepaint() override {}
   void ShowError(std::string_view, std::string_view) override {}
 };
-
-template <typename Condition>
-bool WaitUntil(Condition done, std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
-  const auto deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 // Time that moves only when told, and counts how often it is read; a
 // reading may do something on the side.
@@ -95,7 +87,7 @@ TEST_F(ThreadedPlayer, StopEndsALongWaitAndNothingMoreIsDispatched) {
   StopPlayback(app->player);
   // The window thread gets the lock at once while the sequencer waits.
   CloseMidiFile(app->player);
-  EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(1000));
+  EXPECT_LT(Clock::now() - before, std::chrono::seconds(10));  // not held up by the pause, however busy the machine
   clock.Set(120000);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(Active(), 1);
@@ -107,7 +99,7 @@ TEST_F(ThreadedPlayer, RestartDuringAWaitPlaysAtOnce) {
   ASSERT_TRUE(WaitUntil([&] { return Active() == 1; }));
   ClearVoiceTable(app->synth.voices);
   StartPlayback(app->player);
-  EXPECT_TRUE(WaitUntil([&] { return Active() == 1; }, std::chrono::milliseconds(2000)));
+  EXPECT_TRUE(WaitUntil([&] { return Active() == 1; }, std::chrono::milliseconds(10000)));
 }
 
 TEST_F(ThreadedPlayer, SkipAheadFromTheWindowThreadWhileTheSequencerWaits) {
@@ -130,7 +122,7 @@ TEST_F(ThreadedPlayer, ShutDownEndsALongWait) {
   const auto before = Clock::now();
   shutDown = true;
   EXPECT_EQ(ShutDown(*app), ShutDownResult::Clean);
-  EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(1000));
+  EXPECT_LT(Clock::now() - before, std::chrono::seconds(10));  // not held up by the pause, however busy the machine
 }
 
 // Shut-down sets the stop flag and wakes the sequencer just after the

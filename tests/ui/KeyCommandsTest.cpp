@@ -23,6 +23,8 @@ class KeyCommandsTest : public QObject {
       hooks.stopSong = [this] { calls.push_back("stop"); };
       hooks.skipAhead = [this] { calls.push_back("skip"); };
       hooks.nextPlaylistFile = [this] { calls.push_back("next"); };
+      hooks.openVocoderWave = [this] { calls.push_back("vocoder open"); };
+      hooks.startVocoder = [this] { calls.push_back("vocoder start"); };
       hooks.showSawUnisonDialog = [this](bool visible) { calls.push_back(visible ? "show" : "hide"); };
     }
     void Plain(uint8_t vk) { KeyDown(keys, vk, false, false); }
@@ -158,6 +160,10 @@ class KeyCommandsTest : public QObject {
     QCOMPARE(r.calls, (std::vector<std::string>{"open", "close", "play", "stop", "skip", "next"}));
     r.Shift(VK_RIGHT);  // the parameter table's, not the player's
     QCOMPARE(r.calls.size(), size_t{6});
+    r.Shift(VK_OEM_5);
+    r.Shift(VK_OEM_7);
+    QCOMPARE(r.calls.back(), std::string("vocoder start"));
+    QCOMPARE(r.calls[6], std::string("vocoder open"));
   }
 
   void pianoKeyStartsALiveVoice() {

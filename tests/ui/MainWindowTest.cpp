@@ -27,7 +27,7 @@ struct EngineRig final : CursorPort {
     BuildNoteFreqTable(synth.noteFreq);
     ring.WaveData.reset(new int16_t[kRingSamples]());
     AllocateWorkAreas(work);
-    window.AttachEngine({synth, master, ring, work, clock, {}, {}});
+    window.AttachEngine({synth, master, ring, work, modulator, clock, {}, {}});
     window.SetLiveInputSource([this] { return live; });
     window.SetCursorPort(this);
   }
@@ -57,6 +57,7 @@ struct EngineRig final : CursorPort {
   MasterChain master;
   WaveRing ring;
   WorkAreas work;
+  ModulatorHandOff modulator;
   VirtualClock clock{1000};
   LiveInputs live;
   ScreenPoint cursor{500, 500};

@@ -1,0 +1,26 @@
+#include "ui/VocoderCommands.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QWidget>
+
+#include "spectral/ModulatorFile.h"
+
+namespace tavolin {
+
+void OpenVocoderWave(ModulatorHandOff& modulator, QWidget* window) {
+  modulator.Free();
+  // Linux file systems tell the cases apart.
+  const QString path =
+      QFileDialog::getOpenFileName(window, "Open WAVE file for Vocoder", QString(), "WAVE FILE (*.wav *.WAV)");
+  if (path.isEmpty()) return;
+  ModulatorLoad load = LoadModulatorFile(path.toStdString(), [] { QCoreApplication::processEvents(); });
+  if (!load.data) {
+    QMessageBox::critical(window, "Error", QString::fromStdString(load.error));
+    return;
+  }
+  modulator.Install(std::move(load.data));
+}
+
+}  // namespace tavolin

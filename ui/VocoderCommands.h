@@ -1,0 +1,16 @@
+#pragma once
+// The vocoder's keys on the main window: Shift+VK_OEM_5 loads a modulator
+// from a WAVE file, Shift+VK_OEM_7 plays it from its first sample.
+
+#include "synth/ModulatorHandOff.h"
+
+class QWidget;
+
+namespace tavolin {
+
+// Releases the current modulator, then asks for a WAVE file and loads it,
+// stopped. Cancelled: the modulator stays released. A file that cannot be
+// used is refused with a message that names it and says why.
+void OpenVocoderWave(ModulatorHandOff& modulator, QWidget* window);
+
+}  // namespace tavolin
