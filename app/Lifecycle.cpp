@@ -79,8 +79,9 @@ StartUpResult StartUp(App& app, const StartUpOptions& options) {
   const WaveOutKind kind = opened.device->Kind();
   app.outputs.Adopt(std::move(opened.device), Reopener(app, options, kind));
 
+  const bool tables = FftInit(app.work.fft, kFftSize);
   app.ring.WaveData.reset(new (std::nothrow) int16_t[kRingSamples]());  // zeroed: the first eight buffers are silence
-  if (!app.ring.WaveData || !AllocateWorkAreas(app.work)) {
+  if (!tables || !app.ring.WaveData || !AllocateWorkAreas(app.work)) {
     app.window.ShowError("Not enough memory for the audio work areas.", "Error");
     return Abandon(app, StartUpResult::OutOfMemory);
   }

@@ -9,7 +9,7 @@
 namespace tavolin {
 
 void waveOutFiller(App& app) {
-  BlockPipeline pipeline{app.ring, app.synth, app.master, app.work, app.clock, app.window, app.renderState};
+  BlockPipeline pipeline{app.ring, app.synth, app.master, app.work, app.clock, app.window, app.renderState, app.modulator};
   for (;;) {
     const Message message = app.audioQueue.Get();
     // Notifications that arrive after the stop flag are not handled.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "spectral/SpectralStages.h"
 #include "synth/ProcessVoice.h"
 #include "synth/VoiceHandOff.h"
 
@@ -11,10 +12,24 @@ namespace {
 constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr int32_t kBlocksPerRepaint = 8;
 
-// The place of the spectral stages in the chain (spectral low- and
-// high-pass, vocoder, output spectrum). They run on every block whatever the
-// switches; until they are built the block passes through unchanged.
-void RunSpectralStages(BlockPipeline&, int16_t*) {}
+// Runs on every block whatever the switches: the output spectrum always
+// shows the block as it leaves the chain.
+void RunSpectralStages(BlockPipeline& p, int16_t* block) {
+  const MasterChain& chain = p.master;
+  const SynthParams& params = p.synth.params;
+  WorkAreas& a = p.areas;
+  const SpectralSettings settings{chain.LPFOn.load(kRelaxed) != 0, params.LPFFact.load(kRelaxed),
+                                  chain.HPFOn.load(kRelaxed) != 0, params.HPFFact.load(kRelaxed)};
+  const SpectralAreas areas{a.BlockComplex.get(), a.ModulatorComplex.get(), a.OutputSpectrum.get(),
+                            a.ModulatorSpectrum.get()};
+  const int16_t* frame = p.modulator.FrameForThisBlock();
+  SpectralStages(a.fft, block, settings, frame, areas);
+  if (frame != nullptr) {
+    p.modulator.AdvanceFrame();
+    a.Display->modulatorSpectrum.Publish(0, a.ModulatorSpectrum.get(), kBlockSamples);
+  }
+  a.Display->outputSpectrum.Publish(0, a.OutputSpectrum.get(), kBlockSamples);
+}
 
 void PaceRepaint(BlockPipeline& p) {
   MasterChain& chain = p.master;

@@ -7,6 +7,7 @@
 #include "audio/WorkAreas.h"
 #include "platform/Clock.h"
 #include "platform/WindowPort.h"
+#include "synth/ModulatorHandOff.h"
 #include "synth/RenderVoice.h"
 #include "synth/Synth.h"
 
@@ -22,6 +23,7 @@ struct BlockPipeline {
   const Clock& clock;
   WindowPort& window;
   VoiceRenderState& renderState;  // the renderer's own, audio thread only
+  ModulatorHandOff& modulator;    // the vocoder's frames
 };
 
 // [audio thread] Queues the next buffer and renders the block it holds.

@@ -8,6 +8,7 @@
 
 #include "audio/WaveRing.h"
 #include "spectral/Complex.h"
+#include "spectral/Fft.h"
 #include "synth/DisplayHandOff.h"
 
 namespace tavolin {
@@ -32,12 +33,14 @@ struct WorkAreas {
   std::unique_ptr<int16_t[]> RingScratchB;      // 1024
   std::unique_ptr<double[]> RingProduct;        // 1024
   std::unique_ptr<DisplayFeed> Display;         // all zeros at first, like the ring
+  // Built by FftInit before the areas; kept until the process ends.
+  FftTables fft;
 };
 
 // Allocates every area; false (with nothing allocated) when memory runs out.
 bool AllocateWorkAreas(WorkAreas& areas);
 
-// Frees them in a fixed order.
+// Frees them in a fixed order (the FFT tables stay).
 void FreeWorkAreas(WorkAreas& areas);
 
 }  // namespace tavolin

@@ -1,7 +1,9 @@
 // Render time of one block as a share of the 23.22 ms the block lasts
-// (counter block_share), for the three loads the engine is sized for.
+// (counter block_share), for the loads the engine is sized for.
 
 #include <benchmark/benchmark.h>
+
+#include <cmath>
 
 #include "tests/audio/PipelineRig.h"
 
@@ -16,8 +18,11 @@ void StartVoices(PipelineRig& rig, int32_t mode) {
   for (int v = 0; v < kVoiceCount; ++v) rig.Start(rig.synth.noteFreq[20 + v % 80], mode, v * 7 % 1024);
 }
 
-void RenderBlocks(benchmark::State& state, PipelineRig& rig) {
+// `betweenBlocks` runs before each block, as the window thread might.
+template <typename BetweenBlocks = void (*)()>
+void RenderBlocks(benchmark::State& state, PipelineRig& rig, BetweenBlocks betweenBlocks = [] {}) {
   for (auto _ : state) {
+    betweenBlocks();
     RenderBlock(rig.pipeline);
     benchmark::DoNotOptimize(rig.LastBlock()[0]);
   }
@@ -38,11 +43,8 @@ void UnisonDetune(benchmark::State& state) {
   RenderBlocks(state, rig);
 }
 
-// Ring mode with every per-sample feature on; the vibrato reads the
-// system's steady clock on every sample, as the program does.
-void RingAllEffects(benchmark::State& state) {
-  SteadyClock clock;
-  PipelineRig rig(&clock);
+// Ring mode with every per-sample feature on.
+void SwitchOnRingAllEffects(PipelineRig& rig) {
   Synth& s = rig.synth;
   s.switches.RingOn.store(1, kRelaxed);
   s.switches.ArpeggioOn.store(1, kRelaxed);
@@ -54,12 +56,50 @@ void RingAllEffects(benchmark::State& state) {
   rig.master.DistortionOn.store(1, kRelaxed);
   rig.master.LPFResoOn.store(1, kRelaxed);
   StartVoices(rig, 3);
+}
+
+// The vibrato reads the system's steady clock on every sample, as the
+// program does.
+void RingAllEffects(benchmark::State& state) {
+  SteadyClock clock;
+  PipelineRig rig(&clock);
+  SwitchOnRingAllEffects(rig);
   RenderBlocks(state, rig);
+}
+
+// Three seconds of a swept tone, for the vocoder to play.
+std::unique_ptr<ModulatorData> SyntheticModulator() {
+  constexpr uint32_t kSamples = 3 * 44100;
+  auto data = std::make_unique<ModulatorData>();
+  data->bytes = kSamples * 2;
+  data->samples = std::make_unique<int16_t[]>(kSamples);
+  double phase = 0.0;
+  for (uint32_t i = 0; i < kSamples; ++i) {
+    phase += 2.0 * 3.141592653589793 * (200.0 + 2000.0 * i / kSamples) / 44100.0;
+    data->samples[i] = static_cast<int16_t>(12000.0 * std::sin(phase));
+  }
+  return data;
+}
+
+// The heaviest case with the spectral low- and high-pass both on and the
+// vocoder playing, started again whenever it has played out: the most
+// transforms a block can take.
+void RingAllEffectsVocoder(benchmark::State& state) {
+  SteadyClock clock;
+  PipelineRig rig(&clock);
+  SwitchOnRingAllEffects(rig);
+  rig.master.LPFOn.store(1, kRelaxed);
+  rig.master.HPFOn.store(1, kRelaxed);
+  rig.modulator.Install(SyntheticModulator());
+  RenderBlocks(state, rig, [&rig] {
+    if (rig.modulator.Position() < 0) rig.modulator.Start();
+  });
 }
 
 BENCHMARK(PlainMode3)->Name("RenderBlock/plain_mode3_128");
 BENCHMARK(UnisonDetune)->Name("RenderBlock/unison_detune_128");
 BENCHMARK(RingAllEffects)->Name("RenderBlock/ring_all_effects_128");
+BENCHMARK(RingAllEffectsVocoder)->Name("RenderBlock/ring_all_effects_vocoder_128");
 
 }  // namespace
 }  // namespace tavolin

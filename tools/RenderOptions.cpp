@@ -55,6 +55,8 @@ const char* RenderUsage() {
          "  --set NAME=VALUE    a synthesis parameter by name (ONLY_CH for ONLY CH); repeatable\n"
          "  --on SWITCH         DetuneOn RingOn VoiceResoOn TimedResoOn ArpeggioOn HowlingOn\n"
          "                      DistortionOn LPFResoOn LPFOn HPFOn; repeatable\n"
+         "                      (LPFOn, HPFOn: the spectral low- and high-pass, corners\n"
+         "                      LPFFact and HPFFact in FFT bins of 43.07 Hz)\n"
          "  --seconds S         render S seconds instead of until the song has ended\n"
          "  --events            print the converted event list and exit\n"
          "  --quiet             no progress bar\n"

@@ -27,6 +27,7 @@ struct PipelineRig {
     ring.WaveData = std::make_unique<int16_t[]>(kRingSamples);
     ring.device = &device;
     SetUpHeaders(ring);
+    FftInit(areas.fft, kFftSize);
     AllocateWorkAreas(areas);
     BuildNoteFreqTable(synth.noteFreq);
   }
@@ -61,7 +62,8 @@ struct PipelineRig {
   const Clock& clock;
   CountingWindow window;
   VoiceRenderState renderState;
-  BlockPipeline pipeline{ring, synth, master, areas, clock, window, renderState};
+  ModulatorHandOff modulator;
+  BlockPipeline pipeline{ring, synth, master, areas, clock, window, renderState, modulator};
 };
 
 }  // namespace tavolin

@@ -151,6 +151,54 @@ TEST(RenderBlock, ClearVoiceTableStopsEveryVoiceAndKeepsTheirFields) {
   EXPECT_TRUE(AllEqual(rig.LastBlock(), 0));
 }
 
+// The display's spectrum is the one just computed; the switches reach the
+// spectral filters. Silence has an all-zero spectrum.
+TEST(RenderBlock, SpectralStepFiltersByItsSwitchesAndPublishesTheSpectrum) {
+  std::vector<int16_t> unfiltered;
+  for (std::atomic<int32_t> MasterChain::*filter : {static_cast<std::atomic<int32_t> MasterChain::*>(nullptr),
+                                                     &MasterChain::LPFOn, &MasterChain::HPFOn}) {
+    PipelineRig rig;
+    RenderBlock(rig.pipeline);
+    for (size_t k = 0; k < kBlockSamples; ++k) ASSERT_EQ(rig.areas.Display->outputSpectrum[k], 0.0) << k;
+    if (filter) (rig.master.*filter).store(1, kRelaxed);
+    rig.Start(2000.0, 0, 0, 8000.0);
+    RenderBlock(rig.pipeline);
+    const std::vector<int16_t> block = Copy(rig.LastBlock());
+    if (!filter) unfiltered = block;
+    EXPECT_EQ(block == unfiltered, filter == nullptr);
+    const double* spectrum = rig.areas.OutputSpectrum.get();
+    EXPECT_GT(*std::max_element(spectrum, spectrum + kBlockSamples), 0.0);
+    for (size_t k = 0; k < kBlockSamples; ++k) ASSERT_EQ(rig.areas.Display->outputSpectrum[k], spectrum[k]) << k;
+  }
+}
+
+// A 4096-byte modulator plays two frames, one per block; on the third block
+// it stops and that block is left as the chain made it. The display keeps
+// the last frame's spectrum. Frame 0 is silent, so it silences its block.
+TEST(RenderBlock, VocoderPlaysTwoFramesOfA4096ByteModulatorThenStops) {
+  PipelineRig rig, plain;
+  auto data = std::make_unique<ModulatorData>();
+  data->bytes = 4096;
+  data->samples = std::make_unique<int16_t[]>(2048);
+  data->samples[1024] = 32767;
+  rig.modulator.Install(std::move(data));
+  ASSERT_TRUE(rig.modulator.Start());
+  for (PipelineRig* r : {&rig, &plain}) r->Start(2000.0, 0, 0, 8000.0);
+  for (int32_t expected : {1024, 2048, -1}) {
+    RenderBlock(rig.pipeline);
+    RenderBlock(plain.pipeline);
+    EXPECT_EQ(rig.modulator.Position(), expected);
+    const std::vector<int16_t> block = Copy(rig.LastBlock());
+    if (expected == 1024) {
+      EXPECT_TRUE(AllEqual(rig.LastBlock(), 0));
+    }
+    EXPECT_EQ(block == Copy(plain.LastBlock()), expected == -1) << expected;
+  }
+  const double impulseBin = 32767.0 / 32768.0 / 1024.0;
+  for (size_t k = 0; k < kBlockSamples; ++k)
+    ASSERT_EQ(rig.areas.Display->modulatorSpectrum[k], impulseBin * impulseBin) << k;
+}
+
 uint64_t Fnv1a(const std::vector<int16_t>& samples) {
   uint64_t h = 1469598103934665603u;
   for (int16_t s : samples) {
