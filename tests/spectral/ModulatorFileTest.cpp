@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-Bytes Id(const char* id) { return Bytes(id, id + 4); }
+Bytes Id(const char* id) { return Bytes(id, id + std::strlen(id)); }
 
 // A chunk with the size it declares (by default its real size) and its pad byte.
 Bytes Chunk(const char* id, const Bytes& data, int64_t declared = -1) {
