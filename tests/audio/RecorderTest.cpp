@@ -19,10 +19,13 @@
 
 #include "platform/MessageQueue.h"
 #include "platform/WaveOut.h"
+#include "tests/WaitUntil.h"
 #include "tests/platform/WaveFileBytes.h"
 
 namespace tavolin {
 namespace {
+
+using test::WaitUntil;
 
 class NoticeWindow final : public WindowPort {
  public:
@@ -42,16 +45,6 @@ class NoticeWindow final : public WindowPort {
   std::mutex mutex_;
   std::vector<std::string> messages_;
 };
-
-template <typename Condition>
-bool WaitUntil(Condition done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 std::string TempPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() / ("tavolin-recorder-" + name)).string();

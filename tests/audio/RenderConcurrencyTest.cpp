@@ -9,10 +9,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <thread>
 
+#include "audio/Recorder.h"
+#include "tests/WaitUntil.h"
 #include "tests/audio/PipelineRig.h"
+#include "tests/platform/WaveFileBytes.h"
 #include "tests/synth/ReleaseAnyVoice.h"
 
 namespace tavolin {
@@ -111,6 +115,60 @@ TEST(RenderConcurrency, DisplayReadsWhileBlocksRender) {
   reading.store(false);
   audio.join();
   for (size_t i = 0; i < kRingSamples; ++i) ASSERT_EQ(display.scope[i], rig.ring.WaveData[i]) << i;
+}
+
+// The window thread loads, starts and frees modulators and starts and stops
+// recordings, again and again, while the audio thread plays and renders
+// blocks with the vocoder and the sequencer thread requeues all buffers (a
+// file load). Every recorded file is valid; nothing freed is read.
+TEST(RenderConcurrency, ModulatorAndRecordingChangesWhileBlocksRender) {
+  PipelineRig rig;
+  for (WaveHeader& h : rig.ring.WaveHeaders) ASSERT_TRUE(rig.device.Prepare(h));
+  WriteAllBuffers(rig.ring);
+  rig.Start(440.0, 3);
+  rig.master.LPFOn.store(1, kRelaxed);
+  const WaveFormat format;
+  Recorder recorder(rig.ring, rig.window, format);
+  std::atomic<bool> stop{false};
+  std::atomic<uint32_t> blocks{0};
+  std::thread audio([&] {
+    while (!stop.load()) {
+      rig.device.Advance(kBlockSamples);
+      while (auto m = rig.notify.Peek()) {
+        if (TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam))) RenderBlock(rig.pipeline);
+        blocks.fetch_add(1);
+      }
+    }
+  });
+  std::thread sequencer([&] {
+    while (!stop.load()) {
+      WriteAllBuffers(rig.ring);
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  const std::string path = (std::filesystem::temp_directory_path() / "tavolin-render-concurrency.wav").string();
+  for (int round = 0; round < 60; ++round) {
+    auto modulator = std::make_unique<ModulatorData>();
+    modulator->bytes = 2048 * (1 + round % 5);
+    modulator->samples = std::make_unique<int16_t[]>(modulator->bytes / 2);
+    std::fill_n(modulator->samples.get(), modulator->bytes / 2, static_cast<int16_t>(round * 100));
+    rig.modulator.Install(std::move(modulator));
+    rig.modulator.Start();
+    if (round % 3 == 0) {
+      ASSERT_TRUE(recorder.Start(path));
+    }
+    const uint32_t before = blocks.load();
+    ASSERT_TRUE(test::WaitUntil([&] { return blocks.load() >= before + 2; }));
+    if (round % 2 == 0) rig.modulator.Free();
+    if (round % 3 == 2) recorder.Stop();
+  }
+  recorder.Stop();
+  stop.store(true);
+  audio.join();
+  sequencer.join();
+  const auto bytes = test::ReadAll(path);
+  EXPECT_EQ(test::FinishedDataBytes(bytes) % kBlockBytes, 0u);
+  std::filesystem::remove(path);
 }
 
 }  // namespace
