@@ -10,6 +10,7 @@
 #include "app/Lifecycle.h"
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
+#include "spectral/ModulatorFile.h"
 #include "platform/WaveFileWriter.h"
 #include "synth/VoiceHandOff.h"
 
@@ -115,6 +116,18 @@ class VirtualTimeRun {
   bool started_ = false;
 };
 
+// The --vocoder file, loaded stopped. False when it cannot be used (said on stderr).
+bool LoadVocoder(App& app, const RenderSettings& settings) {
+  if (settings.vocoderPath.empty()) return true;
+  ModulatorLoad load = LoadModulatorFile(settings.vocoderPath);
+  if (!load.data) {
+    std::fprintf(stderr, "tavolin-render: %s\n", load.error.c_str());
+    return false;
+  }
+  app.modulator.Install(std::move(load.data));
+  return true;
+}
+
 uint64_t ExpectedSamples(App& app, const RenderSettings& settings) {
   if (settings.seconds) return static_cast<uint64_t>(std::llround(*settings.seconds * kSampleRate));
   const SongView view = ViewSong(app.player);
@@ -180,7 +193,7 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
   RenderResult result;
   // A file without events plays as silence; a refused one has been reported.
   LoadMidiFile(app->player, settings.songPath);
-  bool ok = reporter.Errors() == 0;
+  bool ok = reporter.Errors() == 0 && LoadVocoder(*app, settings);
   WaveFileWriter writer;
   if (ok && !writer.Open(settings.outPath, app->format)) {
     std::fprintf(stderr, "tavolin-render: %s: can't open to write\n", settings.outPath.c_str());
@@ -188,6 +201,7 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
   }
   if (ok) {
     StartPlayback(app->player);
+    app->modulator.Start();  // with the song; nothing happens without a modulator
     ok = RenderInto(*app, *device, clock, settings, writer, showProgress);
   }
   if (ShutDown(*app) == ShutDownResult::WorkerStuck) {

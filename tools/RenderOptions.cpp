@@ -57,6 +57,8 @@ const char* RenderUsage() {
          "                      DistortionOn LPFResoOn LPFOn HPFOn; repeatable\n"
          "                      (LPFOn, HPFOn: the spectral low- and high-pass, corners\n"
          "                      LPFFact and HPFFact in FFT bins of 43.07 Hz)\n"
+         "  --vocoder FILE.wav  the vocoder's modulator (the WAVE file's data read as\n"
+         "                      16-bit mono at 44100 Hz), started when the song starts\n"
          "  --seconds S         render S seconds instead of until the song has ended\n"
          "  --events            print the converted event list and exit\n"
          "  --quiet             no progress bar\n"
@@ -84,11 +86,13 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
     } else if (arg == "--quiet") {
       s.quiet = true;
     } else if (arg == "-o" || arg == "--output" || arg == "--mode" || arg == "--set" || arg == "--on" ||
-               arg == "--seconds") {
+               arg == "--seconds" || arg == "--vocoder") {
       if (!hasValue) return Usage(arg + " needs a value");
       const std::string& value = args[++i];
       if (arg == "-o" || arg == "--output") {
         s.outPath = value;
+      } else if (arg == "--vocoder") {
+        s.vocoderPath = value;
       } else if (arg == "--mode") {
         const auto n = ParseNumber(value);
         if (!n || *n != std::trunc(*n) || *n < 0 || *n >= kModeCount) return Usage("--mode takes 0 to 14");

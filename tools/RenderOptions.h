@@ -14,6 +14,7 @@ struct RenderSettings {
   std::optional<int> mode;                             // CurrentMode
   std::vector<std::pair<std::string, double>> params;  // --set NAME=VALUE, in order
   std::vector<std::string> switches;                   // --on SWITCH
+  std::string vocoderPath;                             // --vocoder: the modulator, started with the song
   std::optional<double> seconds;
   bool quiet = false;
 };

@@ -124,5 +124,23 @@ TEST_F(OfflineRenderTest, RefusedOrMissingSongsWriteNothing) {
   EXPECT_FALSE(std::filesystem::exists(files.Path("missing.wav")));
 }
 
+// A modulator of eight silent frames, started with the song: the eight
+// blocks rendered while it plays are silenced, so the held note is heard
+// eight periods later than without it. A file that is no WAVE file is refused.
+TEST_F(OfflineRenderTest, AVocoderFileStartsWithTheSong) {
+  const std::string song = files.Write("held.mid", test::Smf(0, 480, {{0x00, 0x90, 69, 0x64}}));
+  Bytes silence = {'R', 'I', 'F', 'F', 0x24, 0x40, 0, 0, 'W', 'A', 'V', 'E', 'd', 'a', 't', 'a', 0x00, 0x40, 0, 0};
+  silence.resize(silence.size() + 8 * 2048, 0);
+  RenderSettings settings;
+  settings.seconds = 1.0;
+  settings.vocoderPath = files.Write("silence.wav", silence);
+  ASSERT_TRUE(Render(song, files.Path("vocoded.wav"), settings).ok);
+  EXPECT_EQ(FirstSound(Samples(ReadAll(files.Path("vocoded.wav"))), 0) / 1024, 16);
+
+  settings.vocoderPath = song;
+  EXPECT_FALSE(Render(song, files.Path("refused.wav"), settings).ok);
+  EXPECT_FALSE(std::filesystem::exists(files.Path("refused.wav")));
+}
+
 }  // namespace
 }  // namespace tavolin

@@ -9,7 +9,7 @@ ParsedCommandLine Parse(std::vector<std::string> args) { return ParseRenderComma
 
 TEST(RenderOptions, EveryOptionIsTakenInOrder) {
   const auto p = Parse({"--mode", "9", "--set", "ONLY_CH=2", "--set", "MidiLife=0.5", "--on", "LPFOn", "--on",
-                        "DetuneOn", "--seconds", "1.5", "--quiet", "song.mid", "-o", "out.wav"});
+                        "DetuneOn", "--seconds", "1.5", "--quiet", "--vocoder", "voice.wav", "song.mid", "-o", "out.wav"});
   ASSERT_EQ(p.action, RenderAction::Render) << p.error;
   EXPECT_EQ(p.settings.songPath, "song.mid");
   EXPECT_EQ(p.settings.outPath, "out.wav");
@@ -20,6 +20,7 @@ TEST(RenderOptions, EveryOptionIsTakenInOrder) {
   EXPECT_EQ(p.settings.switches, (std::vector<std::string>{"LPFOn", "DetuneOn"}));
   EXPECT_EQ(p.settings.seconds, 1.5);
   EXPECT_TRUE(p.settings.quiet);
+  EXPECT_EQ(p.settings.vocoderPath, "voice.wav");
 }
 
 TEST(RenderOptions, EventsHelpAndVersionNeedNoOutput) {
