@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "platform/BoundedQueue.h"
@@ -145,19 +146,23 @@ void Recorder::Stop() {
   // appenders' counts stay as they are.
   const uint32_t status = Status(state_.load(std::memory_order_acquire));
   state_.fetch_sub(status, std::memory_order_acq_rel);
+  const char* problem = "";
   switch (why) {
     case EndReason::None:
-      break;
+      return;
     case EndReason::DiskRefused:
-      window_.ShowNotice(std::string("Can't write to the file: the disk is full or failing.") + kAfterEnd, "ERROR");
+      problem = "Can't write to the file: the disk is full or failing.";
       break;
     case EndReason::SizeLimit:
-      window_.ShowNotice(std::string("The file has reached the 4 GB limit of a WAVE file.") + kAfterEnd, "ERROR");
+      problem = "The file has reached the 4 GB limit of a WAVE file.";
       break;
     case EndReason::FifoFull:
-      window_.ShowNotice(std::string("The disk did not keep up with the recording.") + kAfterEnd, "ERROR");
+      problem = "The disk did not keep up with the recording.";
       break;
   }
+  // Also on stderr: at shut-down there is no window left to show the box.
+  std::fprintf(stderr, "tavolin: recording: %s\n", problem);
+  window_.ShowNotice(std::string(problem) + kAfterEnd, "ERROR");
 }
 
 void Recorder::CheckEnded() {
