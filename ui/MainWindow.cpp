@@ -6,14 +6,17 @@
 #include <QPainter>
 
 #include "platform/Keys.h"
+#include "ui/LogWindowCommand.h"
 #include "ui/PlayerCommands.h"
 #include "ui/QtLiveInput.h"
 #include "ui/RecordingCommand.h"
+#include "ui/SawUnisonDialog.h"
 #include "ui/VocoderCommands.h"
 
 namespace tavolin {
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+MainWindow::MainWindow(QWidget* parent)
+    : QWidget(parent), logWindow_(new LogWindowCommand(this)), sawUnison_(new SawUnisonDialog(this)) {
   setObjectName("TAVOMainWnd");
   setWindowTitle("Tavolin - Tavo/the synthesizer test");
   // The window paints every pixel itself: no background erase before a paint.
@@ -27,6 +30,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 }
 
 MainWindow::~MainWindow() = default;
+
+MidiLogSink* MainWindow::LogWindowSink() { return logWindow_->Sink(); }
 
 void MainWindow::AttachPlayer(Player* player) {
   player_ = player;
@@ -43,6 +48,12 @@ void MainWindow::AttachEngine(const EngineLinks& links) {
   ModulatorHandOff& modulator = links.modulator;
   state_->hooks.openVocoderWave = [this, &modulator] { OpenVocoderWave(modulator, this); };
   state_->hooks.startVocoder = [&modulator] { modulator.Start(); };
+  sawUnison_->Attach(links.synth);
+  state_->hooks.showSawUnisonDialog = [this](bool visible) {
+    if (visible) sawUnison_->ShowBeside(this);
+    else sawUnison_->hide();
+  };
+  state_->hooks.toggleLogWindow = [this] { logWindow_->Toggle(); };
   ConnectPlayerKeys();
   ConnectRecordingKey();
 }

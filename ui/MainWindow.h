@@ -13,6 +13,9 @@ namespace tavolin {
 struct Player;
 class Recorder;
 class RecordingCommand;
+class LogWindowCommand;
+class MidiLogSink;
+class SawUnisonDialog;
 
 // The main window: no menus, every command is a key; the whole client area
 // is painted by the window itself.
@@ -36,6 +39,13 @@ class MainWindow : public QWidget {
   void AttachEngine(const EngineLinks& links);
   WindowState* State() { return state_.get(); }
 
+  // Where MIDI input logs each short message: valid as long as this window,
+  // it shows the messages while the log window (Shift+L) is open and drops
+  // them while it is closed. Called on the MIDI input thread.
+  MidiLogSink* LogWindowSink();
+  LogWindowCommand* LogWindows() { return logWindow_; }
+  SawUnisonDialog* SawUnison() { return sawUnison_; }
+
   // Where the live modifier and button state and the screen cursor come
   // from (tests replace the system's).
   void SetLiveInputSource(std::function<LiveInputs()> source) { liveInputs_ = std::move(source); }
@@ -58,6 +68,8 @@ class MainWindow : public QWidget {
 
   Player* player_ = nullptr;
   RecordingCommand* recording_ = nullptr;  // a child of the window
+  LogWindowCommand* logWindow_;            // a child of the window
+  SawUnisonDialog* sawUnison_;             // a child of the window
   std::unique_ptr<WindowState> state_;
   std::function<LiveInputs()> liveInputs_;
   std::unique_ptr<CursorPort> systemCursor_;

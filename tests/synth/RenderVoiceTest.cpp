@@ -232,6 +232,20 @@ TEST(RenderVoice, NonFiniteValuesGiveDefinedSamples) {
   EXPECT_EQ(rig.buffer[1], -32768);
 }
 
+// A unison ratio of 0 (a cleared field applied) makes a saw's period 0:
+// the division gives an infinity or NaN, and the sample is still defined.
+TEST(RenderVoice, UnisonRatioZeroGivesDefinedSamples) {
+  for (int32_t resonance : {0, 1}) {
+    RenderRig rig;
+    rig.synth.switches.VoiceResoOn.store(resonance, kRelaxed);
+    rig.synth.UnisonRatio[3].store(0.0, kRelaxed);
+    rig.synth.UnisonOffset[5].store(-1, kRelaxed);  // 4294967295 added to the counter
+    Voice v = MakeVoice(9, 440.0);
+    rig.Render(v);
+    for (int16_t s : rig.buffer) ASSERT_EQ(s, 0) << "resonance " << resonance;
+  }
+}
+
 // Without the voice filter (whose coefficients are set once per call) the
 // voice's state carries everything: one long call equals block-sized calls.
 TEST(RenderVoice, SplitCallsEqualOneLongCall) {

@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "synth/VoiceHandOff.h"
+#include "ui/LogWindowCommand.h"
 #include "ui/MainWindow.h"
+#include "ui/SawUnisonDialog.h"
 #include "ui/QtWindowPort.h"
 
 namespace tavolin {
@@ -120,6 +122,33 @@ class MainWindowTest : public QObject {
     r.Key(QEvent::KeyPress, Qt::Key_At, 16, false, Qt::GroupSwitchModifier);
     QCOMPARE(r.Sounding(), 3);
     QCOMPARE(r.master.HowlingOn.load(), 0);
+  }
+
+  // Shift+0 shows the unison dialog and leaves the keyboard with the main
+  // window (a piano key then plays); another mode key hides it.
+  void modeKeysShowAndHideTheUnisonDialog() {
+    EngineRig r;
+    r.window.show();
+    r.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&r.window));
+    r.live.shift = true;
+    r.Key(QEvent::KeyPress, Qt::Key_ParenRight, 11);
+    QVERIFY(r.window.SawUnison()->isVisible());
+    QCOMPARE(QApplication::focusWidget(), &r.window);
+    r.Key(QEvent::KeyPress, Qt::Key_Exclam, 2);  // Shift+1
+    QVERIFY(!r.window.SawUnison()->isVisible());
+  }
+
+  void shiftLOpensAndClosesTheLogWindow() {
+    EngineRig r;
+    r.live.shift = true;
+    r.Key(QEvent::KeyPress, Qt::Key_L, 38);
+    QPointer<LogWindow> log = r.window.LogWindows()->Window();
+    QVERIFY(log && log->isVisible());
+    r.window.LogWindowSink()->Log(0x90, 0x3C, 0x40);
+    QTRY_COMPARE_WITH_TIMEOUT(log->count(), 1, 30000);
+    r.Key(QEvent::KeyPress, Qt::Key_L, 38);
+    QTRY_VERIFY_WITH_TIMEOUT(log.isNull(), 30000);
   }
 
   void lostFocusReleasesHeldNotes() {

@@ -1,0 +1,42 @@
+#include "ui/LogWindow.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+
+namespace tavolin {
+
+LogWindow::LogWindow(QWidget* owner) : QListWidget(owner), menu_(new QMenu(this)) {
+  // A window of its own that stays above its owner and goes with it.
+  setWindowFlag(Qt::Window);
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle("Log window");
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Every line has the same height: lets the list lay out a long log quickly.
+  setUniformItemSizes(true);
+  move(300, 200);
+  menu_->addAction("Clear", this, &QListWidget::clear);
+}
+
+void LogWindow::AppendLines(const QStringList& lines) {
+  if (lines.isEmpty()) return;
+  addItems(lines);
+  scrollToItem(item(count() - 1), QAbstractItemView::PositionAtBottom);
+}
+
+// The global position is signed: screens left of or above the primary one
+// have negative coordinates. From the keyboard, Qt supplies a position of
+// its own, which is used unchanged.
+void LogWindow::contextMenuEvent(QContextMenuEvent* event) {
+  menu_->popup(event->globalPos());
+  event->accept();
+}
+
+QString LogLineText(uint8_t status, uint8_t data1, uint8_t data2) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const char text[] = {kHex[status >> 4], kHex[status & 15], ':', ' ', kHex[data1 >> 4], kHex[data1 & 15], ' ',
+                       kHex[data2 >> 4], kHex[data2 & 15]};
+  return QString::fromLatin1(text, sizeof text);
+}
+
+}  // namespace tavolin

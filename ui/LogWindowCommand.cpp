@@ -1,0 +1,51 @@
+#include "ui/LogWindowCommand.h"
+
+#include <QSocketNotifier>
+
+namespace tavolin {
+
+LogWindowCommand::LogWindowCommand(QWidget* owner) : QObject(owner), owner_(owner) {
+  if (ring_.DoorbellFd() >= 0) {
+    notifier_ = new QSocketNotifier(ring_.DoorbellFd(), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &LogWindowCommand::OnDoorbell);
+  }
+}
+
+LogWindowCommand::~LogWindowCommand() {
+  ring_.Close();
+  delete notifier_;
+}
+
+void LogWindowCommand::Toggle() {
+  // A window closed by its close box is gone for Shift+L even before Qt has
+  // deleted it.
+  if (window_ && window_->isVisible()) {
+    LogWindow* open = window_;
+    window_.clear();
+    ring_.Close();
+    open->close();  // deletes itself
+    return;
+  }
+  auto* window = new LogWindow(owner_);
+  window_ = window;
+  // The close box ends here too: logging stops with the window, unless a
+  // newer window has taken its place meanwhile.
+  connect(window, &QObject::destroyed, this, [this, window] {
+    if (!window_ || window_ == window) ring_.Close();
+  });
+  ring_.Open();
+  window->show();
+}
+
+// One batch per doorbell, however many messages came: the list is laid out
+// and scrolled once.
+void LogWindowCommand::OnDoorbell() {
+  QStringList lines;
+  const uint64_t dropped = ring_.Drain([&lines](const MidiLogEntry& e) {
+    lines.append(LogLineText(e.status, e.data1, e.data2));
+  });
+  if (dropped != 0) lines.append(QString("(%1 messages not shown)").arg(dropped));
+  if (window_) window_->AppendLines(lines);
+}
+
+}  // namespace tavolin

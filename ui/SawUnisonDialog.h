@@ -1,0 +1,42 @@
+#pragma once
+// The modeless dialog of the unison saws (mode 9): eight start offsets and
+// eight period ratios, applied to the engine's tables only by Apply. While
+// the user edits one of the upper four ratios, its mirror among the lower
+// four follows as 2 - ratio. Close only hides it: unapplied text stays.
+
+#include <QDialog>
+#include <array>
+
+#include "synth/Synth.h"
+
+class QLineEdit;
+
+namespace tavolin {
+
+class SawUnisonDialog final : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Created hidden, owned by the main window.
+  explicit SawUnisonDialog(QWidget* owner);
+
+  // The tables that Apply writes; the fields show their current values.
+  void Attach(Synth& synth);
+  // Shown without taking the keyboard from the main window, so piano keys
+  // never land in a field.
+  void ShowBeside(QWidget* keyboardOwner);
+  void Apply();
+
+  QLineEdit* OffsetField(int k) const { return offsets_[static_cast<size_t>(k)]; }
+  QLineEdit* RatioField(int k) const { return ratios_[static_cast<size_t>(k)]; }
+
+ private:
+  void BuildControls();
+  void Mirror(int k);
+
+  Synth* synth_ = nullptr;
+  std::array<QLineEdit*, kUnisonSaws> offsets_{};
+  std::array<QLineEdit*, kUnisonSaws> ratios_{};
+};
+
+}  // namespace tavolin
