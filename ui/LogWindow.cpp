@@ -10,8 +10,6 @@ LogWindow::LogWindow(QWidget* owner) : QListWidget(owner), menu_(new QMenu(this)
   setWindowFlag(Qt::Window);
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle("Log window");
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   // Every line has the same height: lets the list lay out a long log quickly.
   setUniformItemSizes(true);
   move(300, 200);

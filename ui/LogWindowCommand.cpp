@@ -13,7 +13,7 @@ LogWindowCommand::LogWindowCommand(QWidget* owner) : QObject(owner), owner_(owne
 
 LogWindowCommand::~LogWindowCommand() {
   ring_.Close();
-  delete notifier_;
+  delete notifier_;  // before the ring closes the descriptor it watches
 }
 
 void LogWindowCommand::Toggle() {

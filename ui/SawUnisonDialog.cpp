@@ -42,7 +42,6 @@ std::string FieldText(const QLineEdit* field) { return field->text().left(kField
 SawUnisonDialog::SawUnisonDialog(QWidget* owner) : QDialog(owner) {
   setWindowTitle(QString::fromUtf8("SawUnison(Shift+0) ぱらめーた"));
   setFont(QFont("IPAPGothic", 9));
-  setModal(false);
   setAttribute(Qt::WA_ShowWithoutActivating);
   BuildControls();
 }
