@@ -27,6 +27,7 @@ struct KeyHooks {
   std::function<void()> startVocoder;      // Shift+VK_OEM_7
   std::function<void(bool visible)> showSawUnisonDialog;
   std::function<void()> toggleRecording;  // Shift+W
+  std::function<void()> toggleMidiInput;  // Shift+M
 };
 
 inline constexpr int32_t kHighestOctave = 7;

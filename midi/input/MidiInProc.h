@@ -23,6 +23,10 @@ class MidiInProc {
   // past the third are ignored.
   void OnMessage(const uint8_t* bytes, size_t count);
   void OnMessage(uint8_t status, uint8_t data1, uint8_t data2);
+  // The same, in the form of the port's handler.
+  static void Receive(void* self, const uint8_t* bytes, size_t count) {
+    static_cast<MidiInProc*>(self)->OnMessage(bytes, count);
+  }
 
   // [window thread] Where messages are logged from the next one on; null
   // logs nothing.
