@@ -17,12 +17,12 @@ void TellFailure(QWidget* window, const std::string& text) {
 void MidiInputCommand::Toggle() {
   if (port_.IsOpen()) {
     port_.Close();
-    return;
+  } else {
+    const auto lines = port_.ListPorts();
+    const int choice = AskMidiInputLine(lines, window_);
+    if (choice > 0) Open(static_cast<size_t>(choice - 1), lines[static_cast<size_t>(choice - 1)]);
   }
-  const auto lines = port_.ListPorts();
-  const int choice = AskMidiInputLine(lines, window_);
-  if (choice > 0) Open(static_cast<size_t>(choice - 1), lines[static_cast<size_t>(choice - 1)]);
-  if (window_) window_->update();
+  window_->update();  // the status line's MIDI-IN state
 }
 
 void MidiInputCommand::OpenByName(const std::string& wanted) {

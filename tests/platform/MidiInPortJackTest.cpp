@@ -69,6 +69,21 @@ TEST(MidiInPortJack, VirtualPortReceivesShortMessagesUntilClosed) {
   EXPECT_FALSE(port.IsOpen());
 }
 
+// Without the ALSA sequencer and without a JACK server there is nothing to
+// open: the virtual port is refused with a reason.
+TEST(MidiInPortJack, NoServerIsAFailureWithAReason) {
+  if (access("/dev/snd/seq", F_OK) == 0) GTEST_SKIP() << "the ALSA sequencer is there";
+  setenv("JACK_DEFAULT_SERVER", ("tavolin-no-server-" + std::to_string(getpid())).c_str(), 1);
+  Received received;
+  MidiInPort port(&Received::Handle, &received);
+  const auto lines = port.ListPorts();
+  ASSERT_EQ(lines.size(), 1u);
+  std::string error;
+  EXPECT_FALSE(port.Open(0, lines[0], error));
+  EXPECT_NE(error.find("JACK"), std::string::npos) << error;
+  EXPECT_FALSE(port.IsOpen());
+}
+
 TEST(MidiInPortLines, CommandLineChoice) {
   const std::vector<std::string> lines = {"Midi Through:Port-0 14:0", "USB Keys:USB Keys MIDI 1 20:0",
                                           std::string(MidiInPort::kVirtualLine)};
