@@ -13,9 +13,11 @@
 #include "audio/Recorder.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
+#include "midi/input/MidiInProc.h"
 #include "midi/player/Player.h"
 #include "platform/Clock.h"
 #include "platform/MessageQueue.h"
+#include "platform/MidiInPort.h"
 #include "platform/WaveFormat.h"
 #include "platform/WaveOut.h"
 #include "platform/WindowPort.h"
@@ -48,6 +50,8 @@ struct App {
   OutputDevices outputs{clock};           // the ring's device, and those a restart replaced
   WorkerThread sequencerThread;           // ProcessMidi
   WorkerThread audioThread;               // waveOutFiller
+  MidiInProc midiIn{synth, ring};         // runs on the MIDI thread
+  MidiInPort midiInPort{&MidiInProc::Receive, &midiIn};  // the window thread opens and closes it
 };
 
 }  // namespace tavolin

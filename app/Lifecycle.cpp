@@ -104,6 +104,8 @@ StartUpResult StartUp(App& app, const StartUpOptions& options) {
 }
 
 ShutDownResult ShutDown(App& app) {
+  // First, so that no MIDI message starts a voice while the rest is torn down.
+  app.midiInPort.Close();
   // A recording still running is finished, so that its file is valid, even
   // when a worker then fails to end.
   app.recorder.Stop();

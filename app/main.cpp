@@ -1,16 +1,19 @@
-// Tavolin: the synthesizer program. Takes no arguments and stores nothing:
-// every run starts from the built-in defaults.
+// Tavolin: the synthesizer program. Stores nothing: every run starts from
+// the built-in defaults. Its one option chooses a MIDI input (CommandLine.h).
 
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
+#include "app/CommandLine.h"
 #include "app/Lifecycle.h"
 #include "app/SoundReports.h"
 #include "platform/ThreadName.h"
 #include "ui/MainWindow.h"
+#include "ui/MidiInputCommand.h"
 #include "ui/QtSongReporter.h"
 #include "ui/QtWindowPort.h"
 #include "ui/TerminationSignals.h"
@@ -36,7 +39,13 @@ int main(int argc, char** argv) {
                  argv[0]);
     return 1;
   }
-  QApplication qtApp(argc, argv);
+  QApplication qtApp(argc, argv);  // takes Qt's own options out of argv
+  std::string mistake;
+  const auto options = tavolin::ParseCommandLine(argc, argv, mistake);
+  if (!options) {
+    std::fprintf(stderr, "tavolin: %s\n%s\n", mistake.c_str(), tavolin::kUsage);
+    return tavolin::kUsageExitCode;
+  }
   // The window thread, as the status display labels it.
   tavolin::NameCurrentThread("Main");
 
@@ -50,9 +59,14 @@ int main(int argc, char** argv) {
   if (tavolin::StartUp(*app) != tavolin::StartUpResult::Running) return 0;
   window.AttachPlayer(&app->player);
   window.AttachRecorder(&app->recorder);
+  window.AttachMidiInput(&app->midiInPort);
+  // MIDI input is closed at shut-down, before the window (and the sink in it) goes.
+  app->midiIn.SetLogSink(window.LogWindowSink());
   window.AttachEngine({app->synth, app->master, app->ring, app->work, app->modulator, clock,
                        [&app] { return app->sequencerThread.SystemId(); },
                        [&app] { return app->audioThread.SystemId(); }});
+
+  if (options->midiPort) window.MidiInput()->OpenByName(*options->midiPort);
 
   tavolin::CloseOnTerminationSignals(&window);
   // The window thread looks after the output device; the audio path never waits for it.

@@ -98,7 +98,6 @@ void RestartSound(KeyContext& c, bool) {
   if (c.ring.device) RestartSoundSystem(c.ring);
 }
 
-// MIDI input (Shift+M) joins these tables when that feature is built.
 constexpr KeyCommand kShiftTable[] = {
     {'1', SelectMode<0>}, {'2', SelectMode<1>}, {'3', SelectMode<2>}, {'4', SelectMode<3>},
     {'5', SelectMode<4>}, {'6', SelectMode<5>}, {'7', SelectMode<6>}, {'8', SelectMode<7>},
@@ -116,6 +115,7 @@ constexpr KeyCommand kShiftTable[] = {
     {'W', CallHook<&KeyHooks::toggleRecording>},
     {VK_OEM_5, CallHook<&KeyHooks::openVocoderWave>},
     {VK_OEM_7, CallHook<&KeyHooks::startVocoder>},
+    {'M', CallHook<&KeyHooks::toggleMidiInput>},
     {'L', CallHook<&KeyHooks::toggleLogWindow>},
 };
 

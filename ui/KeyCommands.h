@@ -28,6 +28,7 @@ struct KeyHooks {
   std::function<void(bool visible)> showSawUnisonDialog;
   std::function<void()> toggleRecording;  // Shift+W
   std::function<void()> toggleLogWindow;  // Shift+L
+  std::function<void()> toggleMidiInput;  // Shift+M
 };
 
 inline constexpr int32_t kHighestOctave = 7;

@@ -7,6 +7,7 @@
 
 #include "platform/Keys.h"
 #include "ui/LogWindowCommand.h"
+#include "ui/MidiInputCommand.h"
 #include "ui/PlayerCommands.h"
 #include "ui/QtLiveInput.h"
 #include "ui/RecordingCommand.h"
@@ -41,6 +42,19 @@ void MainWindow::AttachPlayer(Player* player) {
 void MainWindow::AttachRecorder(Recorder* recorder) {
   recording_ = new RecordingCommand(*recorder, this);
   ConnectRecordingKey();
+  ConnectMidiInputKey();
+}
+
+void MainWindow::AttachMidiInput(MidiInPort* port) {
+  midiInput_ = std::make_unique<MidiInputCommand>(*port, this);
+  ConnectMidiInputKey();
+}
+
+void MainWindow::ConnectMidiInputKey() {
+  if (!state_ || !midiInput_) return;
+  MidiInputCommand& command = *midiInput_;
+  state_->hooks.toggleMidiInput = [&command] { command.Toggle(); };
+  state_->midiInputOpen = [&command] { return command.IsOpen(); };
 }
 
 void MainWindow::AttachEngine(const EngineLinks& links) {

@@ -16,6 +16,8 @@ class RecordingCommand;
 class LogWindowCommand;
 class MidiLogSink;
 class SawUnisonDialog;
+class MidiInPort;
+class MidiInputCommand;
 
 // The main window: no menus, every command is a key; the whole client area
 // is painted by the window itself.
@@ -33,6 +35,9 @@ class MainWindow : public QWidget {
   void AttachPlayer(Player* player);
   // The recorder that Shift+W starts and stops.
   void AttachRecorder(Recorder* recorder);
+  // The MIDI input that Shift+M opens and closes.
+  void AttachMidiInput(MidiInPort* port);
+  MidiInputCommand* MidiInput() const { return midiInput_.get(); }
 
   // The running engine that the keys, the mouse and the display work on.
   // Until it is attached the window stays black and the keys do nothing.
@@ -65,11 +70,13 @@ class MainWindow : public QWidget {
  private:
   void ConnectPlayerKeys();
   void ConnectRecordingKey();
+  void ConnectMidiInputKey();
 
   Player* player_ = nullptr;
   RecordingCommand* recording_ = nullptr;  // a child of the window
   LogWindowCommand* logWindow_;            // a child of the window
   SawUnisonDialog* sawUnison_;             // a child of the window
+  std::unique_ptr<MidiInputCommand> midiInput_;
   std::unique_ptr<WindowState> state_;
   std::function<LiveInputs()> liveInputs_;
   std::unique_ptr<CursorPort> systemCursor_;

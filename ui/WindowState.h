@@ -36,7 +36,7 @@ struct WindowState {
   KeyContext Keys() { return KeyContext{links.synth, links.master, links.ring, editor, piano, hooks}; }
   StatusSources Sources(Player* player) const {
     return StatusSources{links.synth, links.ring, links.work, links.clock, editor,
-                         player, links.sequencerThread, links.audioThread, {}};
+                         player, links.sequencerThread, links.audioThread, midiInputOpen};
   }
 
   EngineLinks links;
@@ -45,6 +45,7 @@ struct WindowState {
   DragState drag;
   KeyHooks hooks;
   StatusState status;
+  std::function<bool()> midiInputOpen;  // none until MIDI input is attached
 };
 
 }  // namespace tavolin

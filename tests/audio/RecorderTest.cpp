@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -47,7 +48,8 @@ class NoticeWindow final : public WindowPort {
 };
 
 std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() / ("tavolin-recorder-" + name)).string();
+  // The process id keeps test runs in several build trees apart.
+  return (std::filesystem::temp_directory_path() / ("tavolin-recorder-" + std::to_string(getpid()) + "-" + name)).string();
 }
 
 // The first sample of every block of a finished file, after checking that

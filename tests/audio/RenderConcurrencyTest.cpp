@@ -5,6 +5,7 @@
 // receives the old voice's write-back, and the display's reads are no races.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -146,7 +147,8 @@ TEST(RenderConcurrency, ModulatorAndRecordingChangesWhileBlocksRender) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
-  const std::string path = (std::filesystem::temp_directory_path() / "tavolin-render-concurrency.wav").string();
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("tavolin-render-concurrency-" + std::to_string(getpid()) + ".wav")).string();
   for (int round = 0; round < 60; ++round) {
     auto modulator = std::make_unique<ModulatorData>();
     modulator->bytes = 2048 * (1 + round % 5);

@@ -27,6 +27,7 @@ class KeyCommandsTest : public QObject {
       hooks.startVocoder = [this] { calls.push_back("vocoder start"); };
       hooks.showSawUnisonDialog = [this](bool visible) { calls.push_back(visible ? "show" : "hide"); };
       hooks.toggleRecording = [this] { calls.push_back("record"); };
+      hooks.toggleMidiInput = [this] { calls.push_back("midi in"); };
     }
     void Plain(uint8_t vk) { KeyDown(keys, vk, false, false); }
     void Shift(uint8_t vk, bool ctrl = false) { KeyDown(keys, vk, true, ctrl); }
@@ -188,6 +189,9 @@ class KeyCommandsTest : public QObject {
     r.Shift('W');  // recording, and no note
     QCOMPARE(r.Sounding(), 2);
     QCOMPARE(r.calls, std::vector<std::string>{"record"});
+    r.Shift('M');  // MIDI input, and no note
+    QCOMPARE(r.Sounding(), 2);
+    QCOMPARE(r.calls.back(), std::string("midi in"));
   }
 
   void octavesAndTheWholeNoteMap() {

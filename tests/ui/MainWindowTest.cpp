@@ -9,6 +9,7 @@
 
 #include "synth/VoiceHandOff.h"
 #include "ui/LogWindowCommand.h"
+#include "platform/MidiInPort.h"
 #include "ui/MainWindow.h"
 #include "ui/SawUnisonDialog.h"
 #include "ui/QtWindowPort.h"
@@ -171,6 +172,17 @@ class MainWindowTest : public QObject {
     QCOMPARE(r.cursor.y, 500);
     r.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
     QCOMPARE(r.synth.PitchBend.load(), 0.0);
+  }
+
+  void statusLineAsksTheMidiInputWhetherItIsOpen() {
+    EngineRig r;
+    QVERIFY(!r.window.State()->Sources(nullptr).midiInputOpen);  // no input attached: "Sleep"
+    MidiInPort port([](void*, const uint8_t*, size_t) {}, nullptr);
+    r.window.AttachMidiInput(&port);
+    const auto open = r.window.State()->Sources(nullptr).midiInputOpen;
+    QVERIFY(open);
+    QVERIFY(!open());
+    QVERIFY(r.window.State()->hooks.toggleMidiInput);
   }
 
   void paintsTheStatusDisplay() {
