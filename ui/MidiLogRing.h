@@ -15,6 +15,7 @@
 
 #include "midi/input/MidiLogSink.h"
 #include "platform/BoundedQueue.h"
+#include "platform/Doorbell.h"
 
 namespace tavolin {
 
@@ -28,8 +29,7 @@ class MidiLogRing final : public MidiLogSink {
  public:
   static constexpr size_t kCapacity = 8192;
 
-  MidiLogRing();
-  ~MidiLogRing() override;
+  MidiLogRing() = default;
   MidiLogRing(const MidiLogRing&) = delete;
   MidiLogRing& operator=(const MidiLogRing&) = delete;
 
@@ -39,7 +39,7 @@ class MidiLogRing final : public MidiLogSink {
   // Window thread.
   void Open();
   void Close();
-  int DoorbellFd() const { return doorbell_; }
+  int DoorbellFd() const { return doorbell_.Fd(); }
 
   // Window thread, when the doorbell rang: empties the doorbell, then hands
   // every waiting entry to `line` in arrival order and returns how many
@@ -60,7 +60,7 @@ class MidiLogRing final : public MidiLogSink {
   std::atomic<bool> open_{false};
   std::atomic<bool> rung_{false};  // a doorbell write is pending: later pushes need not ring
   std::atomic<uint64_t> dropped_{0};
-  int doorbell_ = -1;
+  Doorbell doorbell_;
 };
 
 }  // namespace tavolin

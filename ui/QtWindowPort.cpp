@@ -1,38 +1,24 @@
 #include "ui/QtWindowPort.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QString>
-#include <cstdint>
 
 namespace tavolin {
 
 QtWindowPort::QtWindowPort(QWidget* window) : window_(window) {
-  doorbell_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (doorbell_ >= 0) {
-    notifier_ = new QSocketNotifier(doorbell_, QSocketNotifier::Read, this);
+  if (doorbell_.Fd() >= 0) {
+    notifier_ = new QSocketNotifier(doorbell_.Fd(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &QtWindowPort::OnDoorbell);
   }
 }
 
-QtWindowPort::~QtWindowPort() {
-  delete notifier_;
-  if (doorbell_ >= 0) close(doorbell_);
-}
+QtWindowPort::~QtWindowPort() { delete notifier_; }
 
-void QtWindowPort::RequestRepaint() {
-  if (doorbell_ < 0) return;
-  const uint64_t one = 1;
-  // A full counter only means a repaint is already pending.
-  [[maybe_unused]] const ssize_t written = write(doorbell_, &one, sizeof one);
-}
+void QtWindowPort::RequestRepaint() { doorbell_.Ring(); }
 
 void QtWindowPort::OnDoorbell() {
-  uint64_t count = 0;
-  [[maybe_unused]] const ssize_t got = read(doorbell_, &count, sizeof count);
+  doorbell_.Clear();
   if (window_) window_->update();
 }
 

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "platform/Doorbell.h"
 #include "platform/WindowPort.h"
 
 class QSocketNotifier;
@@ -10,7 +11,7 @@ class QSocketNotifier;
 namespace tavolin {
 
 // The engine's view of the main window. A repaint request from the audio
-// thread rings an eventfd (no allocation, no lock, never blocks); the GUI
+// thread rings a doorbell (no allocation, no lock, never blocks); the GUI
 // thread hears it and repaints once however many requests came.
 class QtWindowPort final : public QObject, public WindowPort {
   Q_OBJECT
@@ -28,7 +29,7 @@ class QtWindowPort final : public QObject, public WindowPort {
   QWidget* Owner() const;
 
   QPointer<QWidget> window_;
-  int doorbell_ = -1;
+  Doorbell doorbell_;
   QSocketNotifier* notifier_ = nullptr;
 };
 
