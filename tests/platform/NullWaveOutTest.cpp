@@ -7,6 +7,7 @@
 
 #include "ThreadNames.h"
 #include "WaveTestBuffers.h"
+#include "tests/WaitUntil.h"
 
 namespace tavolin {
 namespace {
@@ -37,11 +38,7 @@ TEST(NullWaveOut, ReturnsBuffersAtPlayingPaceUntilClosed) {
   EXPECT_TRUE(test::SomeThreadIsNamed("NullAudioOut"));
 
   // With the queue empty the device keeps time with silence.
-  const auto waitUntil = std::chrono::steady_clock::now() + 10s;
-  while (device.UnderrunSamples() == 0 && std::chrono::steady_clock::now() < waitUntil) {
-    std::this_thread::sleep_for(5ms);
-  }
-  EXPECT_GT(device.UnderrunSamples(), 0u);
+  EXPECT_TRUE(test::WaitUntil([&] { return device.UnderrunSamples() > 0; }));
 
   ASSERT_TRUE(device.Write(buffers[0]));
   device.Close();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "WaveTestBuffers.h"
+#include "tests/WaitUntil.h"
 
 namespace tavolin {
 namespace {
@@ -134,10 +135,7 @@ TEST(WaveOutConcurrency, WritersPumpAndResetsLoseNothing) {
   });
 
   // Until the ring has cycled a good while, however busy the machine is.
-  const auto giveUp = std::chrono::steady_clock::now() + 60s;
-  while ((routed.load() < 2000 || device.Totals().playedSamples == 0) && std::chrono::steady_clock::now() < giveUp) {
-    std::this_thread::sleep_for(10ms);
-  }
+  test::WaitUntil([&] { return routed.load() >= 2000 && device.Totals().playedSamples > 0; }, 60s);
   stop.store(true);
   for (auto& writer : writers) writer.join();
   pump.join();

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/WaitUntil.h"
+
 namespace tavolin {
 namespace {
 
@@ -92,8 +94,7 @@ TEST(ModulatorHandOffThreads, LoadsStartsAndFreesWhileFramesPlay) {
     h.Start();
     if (round % 20 == 0) {  // now and then, until the audio thread has played a frame of it
       const int before = played.load();
-      const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-      while (played.load() == before && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+      test::WaitUntil([&] { return played.load() != before; });
     }
     h.Start();
     if (round % 2 == 0) h.Free();
