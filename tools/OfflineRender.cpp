@@ -13,6 +13,8 @@
 #include "spectral/ModulatorFile.h"
 #include "platform/WaveFileWriter.h"
 #include "synth/VoiceHandOff.h"
+#include "tools/EngineInputs.h"
+#include "tools/LiveMessageFeed.h"
 
 namespace tavolin {
 
@@ -39,17 +41,21 @@ std::atomic<int32_t>* FindSwitch(App& app, const std::string& name) {
 void ApplySettings(App& app, const RenderSettings& settings) {
   if (settings.mode) app.synth.CurrentMode.store(*settings.mode);
   for (const auto& [name, value] : settings.params) {
-    if (auto* param = FindParam(app.synth.params, name)) param->store(value);
+    if (auto* param = FindParam(app.synth.params, name)) {
+      param->store(value);
+    } else {
+      SetEngineInput(app.synth, name, value);
+    }
   }
   for (const std::string& name : settings.switches) {
     if (auto* on = FindSwitch(app, name)) on->store(1);
   }
 }
 
-// The song has run out and no voice will end any more by itself: every slot
-// is free or holds a note whose note-off never came.
-bool Finished(App& app) {
-  if (app.player.cursor.load(std::memory_order_relaxed) != kNoCursor) return false;
+// The song (or the live messages) has run out and no voice will end any more
+// by itself: every slot is free or holds a note whose note-off never came.
+bool Finished(App& app, const LiveMessageFeed& live) {
+  if (app.player.cursor.load(std::memory_order_relaxed) != kNoCursor || !live.Done()) return false;
   for (const VoiceSlot& slot : app.synth.voices) {
     if (IsActive(slot) && slot.gate.load(std::memory_order_relaxed) == 0) return false;
   }
@@ -78,7 +84,8 @@ class ProgressBar {
 
 class VirtualTimeRun {
  public:
-  VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock) : app_(app), device_(device), clock_(clock) {}
+  VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live)
+      : app_(app), device_(device), clock_(clock), live_(live) {}
 
   // Plays one period into `out`. False when the audio thread did not render in time.
   bool Period(int16_t* out) {
@@ -86,6 +93,7 @@ class VirtualTimeRun {
     for (uint32_t ms = started_ ? clockMs_ + 1 : 0; ms <= target; ++ms) {
       clock_.Set(ms);
       RunDuePasses(app_.player);
+      live_.PlayDue(ms, app_.midiIn);
     }
     started_ = true;
     clockMs_ = target;
@@ -111,6 +119,7 @@ class VirtualTimeRun {
   App& app_;
   VirtualWaveOut& device_;
   VirtualClock& clock_;
+  LiveMessageFeed& live_;
   uint64_t played_ = 0;
   uint32_t clockMs_ = 0;
   bool started_ = false;
@@ -128,19 +137,19 @@ bool LoadVocoder(App& app, const RenderSettings& settings) {
   return true;
 }
 
-uint64_t ExpectedSamples(App& app, const RenderSettings& settings) {
+uint64_t ExpectedSamples(App& app, const RenderSettings& settings, const LiveMessageFeed& live) {
   if (settings.seconds) return static_cast<uint64_t>(std::llround(*settings.seconds * kSampleRate));
   const SongView view = ViewSong(app.player);
-  const uint64_t songMs = (view.song && !view.song->empty()) ? view.song->back().time : 0;
+  const uint64_t songMs = (view.song && !view.song->empty()) ? view.song->back().time : live.EndTime();
   return songMs * kSampleRate / 1000 + 2 * kRingSamples;
 }
 
-bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, const RenderSettings& settings,
-                WaveFileWriter& writer, bool showProgress) {
+bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live,
+                const RenderSettings& settings, WaveFileWriter& writer, bool showProgress) {
   const bool limited = settings.seconds.has_value();
-  const uint64_t limit = limited ? ExpectedSamples(app, settings) : 0;
-  ProgressBar progress(showProgress, ExpectedSamples(app, settings));
-  VirtualTimeRun run(app, device, clock);
+  const uint64_t limit = limited ? ExpectedSamples(app, settings, live) : 0;
+  ProgressBar progress(showProgress, ExpectedSamples(app, settings, live));
+  VirtualTimeRun run(app, device, clock, live);
   std::vector<int16_t> block(kBlockSamples);
   // After the song is over, the ring still holds the blocks already rendered.
   int flushPeriods = -1;
@@ -161,7 +170,7 @@ bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, const Ren
     if (limited) {
       if (written >= limit) break;
     } else if (flushPeriods < 0) {
-      if (Finished(app)) flushPeriods = kRingBuffers;
+      if (Finished(app, live)) flushPeriods = kRingBuffers;
     } else if (--flushPeriods == 0) {
       break;
     }
@@ -192,7 +201,12 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
 
   RenderResult result;
   // A file without events plays as silence; a refused one has been reported.
-  LoadMidiFile(app->player, settings.songPath);
+  LiveMessageFeed live({});
+  if (settings.liveInput) {
+    live = LiveMessageFeed::FromFile(settings.songPath, reporter);
+  } else {
+    LoadMidiFile(app->player, settings.songPath);
+  }
   bool ok = reporter.Errors() == 0 && LoadVocoder(*app, settings);
   WaveFileWriter writer;
   if (ok && !writer.Open(settings.outPath, app->format)) {
@@ -202,7 +216,7 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
   if (ok) {
     StartPlayback(app->player);
     app->modulator.Start();  // with the song; nothing happens without a modulator
-    ok = RenderInto(*app, *device, clock, settings, writer, showProgress);
+    ok = RenderInto(*app, *device, clock, live, settings, writer, showProgress);
   }
   if (ShutDown(*app) == ShutDownResult::WorkerStuck) {
     std::fflush(nullptr);

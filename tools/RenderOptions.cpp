@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "synth/SynthParams.h"
+#include "tools/EngineInputs.h"
 
 namespace tavolin {
 
@@ -26,7 +27,7 @@ bool KnownParam(const std::string& name) {
   for (const ParamName& p : ParamNames()) {
     if (p.name == name) return true;
   }
-  return false;
+  return IsEngineInput(name);
 }
 
 ParsedCommandLine Usage(std::string error) {
@@ -46,19 +47,24 @@ const std::vector<std::string>& RenderSwitchNames() {
 
 const char* RenderUsage() {
   return "usage: tavolin-render [options] SONG.mid -o OUT.wav\n"
+         "       tavolin-render [options] --midi-in FILE.mid -o OUT.wav\n"
          "       tavolin-render --events SONG.mid\n"
          "Plays a Standard MIDI File through the synthesizer in virtual time and\n"
          "writes what the sound device would have played (16-bit mono, 44100 Hz).\n"
          "\n"
          "  -o, --output FILE   the WAVE file to write\n"
          "  --mode N            oscillator mode of new voices (0..14)\n"
-         "  --set NAME=VALUE    a synthesis parameter by name (ONLY_CH for ONLY CH); repeatable\n"
+         "  --set NAME=VALUE    a synthesis parameter by name (ONLY_CH for ONLY CH), or\n"
+         "                      PitchBend, PitchShift (semitones), UnisonRatio0..7,\n"
+         "                      UnisonOffset0..7 (samples); repeatable\n"
          "  --on SWITCH         DetuneOn RingOn VoiceResoOn TimedResoOn ArpeggioOn HowlingOn\n"
          "                      DistortionOn LPFResoOn LPFOn HPFOn; repeatable\n"
          "                      (LPFOn, HPFOn: the spectral low- and high-pass, corners\n"
          "                      LPFFact and HPFFact in FFT bins of 43.07 Hz)\n"
          "  --vocoder FILE.wav  the vocoder's modulator (the WAVE file's data read as\n"
          "                      16-bit mono at 44100 Hz), started when the song starts\n"
+         "  --midi-in FILE.mid  play the file's channel messages into the MIDI input at\n"
+         "                      their times, as if from a keyboard, instead of as a song\n"
          "  --seconds S         render S seconds instead of until the song has ended\n"
          "  --events            print the converted event list and exit\n"
          "  --quiet             no progress bar\n"
@@ -86,11 +92,14 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
     } else if (arg == "--quiet") {
       s.quiet = true;
     } else if (arg == "-o" || arg == "--output" || arg == "--mode" || arg == "--set" || arg == "--on" ||
-               arg == "--seconds" || arg == "--vocoder") {
+               arg == "--seconds" || arg == "--vocoder" || arg == "--midi-in") {
       if (!hasValue) return Usage(arg + " needs a value");
       const std::string& value = args[++i];
       if (arg == "-o" || arg == "--output") {
         s.outPath = value;
+      } else if (arg == "--midi-in") {
+        positional.push_back(value);
+        s.liveInput = true;
       } else if (arg == "--vocoder") {
         s.vocoderPath = value;
       } else if (arg == "--mode") {
@@ -104,6 +113,7 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
         const auto number = ParseNumber(value.substr(eq + 1));
         if (!KnownParam(name)) return Usage("unknown parameter " + name);
         if (!number) return Usage("--set " + name + " needs a number");
+        if (const std::string why = CheckEngineInput(name, *number); !why.empty()) return Usage(why);
         s.params.emplace_back(name, *number);
       } else if (arg == "--on") {
         const auto& names = RenderSwitchNames();
@@ -121,6 +131,7 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
     }
   }
   if (positional.size() != 1) return Usage(positional.empty() ? "no MIDI file given" : "more than one MIDI file given");
+  if (events && s.liveInput) return Usage("--events lists a song's events, not --midi-in");
   s.songPath = positional.front();
   if (events) {
     parsed.action = RenderAction::PrintEvents;

@@ -10,6 +10,7 @@ namespace tavolin {
 
 struct RenderSettings {
   std::string songPath;
+  bool liveInput = false;  // --midi-in: songPath's messages come in as live MIDI input
   std::string outPath;
   std::optional<int> mode;                             // CurrentMode
   std::vector<std::pair<std::string, double>> params;  // --set NAME=VALUE, in order
