@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "spectral/ModulatorFile.h"
+#include "platform/StagedFile.h"
 #include "platform/WaveFileWriter.h"
 #include "synth/VoiceHandOff.h"
 #include "tools/EngineInputs.h"
@@ -21,6 +23,7 @@ namespace tavolin {
 namespace {
 
 constexpr auto kRenderLimit = std::chrono::seconds(10);
+constexpr char kTooLong[] = "a WAVE file holds at most 4 GiB (13.5 hours)";
 
 std::atomic<int32_t>* FindSwitch(App& app, const std::string& name) {
   EngineSwitches& s = app.synth.switches;
@@ -144,6 +147,26 @@ uint64_t ExpectedSamples(App& app, const RenderSettings& settings, const LiveMes
   return songMs * kSampleRate / 1000 + 2 * kRingSamples;
 }
 
+// False (said on stderr) when the song alone would outgrow a WAVE file.
+bool FitsInWaveFile(App& app, const RenderSettings& settings, const LiveMessageFeed& live) {
+  if (settings.seconds || ExpectedSamples(app, settings, live) * 2 <= kWaveDataLimit) return true;
+  ReportCantWrite(settings.outPath, kTooLong);
+  return false;
+}
+
+// The output, staged beside its destination. False when it cannot be (said on stderr).
+bool OpenOutput(StagedFile& output, WaveFileWriter& writer, const std::string& path, const WaveFormat& format) {
+  if (const std::string why = output.Stage(path); !why.empty()) {
+    ReportCantWrite(path, why);
+    return false;
+  }
+  if (!writer.Open(output.WritePath(), format)) {
+    ReportCantWrite(path, std::strerror(writer.SystemError()));
+    return false;
+  }
+  return true;
+}
+
 bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live,
                 const RenderSettings& settings, WaveFileWriter& writer, bool showProgress) {
   const bool limited = settings.seconds.has_value();
@@ -162,7 +185,8 @@ bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessa
     uint32_t count = kBlockSamples;
     if (limited) count = static_cast<uint32_t>(std::min<uint64_t>(count, limit - written));
     if (!writer.Append(block.data(), count)) {
-      std::fprintf(stderr, "tavolin-render: %s: can't write (disk full, or beyond 4 GB)\n", settings.outPath.c_str());
+      const bool full = writer.Error() == WaveWriteError::SizeLimit;
+      ReportCantWrite(settings.outPath, full ? kTooLong : std::strerror(writer.SystemError()));
       return false;
     }
     written += count;
@@ -207,24 +231,30 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
   } else {
     LoadMidiFile(app->player, settings.songPath);
   }
-  bool ok = reporter.Errors() == 0 && LoadVocoder(*app, settings);
+  bool ok = reporter.Errors() == 0 && LoadVocoder(*app, settings) && FitsInWaveFile(*app, settings, live);
+  // Written under a temporary name, so that a failure leaves the destination as it was.
+  StagedFile output;
   WaveFileWriter writer;
-  if (ok && !writer.Open(settings.outPath, app->format)) {
-    std::fprintf(stderr, "tavolin-render: %s: can't open to write\n", settings.outPath.c_str());
-    ok = false;
-  }
+  ok = ok && OpenOutput(output, writer, settings.outPath, app->format);
   if (ok) {
     StartPlayback(app->player);
     app->modulator.Start();  // with the song; nothing happens without a modulator
     ok = RenderInto(*app, *device, clock, live, settings, writer, showProgress);
   }
   if (ShutDown(*app) == ShutDownResult::WorkerStuck) {
+    output.Discard();
     std::fflush(nullptr);
     std::_Exit(1);  // a worker may still touch the engine's memory
   }
   if (ok && !writer.Finish()) {
-    std::fprintf(stderr, "tavolin-render: %s: can't write\n", settings.outPath.c_str());
+    ReportCantWrite(settings.outPath, std::strerror(writer.SystemError()));
     ok = false;
+  }
+  if (ok) {
+    if (const std::string why = output.Commit(); !why.empty()) {
+      ReportCantWrite(settings.outPath, why);
+      ok = false;
+    }
   }
   result.ok = ok;
   result.samples = writer.DataBytes() / 2;

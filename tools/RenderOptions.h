@@ -25,12 +25,17 @@ enum class RenderAction { Render, PrintEvents, Help, Version, UsageError };
 struct ParsedCommandLine {
   RenderAction action = RenderAction::UsageError;
   RenderSettings settings;
-  std::string error;  // for UsageError
+  std::string error;                  // for UsageError
+  std::vector<std::string> warnings;  // values taken that the window cannot reach
 };
 
 ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args);
 
-const char* RenderUsage();
+// The options, then the --set names.
+std::string RenderHelp();
+
+// The longest --seconds a WAVE file can hold.
+double MaxRenderSeconds();
 
 // The switch names --on accepts.
 const std::vector<std::string>& RenderSwitchNames();
