@@ -60,9 +60,10 @@ std::string StagedFile::Stage(const std::string& destination) {
   if (!target.has_filename()) return std::strerror(EISDIR);
   const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
   // Hidden, unique to this process, and short enough for any name that fits.
-  const std::string stem = "." + target.filename().string().substr(0, 200) + "." + std::to_string(getpid()) + "-";
+  const std::string stem = std::string(".").append(target.filename().string().substr(0, 200)).append(".");
   for (int attempt = 0;; ++attempt) {
-    const std::string temporary = (folder / (stem + std::to_string(attempt) + ".tmp")).string();
+    const std::string name = std::to_string(getpid()).append("-").append(std::to_string(attempt)).append(".tmp");
+    const std::string temporary = (folder / (stem + name)).string();
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       if (replacing) fchmod(fd, info.st_mode & 07777);  // the new file keeps the old one's permissions
