@@ -63,7 +63,10 @@ TEST(BlockTimings, WritersAndAReaderAtOnce) {
     });
   }
   bool boundedByMax = true;
-  while (timings.Count() < 2 * kPerWriter) boundedByMax = boundedByMax && timings.Percentile(0.99) <= timings.Max();
+  while (timings.Count() < 2 * kPerWriter) {
+    const nanoseconds p99 = timings.Percentile(0.99);  // before the maximum, which only grows
+    boundedByMax = boundedByMax && p99 <= timings.Max();
+  }
   for (auto& writer : writers) writer.join();
   EXPECT_TRUE(boundedByMax);
   EXPECT_EQ(timings.Max(), nanoseconds(2 * kPerWriter));
