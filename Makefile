@@ -1,12 +1,13 @@
 # Tavolin: `make run` starts the synthesizer, `make test` builds every
-# configuration and runs every test, `make bench` runs the benchmarks.
+# configuration and runs every test, `make bench` runs the benchmarks,
+# `make soak MINUTES=10` plays a stress song in the real program (by hand).
 # Each target installs the system packages it needs first (scripts/install-deps).
 
 JOBS ?= 2
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-.PHONY: all deps release run test test-normal test-tsan test-asan test-fuzz bench clean
+.PHONY: all deps release run test test-normal test-tsan test-asan test-fuzz bench soak clean
 
 all: release
 
@@ -60,6 +61,13 @@ test-fuzz:
 bench: release
 	@cmake --build build/release -j $(JOBS) --target tavolin-bench
 	build/release/bench/tavolin-bench
+
+# The real program under Xvfb on a private JACK dummy server, MINUTES long,
+# every voice busy: underruns, xruns and block render times (scripts/soak).
+MINUTES ?= 10
+soak: release
+	@cmake --build build/release -j $(JOBS) --target tavolin-jack-xruns
+	@bash scripts/soak build/release $(MINUTES)
 
 clean:
 	rm -rf build

@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
   const int code = QApplication::exec();
   soundWatch.stop();
   std::fprintf(stderr, "%s\n", tavolin::OutputReport(app->outputs.Totals()).c_str());
+  std::fprintf(stderr, "%s\n", tavolin::BlockTimeReport(app->blockTimings).c_str());
   if (tavolin::ShutDown(*app) == tavolin::ShutDownResult::WorkerStuck) {
     // A worker may still be using the engine's memory: end without tearing it down.
     std::fflush(nullptr);
