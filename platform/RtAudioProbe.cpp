@@ -2,23 +2,36 @@
 
 #include <alsa/asoundlib.h>
 
+#include <charconv>
 #include <cstdlib>
-#include <regex>
+#include <string_view>
+#include <system_error>
 
 namespace tavolin {
 namespace {
 
 void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
 
+// A whole decimal number filling all of `text`.
+std::optional<int> WholeNumber(std::string_view text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
 // ALSA's own spelling of a device, "hw:CARD[,DEVICE]" with a card number,
 // as RtAudio names it: "hw:" + the card's name + "," + the device number.
-std::optional<std::string> AlsaNameOfCardNumber(const std::string& wanted) {
-  static const std::regex cardNumber(R"(hw:(\d+)(?:,(\d+))?)");
-  std::smatch m;
-  if (!std::regex_match(wanted, m, cardNumber)) return std::nullopt;
+std::optional<std::string> AlsaNameOfCardNumber(std::string_view wanted) {
+  if (!wanted.starts_with("hw:")) return std::nullopt;
+  wanted.remove_prefix(3);
+  const size_t comma = wanted.find(',');
+  const auto card = WholeNumber(wanted.substr(0, comma));
+  const auto device = comma == std::string_view::npos ? std::optional<int>(0) : WholeNumber(wanted.substr(comma + 1));
+  if (!card || !device) return std::nullopt;
   char* cardName = nullptr;
-  if (snd_card_get_name(std::atoi(m[1].str().c_str()), &cardName) < 0) return std::nullopt;
-  std::string name = "hw:" + std::string(cardName) + "," + (m[2].matched ? m[2].str() : "0");
+  if (snd_card_get_name(*card, &cardName) < 0) return std::nullopt;
+  std::string name = "hw:" + std::string(cardName) + "," + std::to_string(*device);
   std::free(cardName);
   return name;
 }
