@@ -20,14 +20,6 @@ std::string Env(const char* name) {
   return value ? value : "";
 }
 
-bool XServerAnswers() {
-  int screen = 0;
-  xcb_connection_t* connection = xcb_connect(nullptr, &screen);
-  const bool answered = xcb_connection_has_error(connection) == 0;
-  xcb_disconnect(connection);
-  return answered;
-}
-
 // The compositor's socket, as the Wayland client library finds it: an
 // absolute WAYLAND_DISPLAY, or a name in XDG_RUNTIME_DIR.
 std::string WaylandSocketPath(const std::string& display) {
@@ -48,30 +40,47 @@ bool CompositorAnswers(const std::string& path) {
   return answered;
 }
 
-}  // namespace
-
-std::string DisplayProblem() {
-  if (!Env("QT_QPA_PLATFORM").empty() || !Env("WAYLAND_SOCKET").empty()) return {};
-  const std::string x = Env("DISPLAY");
-  // Qt tries Wayland first in a Wayland session, at the library's default
-  // socket when WAYLAND_DISPLAY is not set.
-  std::string wayland = Env("WAYLAND_DISPLAY");
-  if (wayland.empty() && Env("XDG_SESSION_TYPE") == "wayland") wayland = "wayland-0";
+// What is missing, in one line: `wayland` and `x` are what the session
+// names, `waylandPath` the socket tried (empty when none could be formed).
+std::string Describe(const std::string& x, const std::string& wayland, const std::string& waylandPath) {
   if (x.empty() && wayland.empty()) {
     return std::string("no display found (neither DISPLAY nor WAYLAND_DISPLAY is set); ") + kHint;
   }
   std::string unreachable;
   if (!wayland.empty()) {
-    const std::string path = WaylandSocketPath(wayland);
-    if (CompositorAnswers(path)) return {};
-    unreachable = "no Wayland compositor at " + (path.empty() ? "\"" + wayland + "\"" : path);
+    unreachable = "no Wayland compositor at " + (waylandPath.empty() ? "\"" + wayland + "\"" : waylandPath);
   }
   if (!x.empty()) {
-    if (XServerAnswers()) return {};
     if (!unreachable.empty()) unreachable += ", ";
     unreachable += "the X server at DISPLAY=" + x + " does not answer or refuses the connection";
   }
   return "cannot reach the display (" + unreachable + "); " + kHint;
+}
+
+}  // namespace
+
+DisplayCheck::DisplayCheck() {
+  if (!Env("QT_QPA_PLATFORM").empty() || !Env("WAYLAND_SOCKET").empty()) return;
+  const std::string x = Env("DISPLAY");
+  // Qt tries Wayland first in a Wayland session, at the library's default
+  // socket when WAYLAND_DISPLAY is not set.
+  std::string wayland = Env("WAYLAND_DISPLAY");
+  if (wayland.empty() && Env("XDG_SESSION_TYPE") == "wayland") wayland = "wayland-0";
+  const std::string waylandPath = wayland.empty() ? std::string() : WaylandSocketPath(wayland);
+  if (CompositorAnswers(waylandPath)) return;
+  if (!x.empty() && XServerAnswers()) return;
+  problem_ = Describe(x, wayland, waylandPath);
+}
+
+bool DisplayCheck::XServerAnswers() {
+  int screen = 0;
+  x_ = xcb_connect(nullptr, &screen);
+  return xcb_connection_has_error(x_) == 0;
+}
+
+void DisplayCheck::Release() {
+  if (x_ != nullptr) xcb_disconnect(x_);
+  x_ = nullptr;
 }
 
 }  // namespace tavolin

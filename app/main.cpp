@@ -47,10 +47,6 @@ std::optional<int> AnswerWithoutWindow(const std::optional<tavolin::CommandLine>
     case Action::Run:
       break;
   }
-  if (const std::string problem = tavolin::DisplayProblem(); !problem.empty()) {
-    std::fprintf(stderr, "tavolin: %s\n", problem.c_str());
-    return 1;
-  }
   const tavolin::WaveOutChoice& audio = options->audio;
   if (audio.kind == tavolin::WaveOutKind::System) {
     if (const std::string missing = tavolin::MissingSoundOutput(audio.api, audio.device); !missing.empty()) {
@@ -67,9 +63,15 @@ int main(int argc, char** argv) {
   std::string mistake;
   const auto options = tavolin::ParseCommandLine(argc, argv, mistake);
   if (const auto code = AnswerWithoutWindow(options, mistake)) return *code;
+  tavolin::DisplayCheck display;
+  if (!display.Problem().empty()) {
+    std::fprintf(stderr, "tavolin: %s\n", display.Problem().c_str());
+    return 1;
+  }
   // Every argument is ours: Qt is given none to interpret.
   int qtArgc = 1;
   QApplication qtApp(qtArgc, argv);
+  display.Release();
   // Lets a Wayland compositor match the window with the desktop entry and its icon.
   QGuiApplication::setDesktopFileName("tavolin");
   // The window thread, as the status display labels it.
