@@ -1,7 +1,6 @@
 // tavolin-render's speed on three typical multi-track songs and a
 // five-minute solo piano piece, as a multiple of real time (counter
-// x_realtime = seconds of audio per second of render, wall clock: the
-// rendering runs on the program's own audio thread).
+// x_realtime = seconds of audio per second of render, wall clock).
 
 #include <benchmark/benchmark.h>
 
