@@ -68,7 +68,7 @@ StartUpResult Abandon(App& app, StartUpResult why) {
 }  // namespace
 
 StartUpResult StartUp(App& app, const StartUpOptions& options) {
-  StartWorkers(app);
+  if (options.startWorkers) StartWorkers(app);
 
   WaveOutOpenResult opened = options.openDevice ? options.openDevice(app.format, app.audioQueue)
                                                 : OpenWaveOut(options.device, app.format, app.audioQueue);

@@ -13,6 +13,10 @@ struct StartUpOptions {
   WaveOutChoice device;
   // When set, opens the output device instead (tests, the offline renderer).
   std::function<WaveOutOpenResult(const WaveFormat&, MessageQueue&)> openDevice;
+  // False in virtual time: neither worker thread is started, and the caller
+  // does their work itself between its steps of the clock (RunDuePasses,
+  // HandlePendingAudioMessages).
+  bool startWorkers = true;
 };
 
 enum class StartUpResult { Running, DeviceOpenFailed, PrepareFailed, OutOfMemory };

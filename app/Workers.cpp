@@ -3,34 +3,45 @@
 #include <chrono>
 #include <thread>
 
-#include "audio/RenderBlock.h"
 #include "midi/player/Sequencer.h"
 
 namespace tavolin {
 
+BlockPipeline AudioPipeline(App& app) {
+  return {app.ring, app.synth, app.master, app.work, app.clock, app.window, app.renderState, app.modulator};
+}
+
+bool HandleAudioMessage(App& app, BlockPipeline& pipeline, const Message& message) {
+  // Notifications that arrive after the stop flag are not handled.
+  if (app.stopFlag.load(std::memory_order_acquire) != 0) return false;
+  std::lock_guard lock(app.audioLock);
+  if (message.id != MessageId::WaveOutDone) return true;  // a wake-up, nothing to do
+  auto& header = *reinterpret_cast<WaveHeader*>(message.lParam);
+  if (TakeCompletion(header)) {
+    const BlockTimer timed(app.blockTimings);
+    RenderBlock(pipeline);
+  }
+  return true;
+}
+
 void waveOutFiller(App& app) {
-  BlockPipeline pipeline{app.ring, app.synth, app.master, app.work, app.clock, app.window, app.renderState, app.modulator};
-  for (;;) {
-    const Message message = app.audioQueue.Get();
-    // Notifications that arrive after the stop flag are not handled.
-    if (app.stopFlag.load(std::memory_order_acquire) != 0) return;
-    std::lock_guard lock(app.audioLock);
-    if (message.id != MessageId::WaveOutDone) continue;  // a wake-up, nothing to do
-    auto& header = *reinterpret_cast<WaveHeader*>(message.lParam);
-    if (TakeCompletion(header)) {
-      const BlockTimer timed(app.blockTimings);
-      RenderBlock(pipeline);
-    }
+  BlockPipeline pipeline = AudioPipeline(app);
+  while (HandleAudioMessage(app, pipeline, app.audioQueue.Get())) {
+  }
+}
+
+void HandlePendingAudioMessages(App& app, BlockPipeline& pipeline) {
+  while (const std::optional<Message> message = app.audioQueue.Peek()) {
+    if (!HandleAudioMessage(app, pipeline, *message)) return;
   }
 }
 
 void ProcessMidi(App& app) {
   Player& player = app.player;
   while (app.stopFlag.load(std::memory_order_acquire) == 0) {
-    if (player.drivenByCaller || player.cursor.load(std::memory_order_relaxed) == kNoCursor) {
+    if (player.cursor.load(std::memory_order_relaxed) == kNoCursor) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    if (player.drivenByCaller) continue;
     std::unique_lock held(app.sequencerLock);
     SequencerPass(player, held, app.stopFlag);
   }

@@ -1,11 +1,9 @@
 #include "tools/OfflineRender.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "app/Lifecycle.h"
@@ -17,12 +15,12 @@
 #include "synth/VoiceHandOff.h"
 #include "tools/EngineInputs.h"
 #include "tools/LiveMessageFeed.h"
+#include "tools/VirtualTimeRun.h"
 
 namespace tavolin {
 
 namespace {
 
-constexpr auto kRenderLimit = std::chrono::seconds(10);
 constexpr char kTooLong[] = "a WAVE file holds at most 4 GiB (13.5 hours)";
 
 std::atomic<int32_t>* FindSwitch(App& app, const std::string& name) {
@@ -85,49 +83,6 @@ class ProgressBar {
   uint64_t calls_ = 0;
 };
 
-class VirtualTimeRun {
- public:
-  VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live)
-      : app_(app), device_(device), clock_(clock), live_(live) {}
-
-  // Plays one period into `out`. False when the audio thread did not render in time.
-  bool Period(int16_t* out) {
-    const uint32_t target = VirtualMilliseconds(played_);
-    for (uint32_t ms = started_ ? clockMs_ + 1 : 0; ms <= target; ++ms) {
-      clock_.Set(ms);
-      RunDuePasses(app_.player);
-      live_.PlayDue(ms, app_.midiIn);
-    }
-    started_ = true;
-    clockMs_ = target;
-    const uint32_t expected = (app_.ring.RingIndex.load(std::memory_order_acquire) + 1) % kRingBuffers;
-    device_.Advance(kBlockSamples, out);
-    played_ += kBlockSamples;
-    return AwaitRender(expected);
-  }
-
- private:
-  // The audio thread moves the ring index while it holds the audio lock for
-  // the block; taking the lock afterwards waits for the block to be finished.
-  bool AwaitRender(uint32_t expectedIndex) {
-    const auto deadline = std::chrono::steady_clock::now() + kRenderLimit;
-    while (app_.ring.RingIndex.load(std::memory_order_acquire) != expectedIndex) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::yield();
-    }
-    std::lock_guard rendered(app_.audioLock);
-    return true;
-  }
-
-  App& app_;
-  VirtualWaveOut& device_;
-  VirtualClock& clock_;
-  LiveMessageFeed& live_;
-  uint64_t played_ = 0;
-  uint32_t clockMs_ = 0;
-  bool started_ = false;
-};
-
 // The --vocoder file, loaded stopped. False when it cannot be used (said on stderr).
 bool LoadVocoder(App& app, const RenderSettings& settings) {
   if (settings.vocoderPath.empty()) return true;
@@ -178,10 +133,7 @@ bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessa
   int flushPeriods = -1;
   uint64_t written = 0;
   for (;;) {
-    if (!run.Period(block.data())) {
-      std::fprintf(stderr, "tavolin-render: the audio thread stopped rendering\n");
-      return false;
-    }
+    run.Period(block.data());
     uint32_t count = kBlockSamples;
     if (limited) count = static_cast<uint32_t>(std::min<uint64_t>(count, limit - written));
     if (!writer.Append(block.data(), count)) {
@@ -205,17 +157,15 @@ bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessa
 
 }  // namespace
 
-uint32_t VirtualMilliseconds(uint64_t samples) { return static_cast<uint32_t>(samples * 1000 / kSampleRate); }
-
 RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter& reporter, WindowPort& window,
                               bool showProgress) {
   VirtualClock clock;
   auto app = std::make_unique<App>(window, clock);
   ApplySettings(*app, settings);
   app->player.reporter = &reporter;
-  app->player.drivenByCaller = true;
   VirtualWaveOut* device = nullptr;
   StartUpOptions options;
+  options.startWorkers = false;
   options.openDevice = [&device](const WaveFormat&, MessageQueue& queue) {
     auto opened = std::make_unique<VirtualWaveOut>(queue);
     device = opened.get();
@@ -241,11 +191,7 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
     app->modulator.Start();  // with the song; nothing happens without a modulator
     ok = RenderInto(*app, *device, clock, live, settings, writer, showProgress);
   }
-  if (ShutDown(*app) == ShutDownResult::WorkerStuck) {
-    output.Discard();
-    std::fflush(nullptr);
-    std::_Exit(1);  // a worker may still touch the engine's memory
-  }
+  ShutDown(*app);  // no worker thread to get stuck: none was started
   if (ok && !writer.Finish()) {
     ReportCantWrite(settings.outPath, std::strerror(writer.SystemError()));
     ok = false;

@@ -76,9 +76,6 @@ struct Player {
   std::atomic<int32_t> TempoBPM{0};
 
   PlayerMailbox mailbox;
-  // The offline renderer runs the passes on its own thread, in virtual time;
-  // set before the threads start.
-  bool drivenByCaller = false;
 };
 
 // What a reader sees of the song at one moment, without waiting for anyone.

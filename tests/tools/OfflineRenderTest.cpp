@@ -8,6 +8,7 @@
 
 #include "tests/midi/TempFiles.h"
 #include "platform/WaveFileWriter.h"
+#include "tools/VirtualTimeRun.h"
 
 namespace tavolin {
 namespace {

@@ -1,6 +1,7 @@
 """Writes three typical multi-track General MIDI songs of a few minutes each
 (drums, bass, chords, melody, a pad with volume and expression rides, pitch
-bends), for measuring tavolin-render's speed.
+bends) and a five-minute solo piano piece, for measuring tavolin-render's
+speed.
 usage: python3 make_songs.py OUT_DIR"""
 
 import os
@@ -57,15 +58,46 @@ def make(seed, bpm, bars, progression, scale_root):
     return song(1, DIVISION, [conductor] + [sorted_track(t) for t in (drums, bass, chords, melody, pad)])
 
 
+def piano(seed, bpm, bars, progression, scale_root):
+    """One channel: broken chords in eighths below, a melody in octaves above."""
+    rng = random.Random(seed)
+    bar = 4 * DIVISION
+    eighth = DIVISION // 2
+    hands = []
+    for b in range(bars):
+        t0 = b * bar
+        root = scale_root + progression[b % len(progression)]
+        for step, interval in enumerate((0, 7, 12, 16, 19, 16, 12, 7)):
+            notes(hands, 0, t0 + step * eighth, root - 12 + interval, eighth - 20, 55 + rng.randrange(20))
+        t = t0
+        while t < t0 + bar:
+            length = rng.choice([eighth, DIVISION, DIVISION, 2 * DIVISION])
+            key = root + 12 + rng.choice([0, 2, 4, 7, 9, 12])
+            velocity = 75 + rng.randrange(35)
+            notes(hands, 0, t, key, length - 15, velocity)
+            notes(hands, 0, t, key + 12, length - 15, velocity - 15)
+            t += length
+    return song(0, DIVISION, [[(0, tempo(60_000_000 // bpm))] + sorted_track(hands)])
+
+
 SONGS = {
-    "pop_120bpm.mid": (1, 120, 90, [0, 5, 9, 7], 60),
-    "ballad_76bpm.mid": (2, 76, 60, [0, 9, 5, 7, 0, 4, 5, 7], 57),
-    "dance_128bpm.mid": (3, 128, 110, [0, 0, 5, 7], 62),
+    "pop_120bpm.mid": lambda: make(1, 120, 90, [0, 5, 9, 7], 60),
+    "ballad_76bpm.mid": lambda: make(2, 76, 60, [0, 9, 5, 7, 0, 4, 5, 7], 57),
+    "dance_128bpm.mid": lambda: make(3, 128, 110, [0, 0, 5, 7], 62),
+    "piano_5min.mid": lambda: piano(4, 96, 120, [0, 5, 7, 0, 9, 5, 2, 7], 60),
 }
 
-if __name__ == "__main__":
-    out = sys.argv[1]
+
+def write_songs(out):
+    """Writes every song into the folder `out`; returns their paths."""
     os.makedirs(out, exist_ok=True)
-    for name, args in SONGS.items():
-        with open(os.path.join(out, name), "wb") as f:
-            f.write(make(*args))
+    paths = []
+    for name, build in SONGS.items():
+        paths.append(os.path.join(out, name))
+        with open(paths[-1], "wb") as f:
+            f.write(build())
+    return paths
+
+
+if __name__ == "__main__":
+    write_songs(sys.argv[1])

@@ -1,0 +1,27 @@
+#include "tools/VirtualTimeRun.h"
+
+#include "app/Workers.h"
+#include "midi/player/Sequencer.h"
+
+namespace tavolin {
+
+uint32_t VirtualMilliseconds(uint64_t samples) { return static_cast<uint32_t>(samples * 1000 / kSampleRate); }
+
+VirtualTimeRun::VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live)
+    : app_(app), device_(device), clock_(clock), live_(live), pipeline_(AudioPipeline(app)) {}
+
+void VirtualTimeRun::Period(int16_t* out) {
+  const uint32_t target = VirtualMilliseconds(played_);
+  for (uint32_t ms = started_ ? clockMs_ + 1 : 0; ms <= target; ++ms) {
+    clock_.Set(ms);
+    RunDuePasses(app_.player);
+    live_.PlayDue(ms, app_.midiIn);
+  }
+  started_ = true;
+  clockMs_ = target;
+  device_.Advance(kBlockSamples, out);
+  played_ += kBlockSamples;
+  HandlePendingAudioMessages(app_, pipeline_);
+}
+
+}  // namespace tavolin

@@ -1,0 +1,50 @@
+#pragma once
+// Virtual time for the offline renderer: the clock, the sequencer and the
+// device move on one device period of 1024 samples at a time, all on the
+// caller's thread, which also does the audio thread's work (that thread is
+// not started).
+//
+// Period k starts at sample 1024 k; before it plays, the millisecond clock
+// steps one millisecond at a time up to trunc(1024 k x 1000 / 44100),
+// running the sequencer's due passes at every step (so a chord's later
+// notes, due one millisecond after the note that anchored the clock, come in
+// the same period, as they would with a real 1 ms timer). Then the device
+// plays the period (its position moves on by 1024 and one buffer comes
+// back) and the block pipeline refills that buffer before time moves again.
+// A note dispatched during the steps before period k is thus rendered into
+// the block queued at period k and heard from sample 1024 (k + 8).
+//
+// With --midi-in there is no song: at each step the file's messages due by
+// then go to the live MIDI input instead, as a keyboard's would.
+
+#include <cstdint>
+
+#include "app/App.h"
+#include "audio/RenderBlock.h"
+#include "tools/LiveMessageFeed.h"
+
+namespace tavolin {
+
+// The millisecond counter's reading at `samples` samples of virtual time.
+uint32_t VirtualMilliseconds(uint64_t samples);
+
+class VirtualTimeRun {
+ public:
+  // `app` has been started up without its worker threads, on `device` and `clock`.
+  VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live);
+
+  // Plays one period into `out` (kBlockSamples samples).
+  void Period(int16_t* out);
+
+ private:
+  App& app_;
+  VirtualWaveOut& device_;
+  VirtualClock& clock_;
+  LiveMessageFeed& live_;
+  BlockPipeline pipeline_;
+  uint64_t played_ = 0;
+  uint32_t clockMs_ = 0;
+  bool started_ = false;
+};
+
+}  // namespace tavolin
