@@ -20,15 +20,15 @@ void RunSpectralStages(BlockPipeline& p, int16_t* block) {
   WorkAreas& a = p.areas;
   const SpectralSettings settings{chain.LPFOn.load(kRelaxed) != 0, params.LPFFact.load(kRelaxed),
                                   chain.HPFOn.load(kRelaxed) != 0, params.HPFFact.load(kRelaxed)};
-  const SpectralAreas areas{a.BlockComplex.get(), a.ModulatorComplex.get(), a.OutputSpectrum.get(),
-                            a.ModulatorSpectrum.get()};
+  const SpectralAreas areas{a.BlockComplex.get(), a.ModulatorComplex.get(),
+                            p.spectrumShown ? a.OutputSpectrum.get() : nullptr, a.ModulatorSpectrum.get()};
   const int16_t* frame = p.modulator.FrameForThisBlock();
   SpectralStages(a.fft, block, settings, frame, areas);
   if (frame != nullptr) {
     p.modulator.AdvanceFrame();
     a.Display->modulatorSpectrum.Publish(0, a.ModulatorSpectrum.get(), kBlockSamples);
   }
-  a.Display->outputSpectrum.Publish(0, a.OutputSpectrum.get(), kBlockSamples);
+  if (p.spectrumShown) a.Display->outputSpectrum.Publish(0, a.OutputSpectrum.get(), kBlockSamples);
 }
 
 void PaceRepaint(BlockPipeline& p) {

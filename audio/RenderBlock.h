@@ -24,6 +24,9 @@ struct BlockPipeline {
   WindowPort& window;
   VoiceRenderState& renderState;  // the renderer's own, audio thread only
   ModulatorHandOff& modulator;    // the vocoder's frames
+  // False where no window shows the output spectrum (the offline renderer):
+  // the transform that only feeds it is skipped.
+  bool spectrumShown = true;
 };
 
 // [audio thread] Queues the next buffer and renders the block it holds.

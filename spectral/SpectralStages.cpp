@@ -59,6 +59,7 @@ void SpectralStages(const FftTables& tables, int16_t* block, const SpectralSetti
     FilterBins(tables, x, block, [fact](int32_t k) { return 1.0 / (static_cast<double>(k + 1) / fact); });
   }
   if (modulatorFrame != nullptr) Vocode(tables, modulatorFrame, block, areas);
+  if (areas.OutputSpectrum == nullptr) return;
   Fft(tables, 1, x, kFftSize);
   PowerSpectrum(x, areas.OutputSpectrum, kFftSize);
 }

@@ -30,7 +30,8 @@ struct SpectralAreas {
 // vocoder runs when `modulatorFrame` (1024 samples) is given; it also writes
 // ModulatorSpectrum. Each stage that runs starts from the complex result of
 // the one before and rewrites the block from it; with no stage running the
-// block is left exactly as it was.
+// block is left exactly as it was. Last, the block's power spectrum goes to
+// OutputSpectrum, unless that is null (only a display reads it).
 void SpectralStages(const FftTables& tables, int16_t* block, const SpectralSettings& settings,
                     const int16_t* modulatorFrame, const SpectralAreas& areas);
 

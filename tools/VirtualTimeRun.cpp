@@ -8,7 +8,9 @@ namespace tavolin {
 uint32_t VirtualMilliseconds(uint64_t samples) { return static_cast<uint32_t>(samples * 1000 / kSampleRate); }
 
 VirtualTimeRun::VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live)
-    : app_(app), device_(device), clock_(clock), live_(live), pipeline_(AudioPipeline(app)) {}
+    : app_(app), device_(device), clock_(clock), live_(live), pipeline_(AudioPipeline(app)) {
+  pipeline_.spectrumShown = false;  // no window
+}
 
 void VirtualTimeRun::Period(int16_t* out) {
   const uint32_t target = VirtualMilliseconds(played_);

@@ -20,9 +20,11 @@ constexpr int32_t n = kFftSize;
 struct Stages {
   Stages() { EXPECT_TRUE(FftInit(tables, n)); }
 
-  void Run(std::vector<int16_t>& block, const SpectralSettings& settings, const int16_t* frame = nullptr) {
-    SpectralStages(tables, block.data(), settings, frame, {blockComplex.data(), modulatorComplex.data(),
-                                                           outputSpectrum.data(), modulatorSpectrum.data()});
+  void Run(std::vector<int16_t>& block, const SpectralSettings& settings, const int16_t* frame = nullptr,
+           bool spectrum = true) {
+    SpectralStages(tables, block.data(), settings, frame,
+                   {blockComplex.data(), modulatorComplex.data(), spectrum ? outputSpectrum.data() : nullptr,
+                    modulatorSpectrum.data()});
   }
 
   FftTables tables;
@@ -70,6 +72,22 @@ TEST(SpectralStages, FiltersWeightEachStoredBinWithoutMirroring) {
     s.Run(block, {c.lowPass, 70.0, c.highPass, 70.0});
     EXPECT_NEAR(AmplitudeOnBin(block, c.bin) / in, c.factor * kShrink, 2e-4)
         << c.lowPass << c.highPass << " bin " << c.bin;
+  }
+}
+
+// Where no window shows the spectrum it is not computed, and no sample changes.
+TEST(SpectralStages, WithoutTheOutputSpectrumEveryStageGivesTheSameBlock) {
+  const std::vector<int16_t> frame = SineOnBin(20, 3000.0);
+  for (int stages = 0; stages < 8; ++stages) {
+    const SpectralSettings settings{(stages & 1) != 0, 70.0, (stages & 2) != 0, 70.0};
+    const int16_t* vocoder = (stages & 4) != 0 ? frame.data() : nullptr;
+    Stages shown, hidden;
+    std::vector<int16_t> a = SineOnBin(10, 10000.0);
+    std::vector<int16_t> b = a;
+    shown.Run(a, settings, vocoder);
+    hidden.Run(b, settings, vocoder, false);
+    EXPECT_EQ(a, b) << stages;
+    EXPECT_EQ(hidden.outputSpectrum[5], 7.0) << stages;
   }
 }
 
