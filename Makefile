@@ -1,12 +1,15 @@
-# Tavolin: `make run` starts the synthesizer, `make test` builds every
-# configuration and runs every test, `make bench` runs the benchmarks.
+# Tavolin: `make run` starts the synthesizer (`make run ARGS="--audio jack
+# song.mid"` passes arguments), `make test` builds every configuration and
+# runs every test, `make bench` runs the benchmarks, `make soak MINUTES=10`
+# plays a stress song in the real program (by hand), `make install` installs
+# the programs under PREFIX and `make uninstall` removes them again.
 # Each target installs the system packages it needs first (scripts/install-deps).
 
 JOBS ?= 2
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-.PHONY: all deps release run test test-normal test-tsan test-asan test-fuzz test-arm64 bench clean
+.PHONY: all deps release run install uninstall test test-normal test-tsan test-asan test-fuzz test-arm64 bench soak clean
 
 all: release
 
@@ -20,7 +23,15 @@ release: deps
 	@cmake --build build/release -j $(JOBS) --target tavolin tavolin-render
 
 run: release
-	@bash scripts/run build/release/app/tavolin
+	@build/release/app/tavolin $(ARGS)
+
+PREFIX ?= $(HOME)/.local
+
+install: release
+	@bash scripts/install build/release "$(PREFIX)"
+
+uninstall:
+	@bash scripts/uninstall build/release
 
 # Normal build with every test; ThreadSanitizer build with the threaded tests;
 # AddressSanitizer+UndefinedBehaviorSanitizer build with the engine tests;
@@ -73,6 +84,13 @@ test-arm64: deps
 bench: release
 	@cmake --build build/release -j $(JOBS) --target tavolin-bench
 	build/release/bench/tavolin-bench
+
+# The real program under Xvfb on a private JACK dummy server, MINUTES long,
+# every voice busy: underruns, xruns and block render times (scripts/soak).
+MINUTES ?= 10
+soak: release
+	@cmake --build build/release -j $(JOBS) --target tavolin-jack-xruns
+	@bash scripts/soak build/release $(MINUTES)
 
 clean:
 	rm -rf build

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "app/WorkerThread.h"
+#include "audio/BlockTimings.h"
 #include "audio/MasterChain.h"
 #include "audio/OutputDevices.h"
 #include "audio/Recorder.h"
@@ -39,6 +40,7 @@ struct App {
   VoiceRenderState renderState;  // audio thread only
   WaveRing ring;
   WorkAreas work;
+  BlockTimings blockTimings;  // the audio thread records, the exit report reads
   WaveFormat format;
   Recorder recorder{ring, window, format};  // the window thread starts and stops it
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "app/AudioChoice.h"
 #include "app/Workers.h"
 #include "audio/RenderBlock.h"
 #include "platform/ThreadPriority.h"
@@ -52,11 +53,11 @@ void ReleaseOutput(App& app) {
   app.ring.WaveData.reset();
 }
 
-// A restart that replaces a failed device opens the same back-end as
-// start-up did: a sound card is not exchanged for the null device.
 OutputDevices::Opener Reopener(App& app, const StartUpOptions& options, WaveOutKind opened) {
   if (options.openDevice) return [&app, open = options.openDevice] { return open(app.format, app.audioQueue); };
-  return [&app, opened] { return OpenWaveOut(opened, app.format, app.audioQueue); };
+  return [&app, again = ChoiceToReopen(options.device, opened)] {
+    return OpenWaveOut(again, app.format, app.audioQueue);
+  };
 }
 
 StartUpResult Abandon(App& app, StartUpResult why) {

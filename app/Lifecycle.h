@@ -10,7 +10,7 @@
 namespace tavolin {
 
 struct StartUpOptions {
-  WaveOutKind device = WaveOutKind::Auto;
+  WaveOutChoice device;
   // When set, opens the output device instead (tests, the offline renderer).
   std::function<WaveOutOpenResult(const WaveFormat&, MessageQueue&)> openDevice;
 };

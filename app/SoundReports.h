@@ -18,4 +18,8 @@ void WatchSoundOutput(App& app);
 // stretches of silence.
 std::string OutputReport(const WaveOutTotals& totals);
 
+// The line for stderr at exit beside it: the audio thread's render time of
+// a block at the median, the 99th percentile and the worst.
+std::string BlockTimeReport(const BlockTimings& timings);
+
 }  // namespace tavolin

@@ -17,7 +17,10 @@ void waveOutFiller(App& app) {
     std::lock_guard lock(app.audioLock);
     if (message.id != MessageId::WaveOutDone) continue;  // a wake-up, nothing to do
     auto& header = *reinterpret_cast<WaveHeader*>(message.lParam);
-    if (TakeCompletion(header)) RenderBlock(pipeline);
+    if (TakeCompletion(header)) {
+      const BlockTimer timed(app.blockTimings);
+      RenderBlock(pipeline);
+    }
   }
 }
 

@@ -3,7 +3,6 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <mutex>
 #include <exception>
 #include <thread>
@@ -75,9 +74,7 @@ class NullWaveOut final : public WaveOut {
 
 WaveOutOpenResult OpenNullWaveOut(MessageQueue& notify) {
   try {
-    auto device = std::make_unique<NullWaveOut>(notify);
-    std::fprintf(stderr, "tavolin: no audio output device found; the sound is silent (null output device).\n");
-    return {std::move(device), {}};
+    return {std::make_unique<NullWaveOut>(notify), {}};
   } catch (const std::exception& e) {
     return {nullptr, std::string("cannot start the null output device: ") + e.what()};
   }

@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "platform/NullWaveOut.h"
 #include "platform/RtAudioWaveOut.h"
 #include "platform/WaveOut.h"
@@ -12,20 +14,27 @@ bool IsSupported(const WaveFormat& format) {
          format.blockAlign == wanted.blockAlign && format.avgBytesPerSec == wanted.avgBytesPerSec;
 }
 
+// The null device, with one line on stderr that says nothing will be heard.
+WaveOutOpenResult OpenNullSaying(const char* why, MessageQueue& notify) {
+  WaveOutOpenResult open = OpenNullWaveOut(notify);
+  if (open.device) std::fprintf(stderr, "tavolin: %sthe sound is silent (null output device).\n", why);
+  return open;
+}
+
 }  // namespace
 
-WaveOutOpenResult OpenWaveOut(WaveOutKind kind, const WaveFormat& format, MessageQueue& notify) {
+WaveOutOpenResult OpenWaveOut(const WaveOutChoice& choice, const WaveFormat& format, MessageQueue& notify) {
   if (!IsSupported(format)) return {nullptr, "only 16-bit mono PCM at 44100 Hz is supported"};
-  switch (kind) {
+  switch (choice.kind) {
     case WaveOutKind::Virtual:
       return {std::make_unique<VirtualWaveOut>(notify), {}};
     case WaveOutKind::Null:
-      return OpenNullWaveOut(notify);
+      return OpenNullSaying("", notify);
     case WaveOutKind::System:
-      return OpenRtAudioWaveOut(notify).result;
+      return OpenRtAudioWaveOut(notify, choice.api, choice.device).result;
     case WaveOutKind::Auto: {
       SystemWaveOutOpenResult system = OpenRtAudioWaveOut(notify);
-      if (system.noDevice) return OpenNullWaveOut(notify);
+      if (system.noDevice) return OpenNullSaying("no audio output device found; ", notify);
       return std::move(system.result);
     }
   }

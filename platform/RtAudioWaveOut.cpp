@@ -1,59 +1,18 @@
 #include "platform/RtAudioWaveOut.h"
 
-#include <alsa/asoundlib.h>
 #include <pthread.h>
-#include <rtaudio/RtAudio.h>
 
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
+#include "platform/RtAudioProbe.h"
 #include "platform/ThreadName.h"
 
 namespace tavolin {
 namespace {
 
 using namespace std::chrono_literals;
-
-// RtAudio reports every failure by throwing; nothing of it leaves this file.
-template <typename F>
-bool Guarded(F&& f, std::string* error = nullptr) {
-  try {
-    f();
-    return true;
-  } catch (const std::exception& e) {
-    if (error != nullptr) *error = e.what();
-    return false;
-  } catch (...) {
-    if (error != nullptr) *error = "unknown audio system error";
-    return false;
-  }
-}
-
-void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
-
-// The default API as RtAudio picks it (the first compiled API that has a
-// device), but probed quietly: on a machine without a sound card each probe
-// prints its failures to stderr, which would bury our own one-line notice.
-std::unique_ptr<RtAudio> OpenDefaultApi(unsigned int& devices) {
-  snd_lib_error_set_handler(IgnoreAlsaMessage);
-  std::vector<RtAudio::Api> apis;
-  RtAudio::getCompiledApi(apis);
-  std::unique_ptr<RtAudio> first;
-  devices = 0;
-  for (RtAudio::Api api : apis) {
-    auto audio = std::make_unique<RtAudio>(api);
-    audio->showWarnings(false);
-    devices = audio->getDeviceCount();
-    if (devices > 0) {
-      first = std::move(audio);
-      break;
-    }
-    if (!first) first = std::move(audio);
-  }
-  snd_lib_error_set_handler(nullptr);
-  return first;
-}
 
 // No error callback is installed: RtAudio's JACK code calls it from its own
 // threads while the server goes away, where it is not safe.
@@ -63,14 +22,14 @@ class RtAudioWaveOut final : public WaveOut {
       : WaveOut("RtAudio", WaveOutKind::System, notify), audio_(std::move(audio)) {}
   ~RtAudioWaveOut() override { Close(); }
 
-  // Opens and starts the stream on the default output device; throws RtAudioError.
+  // Opens and starts the stream on `output`; throws RtAudioError.
   // The mono ring is played on both channels of a stereo device (on JACK,
   // two ports connected to the first two playback ports), so that it comes
   // from both speakers.
-  void Start() {
+  void Start(const RtAudioOutput& device) {
     RtAudio::StreamParameters output;
-    output.deviceId = audio_->getDefaultOutputDevice();
-    output.nChannels = audio_->getDeviceInfo(output.deviceId).outputChannels >= 2 ? 2 : 1;
+    output.deviceId = device.id;
+    output.nChannels = device.channels >= 2 ? 2 : 1;
     channels_ = output.nChannels;
     RtAudio::StreamOptions options;
     options.streamName = "Tavolin";
@@ -162,32 +121,24 @@ class RtAudioWaveOut final : public WaveOut {
 
 }  // namespace
 
-SystemWaveOutOpenResult OpenRtAudioWaveOut(MessageQueue& notify) {
+SystemWaveOutOpenResult OpenRtAudioWaveOut(MessageQueue& notify, const std::string& api, const std::string& device) {
   SystemWaveOutOpenResult open;
-  std::unique_ptr<RtAudio> audio;
-  unsigned int devices = 0;
-  if (!Guarded(
-          [&] {
-            audio = OpenDefaultApi(devices);
-          },
-          &open.result.error)) {
+  ChosenOutput chosen = ChooseOutput(api, device);
+  if (!chosen.audio) {
+    open.noDevice = chosen.noDevice;
+    open.result.error = std::move(chosen.error);
     return open;
   }
-  if (devices == 0) {
-    open.noDevice = true;
-    open.result.error = "no audio output device";
-    return open;
-  }
-  std::unique_ptr<RtAudioWaveOut> device;
+  std::unique_ptr<RtAudioWaveOut> opened;
   if (!Guarded(
           [&] {
-            device = std::make_unique<RtAudioWaveOut>(notify, std::move(audio));
-            device->Start();
+            opened = std::make_unique<RtAudioWaveOut>(notify, std::move(chosen.audio));
+            opened->Start(chosen.output);
           },
           &open.result.error)) {
     return open;  // the device, going out of scope, closes whatever was opened
   }
-  open.result.device = std::move(device);
+  open.result.device = std::move(opened);
   return open;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
-// The system's default output device, through RtAudio's default API.
+// A sound card's output through RtAudio.
+
+#include <string>
 
 #include "platform/WaveOut.h"
 
@@ -7,9 +9,12 @@ namespace tavolin {
 
 struct SystemWaveOutOpenResult {
   WaveOutOpenResult result;
-  bool noDevice = false;  // the default API reports no device at all; result.device is null
+  bool noDevice = false;  // no sound system has any output device; result.device is null
 };
 
-SystemWaveOutOpenResult OpenRtAudioWaveOut(MessageQueue& notify);
+// Opens output `device` of sound system `api` (RtAudio's short names; see
+// ChooseOutput in RtAudioProbe.h). Both empty: RtAudio's default choice.
+SystemWaveOutOpenResult OpenRtAudioWaveOut(MessageQueue& notify, const std::string& api = {},
+                                           const std::string& device = {});
 
 }  // namespace tavolin

@@ -28,6 +28,7 @@ bool WriteAll(int fd, const uint8_t* bytes, uint64_t size, off_t at) {
   while (size > 0) {
     const ssize_t n = pwrite(fd, bytes, size, at);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;  // no progress and no reason given
     if (n <= 0) return false;
     bytes += n;
     size -= static_cast<uint64_t>(n);
@@ -67,12 +68,17 @@ bool WaveFileWriter::Open(const std::string& path, const WaveFormat& format) {
   written_ = 0;
   buffered_ = 0;
   error_ = WaveWriteError::None;
+  systemError_ = 0;
   format_ = format;
   fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    systemError_ = errno;
+    return false;
+  }
   if (!buffer_) buffer_ = std::make_unique<uint8_t[]>(kBufferBytes);
   const auto header = MakeWaveHeader(format_, 0);
   if (!WriteAll(fd_, header.data(), header.size(), 0)) {
+    systemError_ = errno;
     close(fd_);
     fd_ = -1;
     return false;
@@ -105,6 +111,7 @@ bool WaveFileWriter::Flush() {
     written_ += buffered_;
   } else {
     error_ = WaveWriteError::DiskRefused;
+    systemError_ = errno;
     // What made it to the disk of this buffer is dropped, so the file ends
     // on a whole append.
     [[maybe_unused]] const int cut = ftruncate(fd_, static_cast<off_t>(kWaveHeaderBytes + written_));
@@ -119,7 +126,11 @@ bool WaveFileWriter::Finish() {
   // Rewriting the header needs no new space: it succeeds on a full disk too.
   const auto header = MakeWaveHeader(format_, static_cast<uint32_t>(written_));
   bool ok = WriteAll(fd_, header.data(), header.size(), 0);
-  ok = close(fd_) == 0 && ok;
+  if (!ok) systemError_ = errno;
+  if (close(fd_) != 0 && ok) {
+    systemError_ = errno;
+    ok = false;
+  }
   fd_ = -1;
   return ok && error_ == WaveWriteError::None;
 }

@@ -54,6 +54,8 @@ class WaveFileWriter {
   // Sample bytes in the file (and in the buffer while it is open).
   uint64_t DataBytes() const { return written_ + buffered_; }
   WaveWriteError Error() const { return error_; }
+  // The system's error number of the write or open that failed last, 0 if none.
+  int SystemError() const { return systemError_; }
 
  private:
   bool Flush();
@@ -65,6 +67,7 @@ class WaveFileWriter {
   uint64_t written_ = 0;  // sample bytes on disk: always a whole number of appends
   uint64_t buffered_ = 0;
   WaveWriteError error_ = WaveWriteError::None;
+  int systemError_ = 0;
 };
 
 }  // namespace tavolin

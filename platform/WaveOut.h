@@ -121,8 +121,19 @@ struct WaveOutOpenResult {
   std::string error;                // why, for stderr; empty on success
 };
 
-// Opens the device of the given kind with the given format, posting its done
-// messages to `notify`. Only 16-bit mono PCM at 44100 Hz is supported.
-WaveOutOpenResult OpenWaveOut(WaveOutKind kind, const WaveFormat& format, MessageQueue& notify);
+// Which device to open: a kind and, for the system's output, a sound system
+// and a device of it by RtAudio's names (RtAudioWaveOut.h).
+struct WaveOutChoice {
+  WaveOutKind kind = WaveOutKind::Auto;
+  std::string api;     // System only; empty: RtAudio's default choice
+  std::string device;  // System only; empty: the sound system's default output
+};
+
+// Opens the chosen device with the given format, posting its done messages
+// to `notify`. Only 16-bit mono PCM at 44100 Hz is supported.
+WaveOutOpenResult OpenWaveOut(const WaveOutChoice& choice, const WaveFormat& format, MessageQueue& notify);
+inline WaveOutOpenResult OpenWaveOut(WaveOutKind kind, const WaveFormat& format, MessageQueue& notify) {
+  return OpenWaveOut(WaveOutChoice{kind, {}, {}}, format, notify);
+}
 
 }  // namespace tavolin

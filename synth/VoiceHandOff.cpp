@@ -79,7 +79,7 @@ bool FindActiveVoice(const VoiceSlot& slot, VoiceId& id) {
   return true;
 }
 
-int StartVoice(VoiceTable& table, const NoteStart& note) {
+int StartVoice(VoiceTable& table, const NoteStart& note, VoiceId* id) {
   for (int i = 0; i < kVoiceCount; ++i) {
     VoiceSlot& slot = table[i];
     uint32_t word = slot.active.load(relaxed);
@@ -91,6 +91,7 @@ int StartVoice(VoiceTable& table, const NoteStart& note) {
                                             std::memory_order_acquire, relaxed)) {
         FillSlot(slot, note);
         slot.active.store(generation | kActive, std::memory_order_release);
+        if (id) *id = generation;
         return i;
       }
     }

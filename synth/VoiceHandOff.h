@@ -55,8 +55,9 @@ using VoiceId = uint32_t;
 bool FindActiveVoice(const VoiceSlot& slot, VoiceId& id);
 
 // Claims the lowest free slot, fills it and hands it to the renderer.
-// Returns the slot index, or -1 when all 128 are busy (the note is dropped).
-int StartVoice(VoiceTable& table, const NoteStart& note);
+// Returns the slot index, or -1 when all 128 are busy (the note is dropped);
+// `id`, when given, receives the new voice's id.
+int StartVoice(VoiceTable& table, const NoteStart& note, VoiceId* id = nullptr);
 
 // Note-off of voice `id`: the envelope starts falling at the renderer's next
 // sample. Nothing happens when the slot no longer holds that voice.

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -11,14 +12,18 @@
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "spectral/ModulatorFile.h"
+#include "platform/StagedFile.h"
 #include "platform/WaveFileWriter.h"
 #include "synth/VoiceHandOff.h"
+#include "tools/EngineInputs.h"
+#include "tools/LiveMessageFeed.h"
 
 namespace tavolin {
 
 namespace {
 
 constexpr auto kRenderLimit = std::chrono::seconds(10);
+constexpr char kTooLong[] = "a WAVE file holds at most 4 GiB (13.5 hours)";
 
 std::atomic<int32_t>* FindSwitch(App& app, const std::string& name) {
   EngineSwitches& s = app.synth.switches;
@@ -39,17 +44,21 @@ std::atomic<int32_t>* FindSwitch(App& app, const std::string& name) {
 void ApplySettings(App& app, const RenderSettings& settings) {
   if (settings.mode) app.synth.CurrentMode.store(*settings.mode);
   for (const auto& [name, value] : settings.params) {
-    if (auto* param = FindParam(app.synth.params, name)) param->store(value);
+    if (auto* param = FindParam(app.synth.params, name)) {
+      param->store(value);
+    } else {
+      SetEngineInput(app.synth, name, value);
+    }
   }
   for (const std::string& name : settings.switches) {
     if (auto* on = FindSwitch(app, name)) on->store(1);
   }
 }
 
-// The song has run out and no voice will end any more by itself: every slot
-// is free or holds a note whose note-off never came.
-bool Finished(App& app) {
-  if (app.player.cursor.load(std::memory_order_relaxed) != kNoCursor) return false;
+// The song (or the live messages) has run out and no voice will end any more
+// by itself: every slot is free or holds a note whose note-off never came.
+bool Finished(App& app, const LiveMessageFeed& live) {
+  if (app.player.cursor.load(std::memory_order_relaxed) != kNoCursor || !live.Done()) return false;
   for (const VoiceSlot& slot : app.synth.voices) {
     if (IsActive(slot) && slot.gate.load(std::memory_order_relaxed) == 0) return false;
   }
@@ -78,7 +87,8 @@ class ProgressBar {
 
 class VirtualTimeRun {
  public:
-  VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock) : app_(app), device_(device), clock_(clock) {}
+  VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live)
+      : app_(app), device_(device), clock_(clock), live_(live) {}
 
   // Plays one period into `out`. False when the audio thread did not render in time.
   bool Period(int16_t* out) {
@@ -86,6 +96,7 @@ class VirtualTimeRun {
     for (uint32_t ms = started_ ? clockMs_ + 1 : 0; ms <= target; ++ms) {
       clock_.Set(ms);
       RunDuePasses(app_.player);
+      live_.PlayDue(ms, app_.midiIn);
     }
     started_ = true;
     clockMs_ = target;
@@ -111,6 +122,7 @@ class VirtualTimeRun {
   App& app_;
   VirtualWaveOut& device_;
   VirtualClock& clock_;
+  LiveMessageFeed& live_;
   uint64_t played_ = 0;
   uint32_t clockMs_ = 0;
   bool started_ = false;
@@ -128,19 +140,39 @@ bool LoadVocoder(App& app, const RenderSettings& settings) {
   return true;
 }
 
-uint64_t ExpectedSamples(App& app, const RenderSettings& settings) {
+uint64_t ExpectedSamples(App& app, const RenderSettings& settings, const LiveMessageFeed& live) {
   if (settings.seconds) return static_cast<uint64_t>(std::llround(*settings.seconds * kSampleRate));
   const SongView view = ViewSong(app.player);
-  const uint64_t songMs = (view.song && !view.song->empty()) ? view.song->back().time : 0;
+  const uint64_t songMs = (view.song && !view.song->empty()) ? view.song->back().time : live.EndTime();
   return songMs * kSampleRate / 1000 + 2 * kRingSamples;
 }
 
-bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, const RenderSettings& settings,
-                WaveFileWriter& writer, bool showProgress) {
+// False (said on stderr) when the song alone would outgrow a WAVE file.
+bool FitsInWaveFile(App& app, const RenderSettings& settings, const LiveMessageFeed& live) {
+  if (settings.seconds || ExpectedSamples(app, settings, live) * 2 <= kWaveDataLimit) return true;
+  ReportCantWrite(settings.outPath, kTooLong);
+  return false;
+}
+
+// The output, staged beside its destination. False when it cannot be (said on stderr).
+bool OpenOutput(StagedFile& output, WaveFileWriter& writer, const std::string& path, const WaveFormat& format) {
+  if (const std::string why = output.Stage(path); !why.empty()) {
+    ReportCantWrite(path, why);
+    return false;
+  }
+  if (!writer.Open(output.WritePath(), format)) {
+    ReportCantWrite(path, std::strerror(writer.SystemError()));
+    return false;
+  }
+  return true;
+}
+
+bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live,
+                const RenderSettings& settings, WaveFileWriter& writer, bool showProgress) {
   const bool limited = settings.seconds.has_value();
-  const uint64_t limit = limited ? ExpectedSamples(app, settings) : 0;
-  ProgressBar progress(showProgress, ExpectedSamples(app, settings));
-  VirtualTimeRun run(app, device, clock);
+  const uint64_t limit = limited ? ExpectedSamples(app, settings, live) : 0;
+  ProgressBar progress(showProgress, ExpectedSamples(app, settings, live));
+  VirtualTimeRun run(app, device, clock, live);
   std::vector<int16_t> block(kBlockSamples);
   // After the song is over, the ring still holds the blocks already rendered.
   int flushPeriods = -1;
@@ -153,7 +185,8 @@ bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, const Ren
     uint32_t count = kBlockSamples;
     if (limited) count = static_cast<uint32_t>(std::min<uint64_t>(count, limit - written));
     if (!writer.Append(block.data(), count)) {
-      std::fprintf(stderr, "tavolin-render: %s: can't write (disk full, or beyond 4 GB)\n", settings.outPath.c_str());
+      const bool full = writer.Error() == WaveWriteError::SizeLimit;
+      ReportCantWrite(settings.outPath, full ? kTooLong : std::strerror(writer.SystemError()));
       return false;
     }
     written += count;
@@ -161,7 +194,7 @@ bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, const Ren
     if (limited) {
       if (written >= limit) break;
     } else if (flushPeriods < 0) {
-      if (Finished(app)) flushPeriods = kRingBuffers;
+      if (Finished(app, live)) flushPeriods = kRingBuffers;
     } else if (--flushPeriods == 0) {
       break;
     }
@@ -192,25 +225,36 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
 
   RenderResult result;
   // A file without events plays as silence; a refused one has been reported.
-  LoadMidiFile(app->player, settings.songPath);
-  bool ok = reporter.Errors() == 0 && LoadVocoder(*app, settings);
-  WaveFileWriter writer;
-  if (ok && !writer.Open(settings.outPath, app->format)) {
-    std::fprintf(stderr, "tavolin-render: %s: can't open to write\n", settings.outPath.c_str());
-    ok = false;
+  LiveMessageFeed live({});
+  if (settings.liveInput) {
+    live = LiveMessageFeed::FromFile(settings.songPath, reporter);
+  } else {
+    LoadMidiFile(app->player, settings.songPath);
   }
+  bool ok = reporter.Errors() == 0 && LoadVocoder(*app, settings) && FitsInWaveFile(*app, settings, live);
+  // Written under a temporary name, so that a failure leaves the destination as it was.
+  StagedFile output;
+  WaveFileWriter writer;
+  ok = ok && OpenOutput(output, writer, settings.outPath, app->format);
   if (ok) {
     StartPlayback(app->player);
     app->modulator.Start();  // with the song; nothing happens without a modulator
-    ok = RenderInto(*app, *device, clock, settings, writer, showProgress);
+    ok = RenderInto(*app, *device, clock, live, settings, writer, showProgress);
   }
   if (ShutDown(*app) == ShutDownResult::WorkerStuck) {
+    output.Discard();
     std::fflush(nullptr);
     std::_Exit(1);  // a worker may still touch the engine's memory
   }
   if (ok && !writer.Finish()) {
-    std::fprintf(stderr, "tavolin-render: %s: can't write\n", settings.outPath.c_str());
+    ReportCantWrite(settings.outPath, std::strerror(writer.SystemError()));
     ok = false;
+  }
+  if (ok) {
+    if (const std::string why = output.Commit(); !why.empty()) {
+      ReportCantWrite(settings.outPath, why);
+      ok = false;
+    }
   }
   result.ok = ok;
   result.samples = writer.DataBytes() / 2;

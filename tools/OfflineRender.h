@@ -13,6 +13,9 @@
 // audio thread renders the next block, which is finished before time moves
 // again. A note dispatched during the steps before period k is thus rendered
 // into the block queued at period k and heard from sample 1024 (k + 8).
+//
+// With --midi-in there is no song: at each step the file's messages due by
+// then go to the live MIDI input instead, as a keyboard's would.
 
 #include <cstdint>
 #include <string>

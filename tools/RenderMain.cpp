@@ -3,12 +3,15 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "midi/player/ConvertSmf.h"
 #include "midi/player/LoadMidiFile.h"
+#include "platform/StagedFile.h"
 #include "tools/EventDump.h"
 #include "tools/OfflineRender.h"
 #include "tools/RenderOptions.h"
@@ -16,7 +19,13 @@
 
 namespace {
 
-int PrintSongEvents(const std::string& path) {
+int CantWrite(const std::string& path, const std::string& reason) {
+  tavolin::ReportCantWrite(path, reason);
+  return 1;
+}
+
+// The song's events to stdout, or whole into `outPath`.
+int PrintSongEvents(const std::string& path, const std::string& outPath) {
   tavolin::StderrSongReporter reporter(path);
   const tavolin::FileBytes file = tavolin::ReadMidiFileBytes(path);
   if (!file.error.empty()) {
@@ -25,8 +34,19 @@ int PrintSongEvents(const std::string& path) {
   }
   const tavolin::EventList events = tavolin::ConvertSmf(reporter, file.bytes.data(), file.size, [] {});
   if (reporter.Errors() != 0) return 1;
-  tavolin::PrintEvents(events, stdout);
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  if (outPath.empty()) {
+    tavolin::PrintEvents(events, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  tavolin::StagedFile staged;
+  if (const std::string why = staged.Stage(outPath); !why.empty()) return CantWrite(outPath, why);
+  std::FILE* list = std::fopen(staged.WritePath().c_str(), "w");
+  if (!list) return CantWrite(outPath, std::strerror(errno));
+  tavolin::PrintEvents(events, list);
+  const bool written = std::ferror(list) == 0;
+  if (std::fclose(list) != 0 || !written) return CantWrite(outPath, std::strerror(errno));
+  if (const std::string why = staged.Commit(); !why.empty()) return CantWrite(outPath, why);
+  return 0;
 }
 
 }  // namespace
@@ -36,18 +56,24 @@ int main(int argc, char** argv) {
       tavolin::ParseRenderCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   switch (parsed.action) {
     case tavolin::RenderAction::Help:
-      std::fputs(tavolin::RenderUsage(), stdout);
+      std::fputs(tavolin::RenderHelp().c_str(), stdout);
       return 0;
     case tavolin::RenderAction::Version:
       std::printf("tavolin-render %s\n", TAVOLIN_VERSION);
       return 0;
     case tavolin::RenderAction::UsageError:
-      std::fprintf(stderr, "tavolin-render: %s\n%s", parsed.error.c_str(), tavolin::RenderUsage());
+      std::fprintf(stderr, "tavolin-render: %s\n(tavolin-render --help lists the options)\n", parsed.error.c_str());
       return 2;
     case tavolin::RenderAction::PrintEvents:
-      return PrintSongEvents(parsed.settings.songPath);
     case tavolin::RenderAction::Render:
       break;
+  }
+  for (const std::string& warning : parsed.warnings) {
+    std::fprintf(stderr, "tavolin-render: warning: %s\n", warning.c_str());
+  }
+  tavolin::StagedFile::RemoveOnTerminationSignals();
+  if (parsed.action == tavolin::RenderAction::PrintEvents) {
+    return PrintSongEvents(parsed.settings.songPath, parsed.settings.outPath);
   }
   tavolin::StderrSongReporter reporter(parsed.settings.songPath);
   tavolin::StderrWindowPort window;

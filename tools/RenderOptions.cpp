@@ -1,11 +1,13 @@
 #include "tools/RenderOptions.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <cstdio>
 
-#include "synth/SynthParams.h"
+#include "platform/WaveFileWriter.h"
+#include "tools/EngineInputs.h"
+#include "tools/SetNames.h"
 
 namespace tavolin {
 
@@ -13,20 +15,24 @@ namespace {
 
 constexpr int kModeCount = 15;
 
+// A decimal number: digits with an optional sign, point and exponent, and
+// nothing else (no hexadecimal, infinity or NaN, no spaces).
 std::optional<double> ParseNumber(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  char* end = nullptr;
-  errno = 0;
-  const double value = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || errno == ERANGE || !std::isfinite(value)) return std::nullopt;
+  if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) return std::nullopt;
+  const char* begin = text.data() + (text[0] == '+' ? 1 : 0);
+  const char* end = text.data() + text.size();
+  if (begin != text.data() && *begin == '-') return std::nullopt;
+  double value = 0.0;
+  const auto [stop, error] = std::from_chars(begin, end, value);
+  if (error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
   return value;
 }
 
-bool KnownParam(const std::string& name) {
-  for (const ParamName& p : ParamNames()) {
-    if (p.name == name) return true;
-  }
-  return false;
+std::string SecondsLimitText() {
+  char text[160];
+  std::snprintf(text, sizeof text, "--seconds: a WAVE file holds at most %.2f seconds (its 4 GiB limit)",
+                std::floor(MaxRenderSeconds() * 100.0) / 100.0);
+  return text;
 }
 
 ParsedCommandLine Usage(std::string error) {
@@ -44,25 +50,35 @@ const std::vector<std::string>& RenderSwitchNames() {
   return names;
 }
 
-const char* RenderUsage() {
-  return "usage: tavolin-render [options] SONG.mid -o OUT.wav\n"
-         "       tavolin-render --events SONG.mid\n"
+double MaxRenderSeconds() { return static_cast<double>(kWaveDataLimit / 2) / kSampleRate; }
+
+std::string RenderHelp() {
+  static constexpr char kOptions[] =
+         "usage: tavolin-render [options] SONG.mid -o OUT.wav\n"
+         "       tavolin-render [options] --midi-in FILE.mid -o OUT.wav\n"
+         "       tavolin-render --events SONG.mid [-o LIST.txt]\n"
          "Plays a Standard MIDI File through the synthesizer in virtual time and\n"
          "writes what the sound device would have played (16-bit mono, 44100 Hz).\n"
          "\n"
-         "  -o, --output FILE   the WAVE file to write\n"
+         "  -o, --output FILE   the WAVE file to write (with --events: the list);\n"
+         "                      written whole or not at all\n"
          "  --mode N            oscillator mode of new voices (0..14)\n"
-         "  --set NAME=VALUE    a synthesis parameter by name (ONLY_CH for ONLY CH); repeatable\n"
-         "  --on SWITCH         DetuneOn RingOn VoiceResoOn TimedResoOn ArpeggioOn HowlingOn\n"
-         "                      DistortionOn LPFResoOn LPFOn HPFOn; repeatable\n"
+         "  --set NAME=VALUE    a parameter by name (the names follow); repeatable\n"
+         "  --on SWITCH         DetuneOn RingOn VoiceResoOn TimedResoOn ArpeggioOn\n"
+         "                      HowlingOn DistortionOn LPFResoOn LPFOn HPFOn; repeatable\n"
          "                      (LPFOn, HPFOn: the spectral low- and high-pass, corners\n"
          "                      LPFFact and HPFFact in FFT bins of 43.07 Hz)\n"
          "  --vocoder FILE.wav  the vocoder's modulator (the WAVE file's data read as\n"
          "                      16-bit mono at 44100 Hz), started when the song starts\n"
+         "  --midi-in FILE.mid  play the file's channel messages into the MIDI input at\n"
+         "                      their times, as if from a keyboard, instead of as a song\n"
          "  --seconds S         render S seconds instead of until the song has ended\n"
+         "                      (a WAVE file holds at most 13.5 hours)\n"
          "  --events            print the converted event list and exit\n"
          "  --quiet             no progress bar\n"
-         "  --help, --version\n";
+         "  --help, --version\n"
+         "\n";
+  return kOptions + SetNamesHelp();
 }
 
 ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
@@ -86,11 +102,14 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
     } else if (arg == "--quiet") {
       s.quiet = true;
     } else if (arg == "-o" || arg == "--output" || arg == "--mode" || arg == "--set" || arg == "--on" ||
-               arg == "--seconds" || arg == "--vocoder") {
+               arg == "--seconds" || arg == "--vocoder" || arg == "--midi-in") {
       if (!hasValue) return Usage(arg + " needs a value");
       const std::string& value = args[++i];
       if (arg == "-o" || arg == "--output") {
         s.outPath = value;
+      } else if (arg == "--midi-in") {
+        positional.push_back(value);
+        s.liveInput = true;
       } else if (arg == "--vocoder") {
         s.vocoderPath = value;
       } else if (arg == "--mode") {
@@ -101,9 +120,14 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
         const size_t eq = value.find('=');
         if (eq == std::string::npos) return Usage("--set takes NAME=VALUE");
         const std::string name = value.substr(0, eq);
-        const auto number = ParseNumber(value.substr(eq + 1));
-        if (!KnownParam(name)) return Usage("unknown parameter " + name);
-        if (!number) return Usage("--set " + name + " needs a number");
+        const std::string text = value.substr(eq + 1);
+        const auto number = ParseNumber(text);
+        if (!IsSetName(name)) return Usage("unknown parameter " + name + "; the names are:\n" + SetNameList());
+        if (!number) return Usage("--set " + name + " needs a decimal number, not \"" + text + "\"");
+        if (const std::string why = CheckEngineInput(name, *number); !why.empty()) return Usage(why);
+        if (const std::string why = BeyondWindowReach(name, *number); !why.empty()) {
+          parsed.warnings.push_back("--set " + value + ": " + why + "; taken as given");
+        }
         s.params.emplace_back(name, *number);
       } else if (arg == "--on") {
         const auto& names = RenderSwitchNames();
@@ -111,7 +135,9 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
         s.switches.push_back(value);
       } else {
         const auto n = ParseNumber(value);
-        if (!n || *n <= 0 || *n > 24 * 3600) return Usage("--seconds takes a number of seconds above 0");
+        if (!n || *n <= 0) return Usage("--seconds takes a decimal number of seconds above 0");
+        // The samples written are llround(S x 44100).
+        if (!(*n * kSampleRate < static_cast<double>(kWaveDataLimit / 2) + 0.5)) return Usage(SecondsLimitText());
         s.seconds = *n;
       }
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -121,6 +147,7 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
     }
   }
   if (positional.size() != 1) return Usage(positional.empty() ? "no MIDI file given" : "more than one MIDI file given");
+  if (events && s.liveInput) return Usage("--events lists a song's events, not --midi-in");
   s.songPath = positional.front();
   if (events) {
     parsed.action = RenderAction::PrintEvents;

@@ -10,6 +10,7 @@ namespace tavolin {
 
 struct RenderSettings {
   std::string songPath;
+  bool liveInput = false;  // --midi-in: songPath's messages come in as live MIDI input
   std::string outPath;
   std::optional<int> mode;                             // CurrentMode
   std::vector<std::pair<std::string, double>> params;  // --set NAME=VALUE, in order
@@ -24,12 +25,17 @@ enum class RenderAction { Render, PrintEvents, Help, Version, UsageError };
 struct ParsedCommandLine {
   RenderAction action = RenderAction::UsageError;
   RenderSettings settings;
-  std::string error;  // for UsageError
+  std::string error;                  // for UsageError
+  std::vector<std::string> warnings;  // values taken that the window cannot reach
 };
 
 ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args);
 
-const char* RenderUsage();
+// The options, then the --set names.
+std::string RenderHelp();
+
+// The longest --seconds a WAVE file can hold.
+double MaxRenderSeconds();
 
 // The switch names --on accepts.
 const std::vector<std::string>& RenderSwitchNames();

@@ -24,6 +24,9 @@ class StderrSongReporter final : public SongReporter {
   std::atomic<int> errors_{0};
 };
 
+// "tavolin-render: FILE: can't write: REASON"
+void ReportCantWrite(std::string_view path, std::string_view reason);
+
 class StderrWindowPort final : public WindowPort {
  public:
   void RequestRepaint() override {}

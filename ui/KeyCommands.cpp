@@ -187,7 +187,9 @@ void PianoNoteOn(KeyContext& c, uint8_t vk) {
   start.mode = c.synth.CurrentMode.load(relaxed);
   start.channel = LiveChannel;
   start.note = n;
-  if (StartVoice(c.synth.voices, start) >= 0) c.piano.sounding.set(static_cast<size_t>(n));
+  Piano::StartedVoice started;
+  started.slot = StartVoice(c.synth.voices, start, &started.id);
+  if (started.slot >= 0) c.piano.sounding[static_cast<size_t>(n)] = started;
 }
 
 bool ReleaseLiveNote(KeyContext& c, int32_t note) {
@@ -195,7 +197,8 @@ bool ReleaseLiveNote(KeyContext& c, int32_t note) {
   VoiceSlot* slot = FindHeldLiveNote(c.synth.voices, note, id);
   if (!slot) return false;
   ReleaseVoice(*slot, id);
-  c.piano.sounding.reset(static_cast<size_t>(note));
+  Piano::StartedVoice& pianos = c.piano.sounding[static_cast<size_t>(note)];
+  if (pianos.slot == slot - c.synth.voices && pianos.id == id) pianos = {};
   return true;
 }
 
@@ -232,11 +235,9 @@ void KeyUp(KeyContext& c, uint8_t vk) {
 }
 
 void ReleasePianoNotes(KeyContext& c) {
-  for (size_t n = 0; n < c.piano.sounding.size(); ++n) {
-    if (c.piano.sounding.test(n)) {
-      ReleaseLiveNote(c, static_cast<int32_t>(n));
-      c.piano.sounding.reset(n);
-    }
+  for (Piano::StartedVoice& voice : c.piano.sounding) {
+    if (voice.slot >= 0) ReleaseVoice(c.synth.voices[voice.slot], voice.id);
+    voice = {};
   }
 }
 

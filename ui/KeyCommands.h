@@ -3,13 +3,15 @@
 // and plain command tables, the mode refresh of sounding voices, and the
 // two-row computer-keyboard piano. Qt-free, so it is tested key by key.
 
-#include <bitset>
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 
 #include "audio/MasterChain.h"
 #include "audio/WaveRing.h"
 #include "synth/Synth.h"
+#include "synth/VoiceHandOff.h"
 #include "ui/ParamTable.h"
 
 namespace tavolin {
@@ -35,10 +37,19 @@ inline constexpr int32_t kHighestOctave = 7;
 
 // The piano's own state; window thread only.
 struct Piano {
+  struct StartedVoice {
+    int slot = -1;  // -1: none
+    VoiceId id = 0;
+  };
   int32_t KeyboardOctave = 2;
-  // Notes the piano started and no key-up has released yet, so that a lost
-  // focus can release what the window will never see the key-up of.
-  std::bitset<kVoiceCount> sounding;
+  // By note, the voice the piano started and no key-up has released yet, so
+  // that a lost focus can release what the window will never see the key-up
+  // of, and only that voice: MIDI input may have released it and started the
+  // note again meanwhile.
+  std::array<StartedVoice, kVoiceCount> sounding;
+  bool AnySounding() const {
+    return std::any_of(sounding.begin(), sounding.end(), [](const StartedVoice& v) { return v.slot >= 0; });
+  }
 };
 
 struct KeyContext {

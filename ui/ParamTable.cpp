@@ -14,7 +14,6 @@ constexpr double k001 = static_cast<double>(0.01f);
 constexpr double k0001 = static_cast<double>(0.001f);
 constexpr double k005 = static_cast<double>(0.05f);
 constexpr double k01 = static_cast<double>(0.1f);
-constexpr double kLowestReal = static_cast<double>(0.0001f);
 
 constexpr auto relaxed = std::memory_order_relaxed;
 
@@ -64,7 +63,7 @@ void StepParam(ParamEditor& editor, int direction, bool ctrlDown) {
     double increment = d * row.step;
     if (ctrlDown) increment = row.bigStep != 0.0 ? d * row.bigStep : d * row.step * 10.0;
     value += increment;
-    if (value < kLowestReal) value = kLowestReal;
+    if (value < kLowestStepped) value = kLowestStepped;
   } else if (row.kind == kWholeValue) {
     double increment = d * std::trunc(row.step);
     if (ctrlDown) increment = row.bigStep != 0.0 ? d * std::trunc(row.bigStep) : d * std::trunc(row.step) * 10.0;

@@ -29,6 +29,8 @@ struct ParamDef {
 inline constexpr int32_t kRealValue = 0;
 inline constexpr int32_t kWholeValue = 1;
 inline constexpr int kParamRows = 24;
+// Where stepping a real value down stops.
+inline constexpr double kLowestStepped = static_cast<double>(0.0001f);
 
 using ParamTable = std::array<ParamDef, kParamRows>;
 

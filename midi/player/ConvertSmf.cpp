@@ -36,10 +36,13 @@ struct TrackState {
   uint32_t SelectedParameter() const { return parameterMsb << 7 | parameterLsb; }
 };
 
+// What becomes of a channel message: the player's events, or the message itself.
+enum class ChannelMessages { Interpreted, Kept };
+
 class Converter {
  public:
-  Converter(SongReporter& reporter, const uint8_t* data, size_t size)
-      : reporter_(reporter), data_(data), size_(size) {}
+  Converter(SongReporter& reporter, const uint8_t* data, size_t size, ChannelMessages messages)
+      : reporter_(reporter), data_(data), size_(size), messages_(messages) {}
 
   // Returns false when the file was refused; the message has been shown.
   bool CheckHeader();
@@ -55,6 +58,7 @@ class Converter {
   }
   bool ReadVarLen(uint64_t& pos, uint32_t& out) const;
   bool HandleMessage(uint8_t status, uint64_t& pos, TrackState& track);
+  bool KeepMessage(uint8_t status, uint64_t& pos, TrackState& track);
   void HandleController(uint32_t channel, uint8_t number, uint8_t value, TrackState& track);
   void Add(const TrackState& track, SeqEvent event) {
     event.time = track.ticks;
@@ -69,6 +73,7 @@ class Converter {
   SongReporter& reporter_;
   const uint8_t* data_;
   uint64_t size_;
+  ChannelMessages messages_;
   uint16_t division_ = 0;
   std::vector<TrackEvents> tracks_;  // each track's events with their tick times
 };
@@ -147,7 +152,17 @@ bool Converter::ConvertTrack(uint64_t start, uint64_t length) {
   return true;
 }
 
+bool Converter::KeepMessage(uint8_t status, uint64_t& pos, TrackState& track) {
+  const bool oneDataByte = (status & 0xE0) == 0xC0;  // program change, channel pressure
+  uint8_t d1 = 0;
+  uint8_t d2 = 0;
+  if (!ReadByte(pos, d1) || (!oneDataByte && !ReadByte(pos, d2))) return false;
+  Add(track, SeqEvent{.type = ChannelMessage, .key = uint32_t{status} | uint32_t{d1} << 8 | uint32_t{d2} << 16});
+  return true;
+}
+
 bool Converter::HandleMessage(uint8_t status, uint64_t& pos, TrackState& track) {
+  if (messages_ == ChannelMessages::Kept && status < 0xF0) return KeepMessage(status, pos, track);
   const uint32_t channel = status & 0x0F;
   uint8_t d1 = 0;
   uint8_t d2 = 0;
@@ -263,11 +278,9 @@ EventList Converter::TimedList() {
   return list;
 }
 
-}  // namespace
-
-EventList ConvertSmf(SongReporter& reporter, const uint8_t* data, size_t size,
-                     const std::function<void()>& closeSong) {
-  Converter converter(reporter, data, size);
+EventList Convert(SongReporter& reporter, const uint8_t* data, size_t size, ChannelMessages messages,
+                  const std::function<void()>& closeSong) {
+  Converter converter(reporter, data, size, messages);
   if (!converter.CheckHeader()) return {};
   reporter.SetTitle("Closing...");
   closeSong();
@@ -279,6 +292,17 @@ EventList ConvertSmf(SongReporter& reporter, const uint8_t* data, size_t size,
     reporter.ShowError(kConvertOutOfMemory, kErrorCaption);
     return {};
   }
+}
+
+}  // namespace
+
+EventList ConvertSmf(SongReporter& reporter, const uint8_t* data, size_t size,
+                     const std::function<void()>& closeSong) {
+  return Convert(reporter, data, size, ChannelMessages::Interpreted, closeSong);
+}
+
+EventList ConvertSmfMessages(SongReporter& reporter, const uint8_t* data, size_t size) {
+  return Convert(reporter, data, size, ChannelMessages::Kept, [] {});
 }
 
 }  // namespace tavolin

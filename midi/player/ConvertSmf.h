@@ -32,4 +32,9 @@ inline constexpr char kConvertOutOfMemory[] = "Not enough memory to convert the 
 EventList ConvertSmf(SongReporter& reporter, const uint8_t* data, size_t size,
                      const std::function<void()>& closeSong);
 
+// The same reading and timing, but the channel messages are kept as they
+// stand (ChannelMessage events, with the Tempo events that timed them), to be
+// played as if they came from a MIDI keyboard. Refusals are shown as above.
+EventList ConvertSmfMessages(SongReporter& reporter, const uint8_t* data, size_t size);
+
 }  // namespace tavolin

@@ -1,5 +1,7 @@
 #include "midi/player/LoadMidiFile.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,32 +18,33 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-FileBytes Failed(std::string error) {
+FileBytes Failed(std::string_view reason) {
   FileBytes result;
-  result.error = std::move(error);
+  result.error = std::string(kCantOpen) + " (" + std::string(reason) + ")";
   return result;
 }
 }  // namespace
 
 FileBytes ReadMidiFileBytes(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return Failed(std::string(kCantOpen) + " (" + std::strerror(errno) + ")");
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) return Failed(std::string(kCantOpen) + " (not a regular file)");
+  if (!file) return Failed(std::strerror(errno));
+  // A directory opens for reading too; its "length" would be meaningless.
+  struct stat info {};
+  if (fstat(fileno(file.get()), &info) == 0 && S_ISDIR(info.st_mode)) return Failed(std::strerror(EISDIR));
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) return Failed("not a regular file");
   const long length = std::ftell(file.get());
   // Offsets and sizes in the file are 32-bit counts.
-  if (length < 0 || static_cast<unsigned long>(length) > UINT32_MAX - 4) {
-    return Failed(std::string(kCantOpen) + " (too large)");
-  }
+  if (length < 0 || static_cast<unsigned long>(length) > UINT32_MAX - 4) return Failed("too large");
   std::rewind(file.get());
   FileBytes result;
   result.size = static_cast<size_t>(length);
   try {
     result.bytes.resize(result.size + 4, 0xFF);
   } catch (const std::bad_alloc&) {
-    return Failed(std::string(kCantOpen) + " (not enough memory)");
+    return Failed("not enough memory");
   }
   if (std::fread(result.bytes.data(), 1, result.size, file.get()) != result.size) {
-    return Failed(std::string(kCantOpen) + " (read error)");
+    return Failed(std::ferror(file.get()) ? std::strerror(errno) : "the file got shorter while it was read");
   }
   return result;
 }

@@ -7,7 +7,9 @@
 
 namespace tavolin {
 
-enum SeqEventType : uint32_t { NoteOn = 0, NoteOff = 1, Tempo = 2, Bend = 3, Volume = 4 };
+// ChannelMessage appears only in lists read for live input (ConvertSmfMessages):
+// key = status | data1 << 8 | data2 << 16, as the file holds it.
+enum SeqEventType : uint32_t { NoteOn = 0, NoteOff = 1, Tempo = 2, Bend = 3, Volume = 4, ChannelMessage = 5 };
 
 struct SeqEvent {
   uint32_t type = NoteOn;

@@ -213,7 +213,7 @@ TEST(Lifecycle, RunsInRealTimeOnTheNullDevice) {
   SteadyClock clock;
   auto app = std::make_unique<App>(window, clock);
   StartUpOptions options;
-  options.device = WaveOutKind::Null;
+  options.device.kind = WaveOutKind::Null;
   ASSERT_EQ(StartUp(*app, options), StartUpResult::Running);
   NoteStart note;
   note.freq = app->synth.noteFreq[45];

@@ -4,15 +4,13 @@
 // their note-off; SIGTERM must end the program cleanly with input open.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <string>
 
 #include "tests/WaitUntil.h"
+#include "tests/app/ProgramProcess.h"
 #include "tests/platform/JackAudioCapture.h"
 #include "tests/platform/JackMidiSender.h"
 #include "tests/platform/JackServer.h"
@@ -22,45 +20,13 @@ namespace {
 
 using test::WaitUntil;
 
-const char* ProgramPath() { return std::getenv("TAVOLIN_BIN"); }
-
-class Program {
- public:
-  explicit Program(const char* path) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      execl(path, path, "--midi-port", "virtual", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-  }
-  ~Program() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  // Ends it as a desktop session would; its exit status.
-  int Terminate() {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    const bool ended = WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; });
-    if (!ended) return -1;
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-};
-
 TEST(MidiInProgram, NotesFromAJackClientAreHeard) {
-  if (!ProgramPath()) GTEST_SKIP() << "TAVOLIN_BIN is not set";
+  if (!test::ProgramPath()) GTEST_SKIP() << "TAVOLIN_BIN is not set";
   if (std::system("command -v jackd > /dev/null") != 0) GTEST_SKIP() << "jackd is not installed";
   test::JackServer server("tavolin-midi-program-" + std::to_string(getpid()), 256);
   if (!server.WaitUntilUp()) GTEST_SKIP() << "jackd could not be started";
 
-  Program program(ProgramPath());
+  test::Program program({"--midi-port", "virtual"}, {{"QT_QPA_PLATFORM", "offscreen"}});
   test::JackMidiSender sender;
   test::JackAudioCapture capture;
   ASSERT_TRUE(sender.Ok() && capture.Ok());

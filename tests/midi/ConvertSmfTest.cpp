@@ -23,14 +23,15 @@ struct Converted {
 
 // Converts from a buffer of exactly the file plus its end mark, so that the
 // address sanitizer catches any read beyond them.
-Converted Convert(const Bytes& file, test::RecordingReporter* reporterIn = nullptr) {
+Converted Convert(const Bytes& file, test::RecordingReporter* reporterIn = nullptr, bool keepMessages = false) {
   auto buffer = std::make_unique<uint8_t[]>(file.size() + 4);
   std::copy(file.begin(), file.end(), buffer.get());
   std::fill_n(buffer.get() + file.size(), 4, 0xFF);
   test::RecordingReporter own;
   test::RecordingReporter& reporter = reporterIn ? *reporterIn : own;
   Converted out;
-  out.events = ConvertSmf(reporter, buffer.get(), file.size(), [&out] { out.closed = true; });
+  out.events = keepMessages ? ConvertSmfMessages(reporter, buffer.get(), file.size())
+                            : ConvertSmf(reporter, buffer.get(), file.size(), [&out] { out.closed = true; });
   out.errors = reporter.Errors();
   out.titles = reporter.Titles();
   return out;
@@ -50,7 +51,7 @@ void ExpectEvents(const EventList& got, const EventList& want) {
     EXPECT_EQ(got[i].type, want[i].type);
     EXPECT_EQ(got[i].time, want[i].time);
     if (want[i].type != Tempo) { EXPECT_EQ(got[i].channel, want[i].channel); }
-    if (want[i].type <= Tempo) { EXPECT_EQ(got[i].key, want[i].key); }
+    if (want[i].type <= Tempo || want[i].type == ChannelMessage) { EXPECT_EQ(got[i].key, want[i].key); }
     if (want[i].type == NoteOn) { EXPECT_EQ(got[i].level, want[i].level); }
     if (want[i].type >= Bend) { EXPECT_EQ(got[i].value, want[i].value); }
   }
@@ -280,6 +281,22 @@ TEST(ConvertSmf, ZeroTempoLeavesTheTempoAsItWas) {
   const Converted c = Convert(Smf(0, 480, {{0x00, 0xFF, 0x51, 0x03, 0x00, 0x00, 0x00, 0x83, 0x60, 0x90, 0x3C, 0x64}}));
   ASSERT_EQ(c.events.size(), 2u);
   EXPECT_EQ(c.events[1].time, 500u);
+}
+
+TEST(ConvertSmf, KeptMessagesStandAsInTheFileTimedTheSameWay) {
+  const Bytes track = {0x00, 0x90, 0x3C, 0x64, 0x60, 0x3C, 0x00,  // note-on; +96 by running status: velocity 0
+                       0x00, 0xF0, 0x01, 0xF7,                    // sysex: not a channel message
+                       0x00, 0xC3, 0x09, 0x00, 0xD3, 0x05,        // one data byte each
+                       0x00, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90,  // 250000 us per quarter
+                       0x60, 0xB1, 0x07, 0x10, 0x60, 0xE2, 0x00, 0x40};
+  const auto message = [](uint32_t time, uint32_t status, uint32_t d1, uint32_t d2) {
+    return SeqEvent{.type = ChannelMessage, .time = time, .key = status | d1 << 8 | d2 << 16};
+  };
+  const Converted c = Convert(Smf(0, 96, {track}), nullptr, true);
+  ExpectEvents(c.events, {message(0, 0x90, 0x3C, 0x64), message(500, 0x90, 0x3C, 0), message(500, 0xC3, 9, 0),
+                          message(500, 0xD3, 5, 0), {.type = Tempo, .time = 500, .key = 250000},
+                          message(750, 0xB1, 7, 0x10), message(1000, 0xE2, 0, 0x40)});
+  EXPECT_FALSE(c.closed) << "the loaded song is not touched";
 }
 
 }  // namespace

@@ -47,10 +47,11 @@ struct OfflineRenderTest : ::testing::Test {
   }
 };
 
+// A at 0 ms (to 100 ms), B at 1000 ms (to 1100 ms); 480 ticks per quarter at 120 bpm.
+const Bytes kTwoNotes = {0x00, 0x90, 69, 0x64, 0x60, 0x80, 69, 0, 0x86, 0x60, 0x90, 72, 0x64, 0x60, 0x80, 72, 0};
+
 TEST_F(OfflineRenderTest, NotesStartInTheBlockTheirDispatchTimeGivesThem) {
-  // A at 0 ms (to 100 ms), B at 1000 ms (to 1100 ms); 480 ticks per quarter at 120 bpm.
-  const std::string song = files.Write("two.mid", test::Smf(0, 480, {{0x00, 0x90, 69, 0x64, 0x60, 0x80, 69, 0,
-                                                                      0x86, 0x60, 0x90, 72, 0x64, 0x60, 0x80, 72, 0}}));
+  const std::string song = files.Write("two.mid", test::Smf(0, 480, {kTwoNotes}));
   const std::string out = files.Path("two.wav");
   ASSERT_TRUE(Render(song, out).ok);
   const Bytes wave = ReadAll(out);
@@ -140,6 +141,29 @@ TEST_F(OfflineRenderTest, AVocoderFileStartsWithTheSong) {
   settings.vocoderPath = song;
   EXPECT_FALSE(Render(song, files.Path("refused.wav"), settings).ok);
   EXPECT_FALSE(std::filesystem::exists(files.Path("refused.wav")));
+}
+
+// Played as live input, a program change and a pitch bend in the file act as
+// --mode and --set PitchBend do, and each note starts at its own time.
+TEST_F(OfflineRenderTest, MidiInPlaysTheFilesMessagesAsAKeyboardWould) {
+  RenderSettings live;
+  live.liveInput = true;
+  const Bytes program9Bend1 = {0x00, 0xC0, 9, 0x00, 0xE0, 0x00, 0x60};  // 12288: one semitone up
+  ASSERT_TRUE(Render(files.Write("messages.mid", test::Smf(0, 480, {test::Cat({program9Bend1, kTwoNotes})})),
+                     files.Path("messages.wav"), live).ok);
+  RenderSettings set = live;
+  set.mode = 9;
+  set.params = {{"PitchBend", 1.0}};
+  ASSERT_TRUE(Render(files.Write("notes.mid", test::Smf(0, 480, {kTwoNotes})), files.Path("set.wav"), set).ok);
+  const Bytes played = ReadAll(files.Path("messages.wav"));
+  EXPECT_TRUE(played == ReadAll(files.Path("set.wav")));
+
+  const std::vector<int16_t> s = Samples(played);
+  EXPECT_EQ(FirstSound(s, 0) / 1024, 8);
+  uint64_t period = 0;
+  while (VirtualMilliseconds(period * 1024) < 1000) ++period;
+  EXPECT_EQ(FirstSound(s, 30000) / 1024, static_cast<int64_t>(period + 8));
+  EXPECT_EQ(s.back(), 0) << "released by their note-offs, the voices died away";
 }
 
 }  // namespace

@@ -21,6 +21,17 @@ TEST(RenderOptions, EveryOptionIsTakenInOrder) {
   EXPECT_EQ(p.settings.seconds, 1.5);
   EXPECT_TRUE(p.settings.quiet);
   EXPECT_EQ(p.settings.vocoderPath, "voice.wav");
+  EXPECT_FALSE(p.settings.liveInput);
+}
+
+TEST(RenderOptions, MidiInAndTheInputsOutsideTheParameterTable) {
+  const auto p = Parse({"--midi-in", "keys.mid", "-o", "out.wav", "--set", "PitchBend=-2", "--set", "UnisonRatio7=0",
+                        "--set", "UnisonOffset0=4294967295"});
+  ASSERT_EQ(p.action, RenderAction::Render) << p.error;
+  EXPECT_TRUE(p.settings.liveInput);
+  EXPECT_EQ(p.settings.songPath, "keys.mid");
+  ASSERT_EQ(p.settings.params.size(), 3u);
+  EXPECT_EQ(p.settings.params[2], (std::pair<std::string, double>{"UnisonOffset0", 4294967295.0}));
 }
 
 TEST(RenderOptions, EventsHelpAndVersionNeedNoOutput) {
@@ -45,6 +56,12 @@ TEST(RenderOptions, MistakesAreUsageErrors) {
       {"song.mid", "-o", "x.wav", "--seconds", "0"},
       {"song.mid", "-o", "x.wav", "--seconds", "-3"},
       {"song.mid", "-o", "x.wav", "--bogus"},
+      {"song.mid", "--midi-in", "keys.mid", "-o", "x.wav"},  // a song and live input
+      {"--events", "--midi-in", "keys.mid"},
+      {"song.mid", "-o", "x.wav", "--set", "UnisonRatio8=1"},
+      {"song.mid", "-o", "x.wav", "--set", "UnisonOffset3=-3"},
+      {"song.mid", "-o", "x.wav", "--set", "UnisonOffset3=1.5"},
+      {"song.mid", "-o", "x.wav", "--set", "UnisonOffset3=4294967296"},
   };
   for (const auto& args : wrong) {
     const auto p = Parse(args);

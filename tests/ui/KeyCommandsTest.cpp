@@ -244,7 +244,7 @@ class KeyCommandsTest : public QObject {
     r.Plain('Z');
     QCOMPARE(r.Sounding(), kVoiceCount);
     for (const VoiceSlot& slot : r.synth.voices) QCOMPARE(slot.channel.load(), 9);
-    QVERIFY(!r.piano.sounding.any());
+    QVERIFY(!r.piano.AnySounding());
   }
 
   void backspaceStopsEveryVoice() {
@@ -269,7 +269,23 @@ class KeyCommandsTest : public QObject {
     QCOMPARE(r.synth.voices[0].gate.load(), 0);
     QCOMPARE(r.synth.voices[1].gate.load(), 0);
     QCOMPARE(r.synth.voices[foreign].gate.load(), 1);
-    QVERIFY(!r.piano.sounding.any());
+    QVERIFY(!r.piano.AnySounding());
+  }
+
+  // A MIDI note-off released the piano's note and a MIDI note-on started it
+  // again: that voice is MIDI input's, and a lost focus leaves it sounding.
+  void lostFocusLeavesANoteMidiInputTookOver() {
+    Rig r;
+    r.Plain('Z');
+    VoiceId pianos = 0;
+    QVERIFY(FindActiveVoice(r.synth.voices[0], pianos));
+    ReleaseVoice(r.synth.voices[0], pianos);
+    NoteStart midi;
+    midi.note = r.synth.voices[0].note.load();
+    midi.life = 1.0;
+    const int taken = StartVoice(r.synth.voices, midi);
+    ReleasePianoNotes(r.keys);
+    QCOMPARE(r.synth.voices[taken].gate.load(), 1);
   }
 };
 

@@ -1,0 +1,50 @@
+#pragma once
+// How long the audio thread takes to render its blocks: a fixed histogram of
+// log-spaced buckets (16 per octave, so a percentile is within 6.25 % of the
+// truth, from a nanosecond to about four seconds) plus the exact maximum.
+// Built once at start-up; recording is a couple of relaxed atomic updates,
+// with no lock, no allocation and no I/O, so the audio thread can afford it
+// on every block. Any thread may read the figures meanwhile.
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+namespace tavolin {
+
+class BlockTimings {
+ public:
+  static constexpr uint32_t kSubBuckets = 16;  // per octave
+  static constexpr uint32_t kBuckets = 29 * kSubBuckets + 1;  // below 2^32 ns, then one for all longer
+
+  // [audio thread] One block's render time.
+  void Record(std::chrono::nanoseconds elapsed);
+
+  // Any thread.
+  uint64_t Count() const;
+  // The time that `fraction` (0 to 1) of the recorded blocks took at most:
+  // the upper end of the bucket that holds that rank, never above the
+  // maximum. 0 when nothing has been recorded.
+  std::chrono::nanoseconds Percentile(double fraction) const;
+  std::chrono::nanoseconds Max() const { return std::chrono::nanoseconds(max_.load(std::memory_order_relaxed)); }
+
+ private:
+  std::array<std::atomic<uint64_t>, kBuckets> counts_{};
+  std::atomic<int64_t> max_{0};
+};
+
+// [audio thread] Times what runs between its construction and its end.
+class BlockTimer {
+ public:
+  explicit BlockTimer(BlockTimings& timings) : timings_(timings), start_(std::chrono::steady_clock::now()) {}
+  ~BlockTimer() { timings_.Record(std::chrono::steady_clock::now() - start_); }
+  BlockTimer(const BlockTimer&) = delete;
+  BlockTimer& operator=(const BlockTimer&) = delete;
+
+ private:
+  BlockTimings& timings_;
+  std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace tavolin

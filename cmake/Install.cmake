@@ -1,0 +1,10 @@
+# `make install` (cmake --install): the two programs, the desktop entry with
+# its icon, and the README. `make uninstall` removes what the install
+# recorded in install_manifest.txt.
+include(GNUInstallDirs)
+
+install(TARGETS tavolin tavolin-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/resources/tavolin.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/tavolin.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavolin)
