@@ -9,7 +9,7 @@ JOBS ?= 2
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
 
-.PHONY: all deps release run install uninstall test test-normal test-tsan test-asan test-fuzz bench soak clean
+.PHONY: all deps release run install uninstall test test-normal test-tsan test-asan test-fuzz test-arm64 bench soak clean
 
 all: release
 
@@ -35,8 +35,8 @@ uninstall:
 
 # Normal build with every test; ThreadSanitizer build with the threaded tests;
 # AddressSanitizer+UndefinedBehaviorSanitizer build with the engine tests;
-# a one-minute run of each fuzz target.
-test: deps test-normal test-tsan test-asan test-fuzz
+# a one-minute run of each fuzz target; the 64-bit ARM cross build.
+test: deps test-normal test-tsan test-asan test-fuzz test-arm64
 	@echo "make test: all configurations passed"
 
 test-normal:
@@ -67,6 +67,19 @@ test-fuzz:
 	  build/fuzz/corpus tests/midi/data
 	build/fuzz/fuzz/modulator_file_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  build/fuzz/wave-corpus tests/spectral/data
+
+# The engine, player and offline renderer cross-built for 64-bit ARM, their
+# tests run under qemu-user, and songs rendered by this build and by the
+# normal build's renderer compared byte for byte.
+test-arm64: deps
+	@bash scripts/install-arm64-deps
+	$(CMAKE_CONFIGURE) -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build/test -j $(JOBS) --target tavolin-render
+	$(CMAKE_CONFIGURE) -S . -B build/arm64 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DTAVOLIN_WITH_UI=OFF -DTAVOLIN_WITH_BENCH=OFF \
+	  -DTAVOLIN_HOST_RENDER=$(CURDIR)/build/test/tools/tavolin-render
+	cmake --build build/arm64 -j $(JOBS)
+	cd build/arm64 && $(CTEST) -L engine
 
 bench: release
 	@cmake --build build/release -j $(JOBS) --target tavolin-bench

@@ -5,8 +5,9 @@
 // these helpers give every input a defined result (NaN -> 0, saturation).
 
 #include <cmath>
-#include <emmintrin.h>
 #include <cstdint>
+
+#include "synth/Sse2Scalar.h"
 
 namespace tavolin {
 
@@ -20,22 +21,21 @@ inline constexpr double kSpikeLevel = 0.4000000059604645;     // single-precisio
 inline constexpr double kRadPerHz = 0.00014247585732426305;   // 6.283185308 / 44100
 inline constexpr double kSweepTwoPi = 6.283185308;
 
-// x - trunc(x), without branches in the usual case: the processor's 64-bit
-// conversion truncates, and gives INT64_MIN only at or beyond 2^63 or for
-// NaN. One difference: for x = -0.0 the result is -0.0, not +0.0. No caller
+// x - trunc(x), without branches in the usual case: the 64-bit conversion
+// truncates, and gives INT64_MIN only at or beyond 2^63 or for NaN. One difference: for x = -0.0 the result is -0.0, not +0.0. No caller
 // can tell: every fractional part is compared, offset by 0.5 or passed to a
 // sine whose zero is only ever scaled and added to a sample value.
 inline double Frac(double x) {
-  const int64_t whole = _mm_cvttsd_si64(_mm_set_sd(x));
+  const int64_t whole = TruncSd64(x);
   if (whole == INT64_MIN) [[unlikely]] return x - std::trunc(x);
   return x - static_cast<double>(whole);
 }
 
 // Truncation toward zero, saturating at the int64 range; NaN gives 0.
 inline int64_t TruncToInt64(double x) {
-  // The processor's conversion gives INT64_MIN for NaN and out-of-range
-  // values; only then is more to decide.
-  const int64_t r = _mm_cvttsd_si64(_mm_set_sd(x));
+  // The conversion gives INT64_MIN for NaN and out-of-range values; only
+  // then is more to decide.
+  const int64_t r = TruncSd64(x);
   if (r != INT64_MIN) [[likely]] return r;
   if (!(x == x)) return 0;
   return x > 0.0 ? INT64_MAX : INT64_MIN;
@@ -56,15 +56,13 @@ inline int16_t WrapToInt16(int64_t x) {
 
 // Limits to -32768..32767; NaN passes through (TruncToInt64 then makes it
 // 0). Branch-free: maxsd and minsd return their second operand when one is NaN.
-inline double ClampToSampleRange(double x) {
-  return _mm_cvtsd_f64(_mm_min_sd(_mm_set_sd(32767.0), _mm_max_sd(_mm_set_sd(-32768.0), _mm_set_sd(x))));
-}
+inline double ClampToSampleRange(double x) { return MinSd(32767.0, MaxSd(-32768.0, x)); }
 
 // A double limited to the sample range and truncated toward zero; NaN
 // gives 0. Branch-free: it runs once per voice and sample. The conversion
 // gives INT32_MIN only for NaN here, whose low 16 bits are 0.
 inline int16_t SaturateToSample(double x) {
-  return static_cast<int16_t>(_mm_cvttsd_si32(_mm_set_sd(ClampToSampleRange(x))));
+  return static_cast<int16_t>(TruncSd32(ClampToSampleRange(x)));
 }
 
 }  // namespace tavolin

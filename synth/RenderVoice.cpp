@@ -17,7 +17,7 @@
 // - the loop is compiled once per oscillator mode, and its samples run
 //   through a form of the pitch that makes no function call for as long as
 //   nothing has changed, so the voice's state stays in registers;
-// - the unison mode divides its saws in vector lanes (UnisonSaws.h).
+// - on x86-64, the unison mode divides its saws in vector lanes (UnisonSaws.h).
 
 namespace tavolin {
 namespace {
@@ -291,13 +291,17 @@ struct UnisonOsc {  // mode 9
   }
   double Sample(OscState& v, uint32_t n) {
     v.counter = n + 1;
-    if constexpr (!Avx) return SumUnisonSaws(saws, n);
-    if (!sumsValid || n - sumsFrom >= 4) {
-      SumUnisonSawsAvx(saws, n, sums);
-      sumsFrom = n;
-      sumsValid = true;
+#if defined(__x86_64__)
+    if constexpr (Avx) {
+      if (!sumsValid || n - sumsFrom >= 4) {
+        SumUnisonSawsAvx(saws, n, sums);
+        sumsFrom = n;
+        sumsValid = true;
+      }
+      return sums[n - sumsFrom];
     }
-    return sums[n - sumsFrom];
+#endif
+    return SumUnisonSaws(saws, n);
   }
 };
 
@@ -456,6 +460,7 @@ done:
   if (ended) v.active = 0;
 }
 
+#if defined(__x86_64__)
 // The unison loop compiled for AVX, with the saw sum inlined into it.
 [[gnu::target("avx"), gnu::flatten]] void RenderUnisonWithAvx(int16_t* buffer, uint32_t count, Voice& v,
                                                               Call& c) {
@@ -463,6 +468,7 @@ done:
 }
 
 const bool kHasAvx = (__builtin_cpu_init(), __builtin_cpu_supports("avx"));
+#endif
 
 }  // namespace
 
@@ -497,7 +503,9 @@ void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& 
     case 7: return RenderSamples(buffer, count, v, c, OrganAOsc{});
     case 8: return RenderSamples(buffer, count, v, c, OrganBOsc{});
     case 9:
+#if defined(__x86_64__)
       if (kHasAvx) return RenderUnisonWithAvx(buffer, count, v, c);
+#endif
       return RenderSamples(buffer, count, v, c, UnisonOsc<false>{syn});
     case 10: return RenderSamples(buffer, count, v, c, SpikeOsc{});
     case 11: return RenderSamples(buffer, count, v, c, PhaseOsc<11>{c});

@@ -1,12 +1,15 @@
 #pragma once
 // The eight saws of the unison mode, summed for one sample. Sixteen
 // divisions per voice and sample in detune mode dominate that mode's cost,
-// so on processors with AVX four samples are computed at once, one per
-// vector lane; IEEE division and truncation give the same bits in any lane.
-
-#include <immintrin.h>
+// so on x86-64 processors with AVX four samples are computed at once, one
+// per vector lane; IEEE division and truncation give the same bits in any
+// lane. Other processors use the scalar sum.
 
 #include <cstdint>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "synth/RenderNumerics.h"
 
@@ -26,6 +29,7 @@ inline double SumUnisonSaws(const UnisonSaws& saws, uint32_t n) {
   return s;
 }
 
+#if defined(__x86_64__)
 // Four unsigned 32-bit integers to doubles, exactly.
 [[gnu::target("avx")]] inline __m256d UnsignedToDouble(__m128i u) {
   const __m128i flipped = _mm_xor_si128(u, _mm_set1_epi32(INT32_MIN));
@@ -46,5 +50,6 @@ inline double SumUnisonSaws(const UnisonSaws& saws, uint32_t n) {
   }
   _mm256_storeu_pd(sums, sum);
 }
+#endif
 
 }  // namespace tavolin

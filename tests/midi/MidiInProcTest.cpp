@@ -114,6 +114,9 @@ TEST_F(MidiIn, ControllersSetTheirParameters) {
       {2, 5, p.DetuneFact, 5 * 0.0010000000474974513},
       {3, 127, p.rectwFact, 127 * 0.07086614173228346 + 2},
       {71, 0, p.LPFResoAmp, 1.0},
+      // Multiplied and added apart: fused, they would give ...514 and ...007.
+      {3, 9, p.rectwFact, 2.637795275590551},
+      {71, 6, p.LPFResoAmp, 1.425196850393701},
       {72, 64, p.Life, 64 * 0.007874015748031496},
       {74, 127, p.LPFResoCut, 16329.0},
       {74, 0, p.LPFResoCut, 200.0},

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <thread>
 
+#include "tests/WaitUntil.h"
+
 namespace tavolin {
 namespace {
 
@@ -60,6 +62,10 @@ TEST(ThreadTimes, MeasuresAnotherThreadByItsId) {
 TEST(ThreadTimes, AThreadThatIsGoneIsAnErrorAndLeavesTheTimes) {
   std::atomic<ThreadId> id{0};
   std::thread([&] { id.store(CurrentThreadId()); }).join();
+  // join() returns a moment before the system drops the thread's entry (a
+  // long moment under an emulator).
+  ThreadCpuTimes scratch;
+  ASSERT_TRUE(test::WaitUntil([&] { return !ReadThreadTimes(id.load(), scratch); }));
   ThreadCpuTimes times{7, 9};
   EXPECT_FALSE(ReadThreadTimes(id.load(), times));
   EXPECT_FALSE(ReadThreadTimes(0, times));
