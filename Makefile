@@ -63,9 +63,9 @@ test-fuzz:
 	CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_FUZZ=ON
 	cmake --build build/fuzz -j $(JOBS)
 	mkdir -p build/fuzz/corpus build/fuzz/wave-corpus
-	build/fuzz/fuzz/convert_smf_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	build/fuzz/fuzz/convert_smf_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build/fuzz/ \
 	  build/fuzz/corpus tests/midi/data
-	build/fuzz/fuzz/modulator_file_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	build/fuzz/fuzz/modulator_file_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build/fuzz/ \
 	  build/fuzz/wave-corpus tests/spectral/data
 
 # The engine, player and offline renderer cross-built for 64-bit ARM, their
