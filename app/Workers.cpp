@@ -1,8 +1,5 @@
 #include "app/Workers.h"
 
-#include <chrono>
-#include <thread>
-
 #include "audio/RenderBlock.h"
 #include "midi/player/Sequencer.h"
 
@@ -24,12 +21,12 @@ void waveOutFiller(App& app) {
 void ProcessMidi(App& app) {
   Player& player = app.player;
   while (app.stopFlag.load(std::memory_order_acquire) == 0) {
-    if (player.drivenByCaller || player.cursor.load(std::memory_order_relaxed) == kNoCursor) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (player.drivenByCaller) continue;
     std::unique_lock held(app.sequencerLock);
-    SequencerPass(player, held, app.stopFlag);
+    if (player.drivenByCaller) {
+      SleepUntilWoken(player, held, app.stopFlag);  // the caller runs the passes
+    } else {
+      SequencerPass(player, held, app.stopFlag);
+    }
   }
 }
 

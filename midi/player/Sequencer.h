@@ -3,8 +3,10 @@
 // turning due events into voices and channel settings.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 #include "midi/player/Player.h"
 
@@ -14,7 +16,15 @@ namespace tavolin {
 // `held`: dispatches every due event, then sleeps (letting go of the lock)
 // until the next is due, the player is woken or `stop` is set; at the end of
 // a song with a playlist, loads (without the lock) and starts the next file.
+// With nothing to play it sleeps until woken or `stop` is set: no polling.
 void SequencerPass(Player& player, std::unique_lock<std::recursive_mutex>& held, const std::atomic<int32_t>& stop);
+
+// Sleeps, letting go of `held`, until the player is woken (WakeSequencer) or
+// `stop` is set, or for `limit` at most when there is one. The flag is part
+// of the condition, so a stop that comes just before the sleep is not slept
+// through.
+void SleepUntilWoken(Player& player, std::unique_lock<std::recursive_mutex>& held, const std::atomic<int32_t>& stop,
+                     std::optional<std::chrono::milliseconds> limit = std::nullopt);
 
 // The same passes without the wait, for a caller that moves time itself:
 // runs them until nothing is due at the clock's present reading.
