@@ -24,13 +24,13 @@ void StartWorkers(App& app) {
   RaiseToRealtimePriority(app.audioThread.Native());
 }
 
-// Sets the stop flag, wakes the audio thread (it sleeps in its message wait;
-// the sequencer thread polls the flag) and waits for both. False when one of
-// them did not end in time; the user has been told.
+// Sets the stop flag, wakes both threads (the audio thread sleeps in its
+// message wait, the sequencer until it is woken or its next event is due)
+// and waits for them. False when one of them did not end in time; the user
+// has been told.
 bool StopWorkers(App& app) {
   app.stopFlag.store(1, std::memory_order_release);
   app.audioQueue.Post(Message{MessageId::Null, 0, 0});
-  // The sequencer may be waiting for an event far ahead in the song.
   WakeSequencer(app.player);
   bool ended = true;
   if (!app.sequencerThread.JoinFor(kThreadExitLimit)) {

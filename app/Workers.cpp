@@ -1,8 +1,6 @@
 #include "app/Workers.h"
 
-#include <chrono>
-#include <thread>
-
+#include "audio/RenderBlock.h"
 #include "midi/player/Sequencer.h"
 
 namespace tavolin {
@@ -39,9 +37,6 @@ void HandlePendingAudioMessages(App& app, BlockPipeline& pipeline) {
 void ProcessMidi(App& app) {
   Player& player = app.player;
   while (app.stopFlag.load(std::memory_order_acquire) == 0) {
-    if (player.cursor.load(std::memory_order_relaxed) == kNoCursor) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
     std::unique_lock held(app.sequencerLock);
     SequencerPass(player, held, app.stopFlag);
   }

@@ -54,6 +54,10 @@ void RenderBlock(BlockPipeline& p) {
   else
     std::fill_n(block, kBlockSamples, int16_t{0});
 
+  // The voices read the clock's counter inline, and a live clock's counter
+  // moves only when the clock is read: read it once, so that no voice of
+  // this block sees a time older than the block.
+  p.clock.Milliseconds();
   const RenderInputs inputs{p.synth, p.clock, p.renderState};
   const RingBuffers ring{p.areas.RingScratchA.get(), p.areas.RingScratchB.get(),
                          p.areas.RingProduct.get()};

@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 
 namespace tavolin {
 
@@ -15,43 +14,41 @@ class Clock {
   virtual uint32_t Milliseconds() const = 0;
   // The counter itself, when reading the clock is one load and no call; the
   // renderer then reads it inline for every sample of every voice (a quarter
-  // of a million times per block with vibrato on). Null for clocks that must
-  // be called.
+  // of a million times per block with vibrato on). It is as recent as the
+  // last call of Milliseconds(), so such a reader makes one before it relies
+  // on it. Null for clocks that must be called.
   virtual const std::atomic<uint32_t>* Counter() const { return nullptr; }
 };
 
-// A clock that is one counter word, moved on by its owner.
-class CounterClock : public Clock {
- public:
-  CounterClock(const CounterClock&) = delete;
-  CounterClock& operator=(const CounterClock&) = delete;
-  uint32_t Milliseconds() const final { return now_.load(std::memory_order_relaxed); }
-  const std::atomic<uint32_t>* Counter() const final { return &now_; }
-
- protected:
-  explicit CounterClock(uint32_t start) : now_(start) {}
-  std::atomic<uint32_t> now_;
-};
-
-// The system's steady clock (never jumps with wall-clock changes). A ticker
-// thread refreshes the counter at every millisecond boundary, as the system
-// timer the engine was written for does at 1 ms resolution.
-class SteadyClock final : public CounterClock {
+// The system's steady clock (never jumps with wall-clock changes), read from
+// the system on every call: no thread ticks it, so a program at rest lets the
+// processor sleep. The counter holds the latest reading that any caller took
+// and only moves forward.
+class SteadyClock final : public Clock {
  public:
   SteadyClock();
-  ~SteadyClock() override;
+  SteadyClock(const SteadyClock&) = delete;
+  SteadyClock& operator=(const SteadyClock&) = delete;
+  uint32_t Milliseconds() const override;
+  const std::atomic<uint32_t>* Counter() const override { return &latest_; }
 
  private:
-  std::atomic<bool> stop_{false};
-  std::thread ticker_;
+  mutable std::atomic<uint32_t> latest_;
 };
 
 // Time that only moves when told: tests and the offline renderer.
-class VirtualClock final : public CounterClock {
+class VirtualClock final : public Clock {
  public:
-  explicit VirtualClock(uint32_t start = 0) : CounterClock(start) {}
+  explicit VirtualClock(uint32_t start = 0) : now_(start) {}
+  VirtualClock(const VirtualClock&) = delete;
+  VirtualClock& operator=(const VirtualClock&) = delete;
+  uint32_t Milliseconds() const override { return now_.load(std::memory_order_relaxed); }
+  const std::atomic<uint32_t>* Counter() const override { return &now_; }
   void Set(uint32_t ms) { now_.store(ms, std::memory_order_relaxed); }
   void Advance(uint32_t ms) { now_.fetch_add(ms, std::memory_order_relaxed); }
+
+ private:
+  std::atomic<uint32_t> now_;
 };
 
 }  // namespace tavolin

@@ -31,7 +31,8 @@ struct Call {
   const Synth& synth;
   const Clock& clock;
   // The clock's counter when it can be read without a call: vibrato then
-  // runs on the fast path too.
+  // runs on the fast path too. The general form reads the clock itself,
+  // which brings a live clock's counter up to date.
   const std::atomic<uint32_t>* tick;
   VoiceRenderState& state;
   const std::atomic<int32_t>* liveGate;
@@ -54,6 +55,17 @@ void SetFilterCoefficients(Call& c, const Voice& v) {
       SweptCutoff(p.LPFResoCut.load(kRelaxed), p.LPFResoSndW.load(kRelaxed), x), p.LPFResoAmp.load(kRelaxed));
   c.A = k.A;
   c.B = k.B;
+}
+
+// The vibrato's factor at the clock's present reading. Out of line: it
+// calls the clock and, when the reading has moved, the sine; inlined, it
+// would crowd the registers of the loops that take the fast form.
+[[gnu::noinline]] double VibratoFactor(const Call& c, double modPower) {
+  const SynthParams& p = c.synth.params;
+  PitchMemo& memo = c.state.memo;
+  const double t = static_cast<double>(c.clock.Milliseconds());
+  const double sine = memo.vibratoSine(t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs);
+  return memo.vibrato(sine * p.ModFact.load(kRelaxed) * modPower);
 }
 
 inline int32_t ArpeggioIndex(uint32_t n, double rate) {
@@ -160,9 +172,7 @@ template <bool MayCall>
   const double modPower = p.ModPower.load(kRelaxed);
   if (modPower >= kMinModPower) {
     if constexpr (MayCall) {
-      const double t = static_cast<double>(c.clock.Milliseconds());
-      const double sine = memo.vibratoSine(t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs);
-      F = F * memo.vibrato(sine * p.ModFact.load(kRelaxed) * modPower);
+      F = F * VibratoFactor(c, modPower);
       return c.tick != nullptr;
     } else {
       if (!c.tick) return false;

@@ -8,7 +8,7 @@
 // steps one millisecond at a time up to trunc(1024 k x 1000 / 44100),
 // running the sequencer's due passes at every step (so a chord's later
 // notes, due one millisecond after the note that anchored the clock, come in
-// the same period, as they would with a real 1 ms timer). Then the device
+// the same period, as they would with the live millisecond clock). Then the device
 // plays the period (its position moves on by 1024 and one buffer comes
 // back) and the block pipeline refills that buffer before time moves again.
 // A note dispatched during the steps before period k is thus rendered into

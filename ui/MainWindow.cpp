@@ -89,16 +89,13 @@ void MainWindow::ConnectPlayerKeys() {
   hooks.nextPlaylistFile = [&player] { NextPlaylistFileCommand(player); };
 }
 
-// The picture is drawn into an off-screen image and copied in one piece.
+// The picture is drawn into the window's backing store, an off-screen image
+// that reaches the screen in one piece; a second image of our own would only
+// add a copy of the whole window to every repaint.
 void MainWindow::paintEvent(QPaintEvent*) {
-  if (offscreen_.size() != size()) offscreen_ = QImage(size(), QImage::Format_RGB32);
-  offscreen_.fill(Qt::black);
-  if (state_) {
-    QPainter image(&offscreen_);
-    PaintStatus(image, state_->Sources(player_), state_->status, liveInputs_());
-  }
   QPainter painter(this);
-  painter.drawImage(0, 0, offscreen_);
+  painter.fillRect(rect(), Qt::black);
+  if (state_) PaintStatus(painter, state_->Sources(player_), state_->status, liveInputs_());
 }
 
 // A held key arrives as press events marked auto-repeat (X11 and Wayland

@@ -1,5 +1,4 @@
 #pragma once
-#include <QImage>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -81,7 +80,6 @@ class MainWindow : public QWidget {
   std::function<LiveInputs()> liveInputs_;
   std::unique_ptr<CursorPort> systemCursor_;
   CursorPort* cursor_ = nullptr;
-  QImage offscreen_;
 };
 
 }  // namespace tavolin

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 #include "audio/RenderBlock.h"
 #include "midi/player/LoadMidiFile.h"
@@ -88,20 +89,6 @@ std::chrono::milliseconds TimeToNextEvent(const Player& player) {
   return std::chrono::milliseconds(time < songTime ? 0 : int64_t{time - songTime} + 1);
 }
 
-// Sleeps, without the lock, until the next event is due, the player is
-// woken, or the stop flag is set, whichever comes first. The flag is part of
-// the condition, so a stop that comes just before the sleep is not slept through.
-void SleepUntilDue(Player& player, std::unique_lock<std::recursive_mutex>& held, const std::atomic<int32_t>& stop) {
-  const std::chrono::milliseconds wait = TimeToNextEvent(player);
-  PlayerMailbox& box = player.mailbox;
-  std::unique_lock bell(box.mutex);
-  held.unlock();
-  box.doorbell.wait_for(bell, wait, [&] { return box.rung || stop.load(std::memory_order_acquire) != 0; });
-  box.rung = false;
-  bell.unlock();
-  held.lock();
-}
-
 // The end of a song moves a playlist on. True when it is to.
 bool TakeSongEnd(Player& player) {
   if (player.SongEnded.load(relaxed) == 0 || player.playlist.empty()) return false;
@@ -180,13 +167,43 @@ void DispatchEvent(Player& player, bool kill) {
   }
 }
 
+namespace {
+
+// Sleeps, letting go of `held`, until the player is woken (WakeSequencer) or
+// `stop` is set, or for `limit` at most when there is one. The flag is part
+// of the condition, so a stop that comes just before the sleep is not slept
+// through.
+void SleepUntilWoken(Player& player, std::unique_lock<std::recursive_mutex>& held, const std::atomic<int32_t>& stop,
+                     std::optional<std::chrono::milliseconds> limit = std::nullopt) {
+  PlayerMailbox& box = player.mailbox;
+  std::unique_lock bell(box.mutex);
+  held.unlock();
+  const auto woken = [&] { return box.rung || stop.load(std::memory_order_acquire) != 0; };
+  if (limit) {
+    box.doorbell.wait_for(bell, *limit, woken);
+  } else {
+    box.doorbell.wait(bell, woken);
+  }
+  box.rung = false;
+  bell.unlock();
+  held.lock();
+}
+
+}  // namespace
+
 void SequencerPass(Player& player, std::unique_lock<std::recursive_mutex>& held, const std::atomic<int32_t>& stop) {
   if (DispatchDueEvents(player) == Due::Waiting) {
-    SleepUntilDue(player, held, stop);
+    SleepUntilWoken(player, held, stop, TimeToNextEvent(player));
     CarryOutPosted(player);
     if (player.cursor.load(relaxed) != kNoCursor) return;
   }
-  if (TakeSongEnd(player)) NextFileUnlocked(player, held);
+  if (TakeSongEnd(player)) {
+    NextFileUnlocked(player, held);
+    return;
+  }
+  // Nothing to play: only a load, a command or shut-down gives it work.
+  SleepUntilWoken(player, held, stop);
+  CarryOutPosted(player);
 }
 
 void RunDuePasses(Player& player) {

@@ -3,8 +3,10 @@
 // turning due events into voices and channel settings.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 #include "midi/player/Player.h"
 
@@ -14,6 +16,7 @@ namespace tavolin {
 // `held`: dispatches every due event, then sleeps (letting go of the lock)
 // until the next is due, the player is woken or `stop` is set; at the end of
 // a song with a playlist, loads (without the lock) and starts the next file.
+// With nothing to play it sleeps until woken or `stop` is set: no polling.
 void SequencerPass(Player& player, std::unique_lock<std::recursive_mutex>& held, const std::atomic<int32_t>& stop);
 
 // The same passes without the wait, for a caller that moves time itself:

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <string>
 #include <thread>
 
 #include "RecordingReporter.h"
@@ -123,6 +125,35 @@ TEST_F(ThreadedPlayer, ShutDownEndsALongWait) {
   shutDown = true;
   EXPECT_EQ(ShutDown(*app), ShutDownResult::Clean);
   EXPECT_LT(Clock::now() - before, std::chrono::seconds(10));  // not held up by the pause, however busy the machine
+}
+
+// How often a thread of this process has gone to sleep (and so been woken).
+uint64_t Sleeps(ThreadId thread) {
+  std::ifstream status("/proc/self/task/" + std::to_string(thread) + "/status");
+  const std::string key = "voluntary_ctxt_switches:";
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(key, 0) == 0) return std::stoull(line.substr(key.size()));
+  }
+  return 0;
+}
+
+// With nothing to play (no song, a song loaded, a song played out) the
+// sequencer sleeps until a load, a command or shut-down wakes it: it does
+// not poll.
+TEST_F(ThreadedPlayer, WithNothingToPlayTheSequencerSleepsUntilWoken) {
+  ASSERT_TRUE(WaitUntil([&] { return app->sequencerThread.SystemId() != 0; }));
+  const ThreadId sequencer = app->sequencerThread.SystemId();
+  const auto expectAsleep = [&](const char* state) {
+    const uint64_t before = Sleeps(sequencer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_LE(Sleeps(sequencer) - before, 2u) << state;  // the wake-up of the step before, at most
+  };
+  expectAsleep("no song");
+  InstallSong(app->player, {{.type = NoteOn, .time = 0, .channel = 0, .key = 60, .level = 100}}, "one.mid");
+  expectAsleep("loaded");
+  StartPlayback(app->player);
+  ASSERT_TRUE(WaitUntil([&] { return Active() == 1; }));
+  expectAsleep("played out");
 }
 
 // Shut-down sets the stop flag and wakes the sequencer just after the

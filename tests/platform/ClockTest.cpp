@@ -17,18 +17,22 @@ bool NotAhead(const Clock& clock) {
   return static_cast<int32_t>(static_cast<uint32_t>(now.count()) - reading) >= 0;
 }
 
-// The counter is the monotonic clock in milliseconds, refreshed by a ticker
-// thread: on a busy machine it may fall behind for a while, but it moves on
-// and never runs ahead.
+// The monotonic clock in milliseconds, read on every call: it moves on and
+// never runs ahead. Its counter, which the renderer reads inline, holds the
+// latest reading.
 TEST(SteadyClock, FollowsRealTimeInMilliseconds) {
   SteadyClock clock;
   const uint32_t before = clock.Milliseconds();
   bool neverAhead = true;
+  bool counterHoldsReading = true;
   test::WaitUntil([&] {
     neverAhead = neverAhead && NotAhead(clock);
-    return clock.Milliseconds() - before >= 30;  // unsigned: right across a wrap too
+    const uint32_t reading = clock.Milliseconds();
+    counterHoldsReading = counterHoldsReading && clock.Counter()->load() == reading;
+    return reading - before >= 30;  // unsigned: right across a wrap too
   });
   EXPECT_TRUE(neverAhead);
+  EXPECT_TRUE(counterHoldsReading);
   EXPECT_GE(clock.Milliseconds() - before, 30u);
   EXPECT_TRUE(NotAhead(clock));
 }

@@ -111,6 +111,29 @@ struct SteppedClock {
   VirtualClock clock_{1000};
 };
 
+// A counter that moves only when the clock is read, as the steady clock's
+// does, while time moves between blocks and the vibrato goes off and on: the
+// renderer must read the clock before it trusts the counter.
+class LaggingClock final : public Clock {
+ public:
+  explicit LaggingClock(Synth& synth) : synth_(synth) {}
+  const Clock& Reader() const { return *this; }
+  void BetweenBlocks(int b) {
+    now_ += b % 7 == 0 ? 1 : 23;
+    synth_.params.ModPower.store(b % 4 == 3 ? 0.0 : 0.3, kRelaxed);
+  }
+  uint32_t Milliseconds() const override {
+    counter_.store(now_, kRelaxed);
+    return now_;
+  }
+  const std::atomic<uint32_t>* Counter() const override { return &counter_; }
+
+ private:
+  Synth& synth_;
+  uint32_t now_ = 1000;
+  mutable std::atomic<uint32_t> counter_{0};
+};
+
 bool SameBits(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
 
 template <typename TestClock>
@@ -149,6 +172,8 @@ TEST(RenderEquivalence, FastRendererMatchesPlainFormulasWithinBlocks) { ExpectSa
 
 // Vibrato on the fast path, with changes between blocks.
 TEST(RenderEquivalence, FastRendererMatchesPlainFormulasOnAVirtualClock) { ExpectSameRender<SteppedClock>(); }
+
+TEST(RenderEquivalence, FastRendererMatchesPlainFormulasOnACounterThatLags) { ExpectSameRender<LaggingClock>(); }
 
 }  // namespace
 }  // namespace tavolin

@@ -11,12 +11,12 @@ in_xvfb() {
     bash -c "set -u; unset QT_QPA_PLATFORM; source \"\$XVFB_PROGRAM_LIB\"; $1"
 }
 
-# start_tavolin BINARY STDERR_FILE: starts the program in the background and
+# start_tavolin BINARY STDERR_FILE [ARGS...]: starts the program (with ARGS) in the background and
 # waits for its main window (30 s at most: a loaded machine starts it
 # slowly); sets pid and win. Fails (showing its stderr) when the window does
 # not appear.
 start_tavolin() {
-  "$1" 2>"$2" &
+  "$1" "${@:3}" 2>"$2" &
   pid=$!
   win=""
   for _ in $(seq 600); do
