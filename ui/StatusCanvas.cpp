@@ -17,15 +17,24 @@ QFont StatusFont() {
   return font;
 }
 
-StatusCanvas::StatusCanvas(QPainter& painter, const QFont& font) : painter_(painter) {
+const StatusTextCache::Laid& StatusTextCache::Get(const QString& text, const QFont& font) {
+  auto found = laid_.find(text);
+  if (found != laid_.end()) return *found;
+  if (laid_.size() >= kMaxTexts) laid_.clear();
+  Laid laid{QStaticText(text), QFontMetricsF(font).horizontalAdvance(text)};
+  laid.text.setTextFormat(Qt::PlainText);
+  laid.text.setPerformanceHint(QStaticText::AggressiveCaching);
+  laid.text.prepare(QTransform(), font);
+  return *laid_.insert(text, laid);
+}
+
+StatusCanvas::StatusCanvas(QPainter& painter, const QFont& font, StatusTextCache& texts)
+    : painter_(painter), texts_(texts), metrics_(font) {
   painter_.save();
   painter_.setFont(font);
-  painter_.setBackgroundMode(Qt::OpaqueMode);
   ascent_ = painter_.fontMetrics().ascent();
   foreground_ = Qt::white;
-  background_ = Qt::black;
   painter_.setPen(foreground_);
-  painter_.setBackground(background_);
 }
 
 StatusCanvas::~StatusCanvas() { painter_.restore(); }
@@ -35,11 +44,12 @@ void StatusCanvas::Text(int x, int y, const char* text, QColor foreground, QColo
     foreground_ = foreground;
     painter_.setPen(foreground_);
   }
-  if (background != background_) {
-    background_ = background;
-    painter_.setBackground(background_);
-  }
-  painter_.drawText(QPoint(x, y + ascent_), QString::fromLatin1(text));
+  // The opaque background as drawText paints it: the advance width by the
+  // font's ascent plus descent, around the baseline.
+  const StatusTextCache::Laid& laid = texts_.Get(QString::fromLatin1(text), painter_.font());
+  const qreal top = y + ascent_ - metrics_.ascent();
+  painter_.fillRect(QRectF(x, top, laid.advance, metrics_.ascent() + metrics_.descent()), background);
+  painter_.drawStaticText(QPointF(x, top), laid.text);
 }
 
 }  // namespace tavolin

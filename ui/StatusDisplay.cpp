@@ -161,7 +161,7 @@ void PaintStatus(QPainter& painter, const StatusSources& s, StatusState& state, 
   PaintBendBar(painter, 576, synth.PitchBend.load(relaxed));
   PaintBendBar(painter, 626, synth.PitchShift.load(relaxed));
 
-  StatusCanvas canvas(painter, state.font);
+  StatusCanvas canvas(painter, state.font, state.texts);
   char line[128];
   const uint64_t played = s.ring.device ? s.ring.device->PlayedSamples() : 0;
   std::snprintf(line, sizeof line, "%d samples of buffer played: DEL to restart sound system.",

@@ -48,6 +48,7 @@ struct LiveInputs {
 // What persists from one paint to the next (window thread only).
 struct StatusState {
   QFont font = StatusFont();
+  StatusTextCache texts;
   CpuLoad load;
   PreviewNotes preview;
 };

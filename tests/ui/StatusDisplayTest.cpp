@@ -81,7 +81,8 @@ bool ShowsText(const QImage& picture, int x, int y, const char* text, QColor fg 
   alone.fill(Qt::black);
   {
     QPainter painter(&alone);
-    StatusCanvas canvas(painter, StatusFont());
+    StatusTextCache texts;
+    StatusCanvas canvas(painter, StatusFont(), texts);
     canvas.Text(x, y, text, fg, bg);
   }
   const QFontMetrics metrics(StatusFont());
@@ -105,6 +106,39 @@ class StatusDisplayTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // Texts drawn from their cached layout look exactly as drawText draws
+  // them on an opaque background, the first time and every time after.
+  void cachedTextsMatchDrawText() {
+    const QFont font = StatusFont();
+    const struct { int x, y; const char* text; QColor fg, bg; } texts[] = {
+        {1, 1, "123456 samples of buffer played: DEL to restart sound system.", kWhite, kBlack},
+        {80, 663, "LPFResoCut", Qt::black, kWhite},
+        {160, 674, "0.980000", Qt::black, kGreen},
+    };
+    QImage expected(400, 700, QImage::Format_RGB32), cached(expected.size(), expected.format());
+    expected.fill(Qt::darkBlue);
+    {
+      QPainter painter(&expected);
+      painter.setFont(font);
+      painter.setBackgroundMode(Qt::OpaqueMode);
+      for (const auto& t : texts) {
+        painter.setPen(t.fg);
+        painter.setBackground(t.bg);
+        painter.drawText(QPoint(t.x, t.y + painter.fontMetrics().ascent()), QString::fromLatin1(t.text));
+      }
+    }
+    StatusTextCache cache;
+    for (int paint = 0; paint < 2; ++paint) {
+      cached.fill(Qt::darkBlue);
+      {
+        QPainter painter(&cached);
+        StatusCanvas canvas(painter, font, cache);
+        for (const auto& t : texts) canvas.Text(t.x, t.y, t.text, t.fg, t.bg);
+      }
+      QCOMPARE(cached, expected);
+    }
+  }
+
   void silenceGivesAFlatTraceAndEmptyVoiceLines() {
     Rig r;
     const QImage p = r.Paint({}, false);
