@@ -7,12 +7,9 @@
 namespace tavolin {
 
 LiveMessageFeed LiveMessageFeed::FromFile(const std::string& path, SongReporter& reporter) {
-  const FileBytes file = ReadMidiFileBytes(path);
-  if (!file.error.empty()) {
-    reporter.ShowError(file.error, kErrorCaption);
-    return LiveMessageFeed({});
-  }
-  return LiveMessageFeed(ConvertSmfMessages(reporter, file.bytes.data(), file.size));
+  const std::optional<FileBytes> file = ReadMidiFile(path, reporter);
+  if (!file) return LiveMessageFeed({});
+  return LiveMessageFeed(ConvertSmfMessages(reporter, file->bytes.data(), file->size));
 }
 
 void LiveMessageFeed::PlayDue(uint32_t ms, MidiInProc& input) {

@@ -27,12 +27,9 @@ int CantWrite(const std::string& path, const std::string& reason) {
 // The song's events to stdout, or whole into `outPath`.
 int PrintSongEvents(const std::string& path, const std::string& outPath) {
   tavolin::StderrSongReporter reporter(path);
-  const tavolin::FileBytes file = tavolin::ReadMidiFileBytes(path);
-  if (!file.error.empty()) {
-    reporter.ShowError(file.error, tavolin::kErrorCaption);
-    return 1;
-  }
-  const tavolin::EventList events = tavolin::ConvertSmf(reporter, file.bytes.data(), file.size, [] {});
+  const std::optional<tavolin::FileBytes> file = tavolin::ReadMidiFile(path, reporter);
+  if (!file) return 1;
+  const tavolin::EventList events = tavolin::ConvertSmf(reporter, file->bytes.data(), file->size, [] {});
   if (reporter.Errors() != 0) return 1;
   if (outPath.empty()) {
     tavolin::PrintEvents(events, stdout);

@@ -18,14 +18,15 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-FileBytes Failed(std::string_view reason) {
-  FileBytes result;
-  result.error = std::string(kCantOpen) + " (" + std::string(reason) + ")";
-  return result;
-}
-}  // namespace
+// The file's bytes, or why they cannot be read.
+struct Read {
+  FileBytes file;
+  std::string error;  // empty on success
+};
 
-FileBytes ReadMidiFileBytes(const std::string& path) {
+Read Failed(std::string_view reason) { return {{}, std::string(kCantOpen) + " (" + std::string(reason) + ")"}; }
+
+Read ReadBytes(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return Failed(std::strerror(errno));
   // A directory opens for reading too; its "length" would be meaningless.
@@ -36,7 +37,8 @@ FileBytes ReadMidiFileBytes(const std::string& path) {
   // Offsets and sizes in the file are 32-bit counts.
   if (length < 0 || static_cast<unsigned long>(length) > UINT32_MAX - 4) return Failed("too large");
   std::rewind(file.get());
-  FileBytes result;
+  Read read;
+  FileBytes& result = read.file;
   result.size = static_cast<size_t>(length);
   try {
     result.bytes.resize(result.size + 4, 0xFF);
@@ -46,20 +48,28 @@ FileBytes ReadMidiFileBytes(const std::string& path) {
   if (std::fread(result.bytes.data(), 1, result.size, file.get()) != result.size) {
     return Failed(std::ferror(file.get()) ? std::strerror(errno) : "the file got shorter while it was read");
   }
-  return result;
+  return read;
+}
+
+}  // namespace
+
+std::optional<FileBytes> ReadMidiFile(const std::string& path, SongReporter& reporter) {
+  Read read = ReadBytes(path);
+  if (!read.error.empty()) {
+    reporter.ShowError(read.error, kErrorCaption);
+    return std::nullopt;
+  }
+  return std::move(read.file);
 }
 
 bool LoadMidiFile(Player& player, const std::string& path, bool play) {
-  FileBytes file = ReadMidiFileBytes(path);
-  if (!file.error.empty()) {
-    player.reporter->ShowError(file.error, kErrorCaption);
-    return false;
-  }
-  EventList list = ConvertSmf(*player.reporter, file.bytes.data(), file.size, [&player] {
+  std::optional<FileBytes> file = ReadMidiFile(path, *player.reporter);
+  if (!file) return false;
+  EventList list = ConvertSmf(*player.reporter, file->bytes.data(), file->size, [&player] {
     CloseMidiFile(player);
     ClearVoiceTable(player.synth.voices);
   });
-  file = {};  // the events keep no reference to the file
+  file.reset();  // the events keep no reference to the file
   const bool installed = !list.empty();
   if (installed) InstallSong(player, std::move(list), path, play);
   player.reporter->SetTitle("Tavolin - " + ViewSong(player).currentFile);

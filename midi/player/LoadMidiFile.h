@@ -2,6 +2,7 @@
 // Loading a MIDI file from disk into the player, and the playlist of files
 // chosen together.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,13 +12,14 @@ namespace tavolin {
 
 inline constexpr char kCantOpen[] = "Can't open the MIDI file.";
 
-// The whole file followed by the four 0xFF bytes of the end mark, or an error text.
+// The whole file followed by the four 0xFF bytes of the end mark.
 struct FileBytes {
   std::vector<uint8_t> bytes;  // size + 4
   size_t size = 0;
-  std::string error;  // empty on success
 };
-FileBytes ReadMidiFileBytes(const std::string& path);
+// Reads the file; one that cannot be read is shown as an error (kCantOpen
+// and the system's reason) and gives nothing.
+std::optional<FileBytes> ReadMidiFile(const std::string& path, SongReporter& reporter);
 
 // Reads and converts the file without the sequencer lock, installs the list
 // as the song (and with `play` starts it in the same step) and shows the
