@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
   window.show();
   // From here on, a SIGTERM during start-up closes the window once the event loop runs.
   tavolin::CloseOnTerminationSignals(&window);
-  tavolin::QtWindowPort port(&window);
+  tavolin::QtWindowPort port(&window, [&window] { window.RefreshStatus(); });
   tavolin::QtSongReporter songReporter(&window);
   tavolin::SteadyClock clock;
   auto app = std::make_unique<tavolin::App>(port, clock);

@@ -1,6 +1,7 @@
 // One full paint of the status display into the off-screen image, with every
 // voice sounding and a song playing: the window thread's cost per repaint;
-// also with a hostile song of a million notes that all overlap.
+// also with a hostile song of a million notes that all overlap. And a
+// refresh at rest, which repaints only what changed.
 
 #include <benchmark/benchmark.h>
 
@@ -103,6 +104,29 @@ void HostileSongPaint(benchmark::State& state) {
   FullStatusPaint(state, rig);
 }
 BENCHMARK(HostileSongPaint)->Name("FullStatusPaint/hostile_song")->Unit(benchmark::kMillisecond);
+
+// At rest (no voice, no song) a refresh takes a new picture and repaints
+// what changed: the window thread's own CPU time line.
+void RestingRefresh(benchmark::State& benchState) {
+  EnsureGuiApplication();
+  StatusRig rig(100000);
+  const ThreadId me = CurrentThreadId();
+  const StatusSources sources{rig.synth, rig.ring, rig.work, rig.clock, rig.editor, &rig.player,
+                              [me] { return me; }, [me] { return me; }, {}};
+  QImage image(kStatusWidth, kStatusHeight, QImage::Format_RGB32);
+  {
+    QPainter painter(&image);
+    PaintStatus(painter, sources, rig.state, {});
+  }
+  for (auto _ : benchState) {
+    const QRegion changed = RefreshStatus(sources, rig.state, {});
+    QPainter painter(&image);
+    PaintShownStatus(painter, rig.state, changed);
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+BENCHMARK(RestingRefresh)->Name("StatusRefresh/at_rest")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tavolin

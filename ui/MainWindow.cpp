@@ -3,6 +3,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "platform/Keys.h"
@@ -53,7 +54,10 @@ void MainWindow::AttachMidiInput(MidiInPort* port) {
 void MainWindow::ConnectMidiInputKey() {
   if (!state_ || !midiInput_) return;
   MidiInputCommand& command = *midiInput_;
-  state_->hooks.toggleMidiInput = [&command] { command.Toggle(); };
+  state_->hooks.toggleMidiInput = [this, &command] {
+    command.Toggle();
+    RefreshStatus();  // the status line's MIDI-IN state
+  };
   state_->midiInputOpen = [&command] { return command.IsOpen(); };
 }
 
@@ -89,13 +93,24 @@ void MainWindow::ConnectPlayerKeys() {
   hooks.nextPlaylistFile = [&player] { NextPlaylistFileCommand(player); };
 }
 
+void MainWindow::RefreshStatus() {
+  if (!state_) return;
+  const QRegion changed = tavolin::RefreshStatus(state_->Sources(player_), state_->status, liveInputs_());
+  if (!changed.isEmpty()) update(changed);
+}
+
 // The picture is drawn into the window's backing store, an off-screen image
 // that reaches the screen in one piece; a second image of our own would only
-// add a copy of the whole window to every repaint.
-void MainWindow::paintEvent(QPaintEvent*) {
+// add a copy of the whole window to every repaint. Only the part Qt asks for
+// is drawn: a refresh asks for what changed, an expose for what was hidden.
+void MainWindow::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  painter.fillRect(rect(), Qt::black);
-  if (state_) PaintStatus(painter, state_->Sources(player_), state_->status, liveInputs_());
+  if (!state_) {
+    painter.fillRect(rect(), Qt::black);
+    return;
+  }
+  if (state_->status.shown.Empty()) tavolin::RefreshStatus(state_->Sources(player_), state_->status, liveInputs_());
+  PaintShownStatus(painter, state_->status, event->region());
 }
 
 // A held key arrives as press events marked auto-repeat (X11 and Wayland
@@ -135,7 +150,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event) {
   const Qt::MouseButtons buttons = event->buttons();
   if (DragMove(state_->drag, state_->links.synth, state_->links.master, buttons.testFlag(Qt::LeftButton),
                buttons.testFlag(Qt::RightButton), state_->links.clock.Milliseconds(), *cursor_)) {
-    update();
+    RefreshStatus();
   }
 }
 

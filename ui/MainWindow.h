@@ -24,8 +24,8 @@ class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kClientWidth = 1140;
-  static constexpr int kClientHeight = 708;
+  static constexpr int kClientWidth = kStatusWidth;
+  static constexpr int kClientHeight = kStatusHeight;
 
   explicit MainWindow(QWidget* parent = nullptr);
   ~MainWindow() override;
@@ -54,6 +54,9 @@ class MainWindow : public QWidget {
   // from (tests replace the system's).
   void SetLiveInputSource(std::function<LiveInputs()> source) { liveInputs_ = std::move(source); }
   void SetCursorPort(CursorPort* cursor) { cursor_ = cursor; }
+
+  // Takes a new picture of the status display and repaints what changed.
+  void RefreshStatus();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -22,7 +22,6 @@ void MidiInputCommand::Toggle() {
     const int choice = AskMidiInputLine(lines, window_);
     if (choice > 0) Open(static_cast<size_t>(choice - 1), lines[static_cast<size_t>(choice - 1)]);
   }
-  window_->update();  // the status line's MIDI-IN state
 }
 
 void MidiInputCommand::OpenByName(const std::string& wanted) {

@@ -38,12 +38,12 @@ size_t StartingBefore(const PreviewLane& lane, size_t count, uint32_t time) {
 // One lane: the bar of the last note (in list order) covering each pixel,
 // over the grey of the last note sounding now, which hides every bar drawn
 // before it. Pixel x shows the notes sounding at now + 10 (x + 1).
-void PaintLane(QPainter& painter, const PreviewLane& lane, int top, uint32_t now) {
+void PaintLane(StatusFrame& frame, const PreviewLane& lane, int top, uint32_t now) {
   const uint32_t horizon = now + kSpanMs;
   const size_t shown = StartingBefore(lane, lane.notes.size(), horizon);
   if (shown == 0) return;
   const ptrdiff_t lit = lane.LastEndingFrom(StartingBefore(lane, shown, now), now);
-  if (lit >= 0) painter.fillRect(kLeft, top, kWidth, kLaneHeight, kLitLane);
+  if (lit >= 0) frame.Fill(QRectF(kLeft, top, kWidth, kLaneHeight), kLitLane);
   int x = 0;
   while (x < kWidth) {
     const uint32_t at = now + 10 * static_cast<uint32_t>(x + 1);
@@ -56,7 +56,7 @@ void PaintLane(QPainter& painter, const PreviewLane& lane, int top, uint32_t now
     }
     const PreviewLane::Note& note = lane.notes[static_cast<size_t>(shownNote)];
     const int end = std::min({static_cast<int>((std::min(note.end, horizon) - now) / 10), nextStart, kWidth});
-    painter.fillRect(kLeft + x, top, end - x, kLaneHeight, QColor(0, note.green, 0));
+    frame.Fill(QRectF(kLeft + x, top, end - x, kLaneHeight), QColor(0, note.green, 0));
     x = end;
   }
 }
@@ -114,11 +114,11 @@ void PreparePreviewNotes(PreviewNotes& notes, const std::shared_ptr<const EventL
 
 int PreviewGreen(double level) { return TruncToInt32(255.0 * level) & 0xFF; }
 
-void PaintNotePreview(QPainter& painter, const PreviewNotes& notes, uint32_t now) {
+void PaintNotePreview(StatusFrame& frame, const PreviewNotes& notes, uint32_t now) {
   if (!notes.song || !notes.inOrder) return;
   for (uint32_t key = 0; key < kKeys; ++key) {
     const PreviewLane& lane = notes.lanes[key];
-    if (!lane.notes.empty()) PaintLane(painter, lane, kLaneBase - kLaneHeight * static_cast<int>(key), now);
+    if (!lane.notes.empty()) PaintLane(frame, lane, kLaneBase - kLaneHeight * static_cast<int>(key), now);
   }
 }
 

@@ -2,13 +2,13 @@
 // The five-second preview of the song's coming notes: one 3-pixel lane per
 // note number, x 640 (now) to 1140 (now + 5 s) at 10 ms per pixel.
 
-#include <QPainter>
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "midi/player/SeqEvent.h"
+#include "ui/StatusFrame.h"
 
 namespace tavolin {
 
@@ -42,7 +42,7 @@ void PreparePreviewNotes(PreviewNotes& notes, const std::shared_ptr<const EventL
 
 // Draws the preview at song time `now` (ms). Each lane costs a few tree
 // look-ups per run of one colour, however many notes the song has.
-void PaintNotePreview(QPainter& painter, const PreviewNotes& notes, uint32_t now);
+void PaintNotePreview(StatusFrame& frame, const PreviewNotes& notes, uint32_t now);
 
 // The green of a note's bar: the low 8 bits of trunc(255 x level).
 int PreviewGreen(double level);

@@ -3,10 +3,12 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QString>
+#include <utility>
 
 namespace tavolin {
 
-QtWindowPort::QtWindowPort(QWidget* window) : window_(window) {
+QtWindowPort::QtWindowPort(QWidget* window, std::function<void()> refresh)
+    : window_(window), refresh_(std::move(refresh)) {
   if (doorbell_.Fd() >= 0) {
     notifier_ = new QSocketNotifier(doorbell_.Fd(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &QtWindowPort::OnDoorbell);
@@ -19,7 +21,9 @@ void QtWindowPort::RequestRepaint() { doorbell_.Ring(); }
 
 void QtWindowPort::OnDoorbell() {
   doorbell_.Clear();
-  if (window_) window_->update();
+  if (!window_) return;
+  if (refresh_) refresh_();
+  else window_->update();
 }
 
 namespace {

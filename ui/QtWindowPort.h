@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "platform/Doorbell.h"
 #include "platform/WindowPort.h"
@@ -12,12 +13,13 @@ namespace tavolin {
 
 // The engine's view of the main window. A repaint request from the audio
 // thread rings a doorbell (no allocation, no lock, never blocks); the GUI
-// thread hears it and repaints once however many requests came.
+// thread hears it and refreshes the window once however many requests came.
 class QtWindowPort final : public QObject, public WindowPort {
   Q_OBJECT
 
  public:
-  explicit QtWindowPort(QWidget* window);
+  // `refresh` brings the window up to date (without it: a whole repaint).
+  explicit QtWindowPort(QWidget* window, std::function<void()> refresh = {});
   ~QtWindowPort() override;
 
   void RequestRepaint() override;
@@ -29,6 +31,7 @@ class QtWindowPort final : public QObject, public WindowPort {
   QWidget* Owner() const;
 
   QPointer<QWidget> window_;
+  std::function<void()> refresh_;
   Doorbell doorbell_;
   QSocketNotifier* notifier_ = nullptr;
 };

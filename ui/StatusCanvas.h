@@ -4,11 +4,13 @@
 
 #include <QColor>
 #include <QFont>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QHash>
-#include <QPainter>
+#include <QRectF>
 #include <QStaticText>
 #include <QString>
+
+#include "ui/StatusFrame.h"
 
 namespace tavolin {
 
@@ -26,6 +28,7 @@ class StatusTextCache {
   struct Laid {
     QStaticText text;
     qreal advance = 0.0;  // the width drawText gives it
+    QRectF ink;           // where its glyphs and background reach, from its top-left corner
   };
   const Laid& Get(const QString& text, const QFont& font);
 
@@ -36,25 +39,20 @@ class StatusTextCache {
   QHash<QString, Laid> laid_;
 };
 
+// Puts texts into a picture of the display.
 class StatusCanvas {
  public:
-  // Selects the font into the painter for as long as the canvas lives.
-  StatusCanvas(QPainter& painter, const QFont& font, StatusTextCache& texts);
-  ~StatusCanvas();
-  StatusCanvas(const StatusCanvas&) = delete;
-  StatusCanvas& operator=(const StatusCanvas&) = delete;
+  StatusCanvas(StatusFrame& frame, const QFont& font, StatusTextCache& texts);
 
   // `text` (Latin-1) with its top-left corner at (x, y).
   void Text(int x, int y, const char* text, QColor foreground = Qt::white, QColor background = Qt::black);
 
-  QPainter& painter() { return painter_; }
-
  private:
-  QPainter& painter_;
+  StatusFrame& frame_;
+  const QFont& font_;
   StatusTextCache& texts_;
-  int ascent_;
   QFontMetricsF metrics_;
-  QColor foreground_;
+  qreal top_;  // from the row's y to the text's top-left corner
 };
 
 }  // namespace tavolin

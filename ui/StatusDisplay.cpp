@@ -1,6 +1,7 @@
 #include "ui/StatusDisplay.h"
 
 #include <QPoint>
+#include <utility>
 #include <algorithm>
 #include <cstdio>
 
@@ -27,40 +28,32 @@ int SpectrumY(int base, double power) {
 
 // A rectangle outlined with the default (black) pen and filled with
 // `brush`, from (x1, y1) up to, not including, (x2, y2), in either order.
-void OutlinedRect(QPainter& p, int x1, int y1, int x2, int y2, QColor brush) {
+void OutlinedRect(StatusFrame& f, int x1, int y1, int x2, int y2, QColor brush) {
   const int left = std::min(x1, x2), right = std::max(x1, x2);
   const int top = std::min(y1, y2), bottom = std::max(y1, y2);
   if (right - left < 1 || bottom - top < 1) return;
-  p.setPen(QPen(Qt::black, 0));
-  p.setBrush(brush);
-  p.drawRect(left, top, right - left - 1, bottom - top - 1);
+  f.Outline(QRect(left, top, right - left - 1, bottom - top - 1), Qt::black, brush);
 }
 
-void PaintScopeFrame(QPainter& p) {
-  p.setPen(QPen(Qt::white, 0));
-  p.setBrush(Qt::black);
-  p.drawRect(0, 0, 511, 255);
-}
+void PaintScopeFrame(StatusFrame& f) { f.Outline(QRect(0, 0, 511, 255), Qt::white, Qt::black); }
 
-void PaintScopeTrace(QPainter& p, const DisplayFeed& display) {
+void PaintScopeTrace(StatusFrame& f, const DisplayFeed& display) {
   const auto& ring = display.scope;
   std::array<QPoint, kScopeWidth + 1> trace;
   trace[0] = QPoint(0, ScopeY(ring[0]));
   for (int x = 0; x < kScopeWidth; ++x) trace[static_cast<size_t>(x) + 1] = QPoint(x, ScopeY(ring[(16 * x) % kRingSamples]));
-  p.setPen(QPen(QColor(0, 255, 0), 0));
-  p.drawPolyline(trace.data(), static_cast<int>(trace.size()));
+  f.Polyline(trace, QColor(0, 255, 0));
 }
 
-void PaintSpectrum(QPainter& p, const DisplayTap<double, kBlockSamples>& spectrum, int base, QColor colour) {
+void PaintSpectrum(StatusFrame& f, const DisplayTap<double, kBlockSamples>& spectrum, int base, QColor colour) {
   std::array<QPoint, kSpectrumPoints> line;
   for (int i = 0; i < kSpectrumPoints; ++i) line[static_cast<size_t>(i)] = QPoint(kSpectrumLeft + i, SpectrumY(base, spectrum[i]));
-  p.setPen(QPen(colour, 0));
-  p.drawPolyline(line.data(), kSpectrumPoints);
+  f.Polyline(line, colour);
 }
 
-void PaintBendBar(QPainter& p, int left, double v) {
+void PaintBendBar(StatusFrame& f, int left, double v) {
   const int g = TruncToInt32(64.0 * v) & 0xFF;
-  OutlinedRect(p, left, 128, left + 20, 128 - TruncToInt32(50.0 * v), QColor(g, 255, g));
+  OutlinedRect(f, left, 128, left + 20, 128 - TruncToInt32(50.0 * v), QColor(g, 255, g));
 }
 
 void PaintVoices(StatusCanvas& canvas, VoiceTable& voices) {
@@ -150,18 +143,21 @@ void PaintParams(StatusCanvas& canvas, const ParamEditor& editor, bool shiftAtSt
 
 }  // namespace
 
-void PaintStatus(QPainter& painter, const StatusSources& s, StatusState& state, const LiveInputs& live) {
-  Synth& synth = s.synth;
-  PaintScopeFrame(painter);
-  if (s.work.Display) {
-    PaintScopeTrace(painter, *s.work.Display);
-    PaintSpectrum(painter, s.work.Display->outputSpectrum, 128, QColor(255, 0, 255));
-    PaintSpectrum(painter, s.work.Display->modulatorSpectrum, 256, QColor(128, 0, 128));
-  }
-  PaintBendBar(painter, 576, synth.PitchBend.load(relaxed));
-  PaintBendBar(painter, 626, synth.PitchShift.load(relaxed));
+namespace {
 
-  StatusCanvas canvas(painter, state.font, state.texts);
+void BuildStatusFrame(StatusFrame& frame, const StatusSources& s, StatusState& state, const LiveInputs& live) {
+  Synth& synth = s.synth;
+  frame.Clear();
+  PaintScopeFrame(frame);
+  if (s.work.Display) {
+    PaintScopeTrace(frame, *s.work.Display);
+    PaintSpectrum(frame, s.work.Display->outputSpectrum, 128, QColor(255, 0, 255));
+    PaintSpectrum(frame, s.work.Display->modulatorSpectrum, 256, QColor(128, 0, 128));
+  }
+  PaintBendBar(frame, 576, synth.PitchBend.load(relaxed));
+  PaintBendBar(frame, 626, synth.PitchShift.load(relaxed));
+
+  StatusCanvas canvas(frame, state.font, state.texts);
   char line[128];
   const uint64_t played = s.ring.device ? s.ring.device->PlayedSamples() : 0;
   std::snprintf(line, sizeof line, "%d samples of buffer played: DEL to restart sound system.",
@@ -178,7 +174,7 @@ void PaintStatus(QPainter& painter, const StatusSources& s, StatusState& state, 
   const uint32_t songNow = s.clock.Milliseconds() - (s.player ? s.player->SongStart.load(relaxed) : 0);
   if (view.cursor != kNoCursor && view.song) {
     PreparePreviewNotes(state.preview, view.song);
-    PaintNotePreview(painter, state.preview, songNow);
+    PaintNotePreview(frame, state.preview, songNow);
   } else {
     PreparePreviewNotes(state.preview, nullptr);
   }
@@ -190,6 +186,24 @@ void PaintStatus(QPainter& painter, const StatusSources& s, StatusState& state, 
   const ThreadId sequencer = s.sequencerThread ? s.sequencerThread() : 0;
   const ThreadId audio = s.audioThread ? s.audioThread() : 0;
   PaintCpuLoad(canvas, state.load, {CurrentThreadId(), sequencer, audio}, s.clock.Milliseconds());
+}
+
+}  // namespace
+
+QRegion RefreshStatus(const StatusSources& sources, StatusState& state, const LiveInputs& live) {
+  BuildStatusFrame(state.next, sources, state, live);
+  std::swap(state.shown, state.next);
+  return state.shown.ChangedFrom(state.next);
+}
+
+void PaintShownStatus(QPainter& painter, const StatusState& state, const QRegion& area) {
+  for (const QRect& r : area) painter.fillRect(r, Qt::black);
+  state.shown.Paint(painter, state.font, area);
+}
+
+void PaintStatus(QPainter& painter, const StatusSources& sources, StatusState& state, const LiveInputs& live) {
+  RefreshStatus(sources, state, live);
+  PaintShownStatus(painter, state, QRegion(0, 0, kStatusWidth, kStatusHeight));
 }
 
 }  // namespace tavolin

@@ -7,6 +7,7 @@
 #include <vector>
 #include <QPainter>
 #include <QTest>
+#include <functional>
 #include <mutex>
 #include <random>
 
@@ -80,10 +81,11 @@ bool ShowsText(const QImage& picture, int x, int y, const char* text, QColor fg 
   QImage alone(picture.size(), picture.format());
   alone.fill(Qt::black);
   {
-    QPainter painter(&alone);
+    StatusFrame frame;
     StatusTextCache texts;
-    StatusCanvas canvas(painter, StatusFont(), texts);
-    canvas.Text(x, y, text, fg, bg);
+    StatusCanvas(frame, StatusFont(), texts).Text(x, y, text, fg, bg);
+    QPainter painter(&alone);
+    frame.Paint(painter, StatusFont(), QRegion(alone.rect()));
   }
   const QFontMetrics metrics(StatusFont());
   const int width = std::min(maxWidth, metrics.horizontalAdvance(QString::fromLatin1(text)));
@@ -131,9 +133,11 @@ class StatusDisplayTest : public QObject {
     for (int paint = 0; paint < 2; ++paint) {
       cached.fill(Qt::darkBlue);
       {
-        QPainter painter(&cached);
-        StatusCanvas canvas(painter, font, cache);
+        StatusFrame frame;
+        StatusCanvas canvas(frame, font, cache);
         for (const auto& t : texts) canvas.Text(t.x, t.y, t.text, t.fg, t.bg);
+        QPainter painter(&cached);
+        frame.Paint(painter, font, QRegion(cached.rect()));
       }
       QCOMPARE(cached, expected);
     }
@@ -297,14 +301,88 @@ class StatusDisplayTest : public QObject {
       fast.fill(Qt::black);
       walked.fill(Qt::black);
       {
+        StatusFrame frame;
+        PaintNotePreview(frame, notes, now);
         QPainter painter(&fast);
-        PaintNotePreview(painter, notes, now);
+        frame.Paint(painter, StatusFont(), QRegion(fast.rect()));
       }
       {
         QPainter painter(&walked);
         PaintPreviewByWalking(painter, song, now);
       }
       QVERIFY2(fast == walked, qPrintable(QString("round %1, now %2").arg(round).arg(now)));
+    }
+  }
+
+  // Repainting only what a new picture changed leaves the window as painting
+  // all of it would, through a run of changes; with nothing changed only the
+  // window thread's own CPU time is repainted, and a change repaints only
+  // around itself.
+  void repaintingWhatChangedEqualsPaintingAll() {
+    Rig r;
+    LiveInputs live;
+    const StatusSources sources{r.synth, r.ring, r.work, r.clock, r.editor, &r.player, {}, {}, {}};
+    QImage window(kStatusWidth, kStatusHeight, QImage::Format_RGB32), whole(window.size(), window.format());
+    {
+      QPainter painter(&window);
+      PaintStatus(painter, sources, r.state, live);
+    }
+    const QRect cpuLoadLines(505, -5, kStatusWidth - 505, 60);
+    const QRegion atRest = RefreshStatus(sources, r.state, live);
+    QVERIFY(cpuLoadLines.contains(atRest.boundingRect()));
+    {
+      QPainter painter(&window);
+      PaintShownStatus(painter, r.state, atRest);
+    }
+    VoiceId voice;
+    const struct {
+      const char* change;
+      std::function<void()> make;
+      QRect within;  // where the repaint must stay besides the CPU load (empty: anywhere)
+    } steps[] = {
+        {"a voice starts",
+         [&] {
+           NoteStart n;
+           n.freq = r.synth.noteFreq[45];
+           n.amp = 12288.0;
+           n.life = 0.25;
+           StartVoice(r.synth.voices, n, &voice);
+         },
+         QRect(-5, 250, 175, 22)},
+        {"the voice ends: a shorter line", [&] { KillVoice(r.synth.voices[0], voice); }, QRect(-5, 250, 175, 22)},
+        {"the bend and the trace",
+         [&] {
+           r.synth.PitchBend.store(1.5);
+           const std::vector<int16_t> loud(kRingSamples, 20000);
+           r.work.Display->scope.Publish(0, loud.data(), loud.size());
+         },
+         {}},
+        {"Shift and the buttons", [&] { live.shift = live.left = live.right = true; }, {}},
+        {"a switch", [&] { r.master.LPFOn.store(1); }, QRect(145, 655, 110, 22)},
+        {"a song plays",
+         [&] {
+           r.Song({{NoteOn, 0, 0, 60, 100, 0}, {NoteOn, 300, 0, 61, 90, 0}, {NoteOff, 4000, 0, 60, 0, 0}}, true);
+           r.clock.Set(1200);
+         },
+         {}},
+        {"the song goes on", [&] { r.clock.Set(1900); }, {}},
+        {"the song is closed", [&] { CloseMidiFile(r.player); }, {}},
+    };
+    for (const auto& step : steps) {
+      step.make();
+      const QRegion changed = RefreshStatus(sources, r.state, live);
+      QVERIFY2(!changed.isEmpty(), step.change);
+      if (!step.within.isEmpty())
+        QVERIFY2(step.within.contains(changed.subtracted(cpuLoadLines).boundingRect()), step.change);
+      {
+        QPainter painter(&window);
+        PaintShownStatus(painter, r.state, changed);
+      }
+      {
+        QPainter painter(&whole);
+        PaintShownStatus(painter, r.state, QRegion(whole.rect()));
+      }
+      QVERIFY2(window == whole, step.change);
     }
   }
 
