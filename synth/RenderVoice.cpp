@@ -37,7 +37,7 @@ struct Call {
   const Synth& synth;
   const Clock& clock;
   // The clock's counter when it can be read without a call: vibrato then
-  // runs on the fast path too. The general form reads the clock itself,
+  // is checked within the runs at the same F too. Pitch reads the clock itself,
   // which brings a live clock's counter up to date.
   const std::atomic<uint32_t>* tick;
   VoiceRenderState& state;
@@ -65,7 +65,7 @@ void SetFilterCoefficients(Call& c, const Voice& v) {
 
 // The vibrato's factor at the clock's present reading. Out of line: it
 // calls the clock and, when the reading has moved, the sine; inlined, it
-// would crowd the registers of the loops that take the fast form.
+// would crowd the registers of the sample loops.
 [[gnu::noinline]] double VibratoFactor(const Call& c, double modPower) {
   const SynthParams& p = c.synth.params;
   PitchMemo& memo = c.state.memo;
@@ -127,7 +127,7 @@ void ArpeggioStep::Find(uint32_t n, double rate) {
 // and shift while neither changes, the arpeggio step, and whether the
 // arpeggio and the vibrato were on at the last sample.
 struct BentFrequency {
-  bool known = false;  // the general form sets it on its first sample
+  bool known = false;  // Pitch sets it on its first sample
   uint64_t bendKey = 0;
   uint64_t shiftKey = 0;
   double value = 0.0;
