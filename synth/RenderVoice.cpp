@@ -14,9 +14,15 @@
 //   its last result (PitchMemo for the pitch factors, ArpeggioStep for the
 //   arpeggio's division, the oscillators' Retune for the periods that depend
 //   on the frequency alone);
-// - the loop is compiled once per oscillator mode, and its samples run
-//   through a form of the pitch that makes no function call for as long as
-//   nothing has changed, so the voice's state stays in registers;
+// - the loop is compiled once per oscillator mode. Between the samples on
+//   which Pitch evaluates F, runs of samples at the same F go on for as long
+//   as SamePitch, which makes no function call, finds nothing changed. Each
+//   run is a call of its own, compiled for the filter on or off and for a
+//   plain or a modulated pitch, so that its few live values stay in
+//   registers (the noise generator's state among them); a voice held at
+//   full level skips its envelope there, which cannot move;
+// - the square and pulse modes 0-2 tell their two levels apart by one
+//   conversion of the phase to an integer instead of taking its fraction;
 // - on x86-64, the unison mode divides its saws in vector lanes (UnisonSaws.h).
 
 namespace tavolin {
@@ -31,7 +37,7 @@ struct Call {
   const Synth& synth;
   const Clock& clock;
   // The clock's counter when it can be read without a call: vibrato then
-  // runs on the fast path too. The general form reads the clock itself,
+  // is checked within the runs at the same F too. Pitch reads the clock itself,
   // which brings a live clock's counter up to date.
   const std::atomic<uint32_t>* tick;
   VoiceRenderState& state;
@@ -59,7 +65,7 @@ void SetFilterCoefficients(Call& c, const Voice& v) {
 
 // The vibrato's factor at the clock's present reading. Out of line: it
 // calls the clock and, when the reading has moved, the sine; inlined, it
-// would crowd the registers of the loops that take the fast form.
+// would crowd the registers of the sample loops.
 [[gnu::noinline]] double VibratoFactor(const Call& c, double modPower) {
   const SynthParams& p = c.synth.params;
   PitchMemo& memo = c.state.memo;
@@ -118,50 +124,44 @@ void ArpeggioStep::Find(uint32_t n, double rate) {
 }
 
 // What one call remembers about the pitch: the note frequency times bend
-// and shift while neither changes, and the arpeggio step.
+// and shift while neither changes, the arpeggio step, and whether the
+// arpeggio and the vibrato were on at the last sample.
 struct BentFrequency {
-  bool known = false;  // the general form sets it on its first sample
+  bool known = false;  // Pitch sets it on its first sample
   uint64_t bendKey = 0;
   uint64_t shiftKey = 0;
   double value = 0.0;
   ArpeggioStep arpeggio;
+  bool arpeggioOn = false;
+  bool vibratoOn = false;
 };
 
-// F of one sample: note frequency, bend, shift, arpeggio step, vibrato.
-// The general form (MayCall) evaluates whatever has changed. The fast form
-// makes no function call at all, so that the loop around it keeps its state
-// in registers (a call would clobber them all); it gives up (false) where it
-// would need one: a new bend or shift, a new arpeggio step or offset, a new
-// vibrato value, or a clock that can only be read by a call. The general
-// form returns whether the fast one can take over at the next sample.
-template <bool MayCall>
-[[gnu::always_inline]] inline bool Pitch(Call& c, double freq, BentFrequency& bent, uint32_t n, double& F) {
+// F of one sample: note frequency, bend, shift, arpeggio step, vibrato,
+// evaluating whatever has changed. Returns whether SamePitch can take over
+// at the next sample.
+inline bool Pitch(Call& c, double freq, BentFrequency& bent, uint32_t n, double& F) {
   const Synth& syn = c.synth;
   const SynthParams& p = syn.params;
   PitchMemo& memo = c.state.memo;
   const double bend = c.bend->load(kRelaxed);
   const double shift = syn.PitchShift.load(kRelaxed);
-  if ((MayCall && !bent.known) || std::bit_cast<uint64_t>(bend) != bent.bendKey ||
+  if (!bent.known || std::bit_cast<uint64_t>(bend) != bent.bendKey ||
       std::bit_cast<uint64_t>(shift) != bent.shiftKey) {
-    if constexpr (!MayCall) return false;
     bent.known = true;
     bent.value = freq * (*c.bendMemo)(bend) * memo.shift(shift);
     bent.bendKey = std::bit_cast<uint64_t>(bend);
     bent.shiftKey = std::bit_cast<uint64_t>(shift);
   }
   F = bent.value;
-  if (syn.switches.ArpeggioOn.load(kRelaxed) != 0) {
+  bent.arpeggioOn = syn.switches.ArpeggioOn.load(kRelaxed) != 0;
+  if (bent.arpeggioOn) {
     const double rate = p.ArpeggioRate.load(kRelaxed);
     ArpeggioStep& arpeggio = bent.arpeggio;
-    if (!arpeggio.Holds(n, rate)) {
-      if constexpr (!MayCall) return false;
-      arpeggio.Find(n, rate);
-    }
+    if (!arpeggio.Holds(n, rate)) arpeggio.Find(n, rate);
     // Step 0 multiplies by SEMI^0 = 1, which leaves F exactly as it is.
     if (arpeggio.step != 0) {
       const double semitones = (arpeggio.step == 1 ? p.ArpeggioS1 : p.ArpeggioS2).load(kRelaxed);
       if (!arpeggio.factorValid || std::bit_cast<uint64_t>(semitones) != arpeggio.offsetKey) {
-        if constexpr (!MayCall) return false;
         arpeggio.factor = memo.arpeggio[arpeggio.step](static_cast<double>(TruncToInt32(semitones)));
         arpeggio.offsetKey = std::bit_cast<uint64_t>(semitones);
         arpeggio.factorValid = true;
@@ -170,19 +170,49 @@ template <bool MayCall>
     }
   }
   const double modPower = p.ModPower.load(kRelaxed);
-  if (modPower >= kMinModPower) {
-    if constexpr (MayCall) {
-      F = F * VibratoFactor(c, modPower);
-      return c.tick != nullptr;
-    } else {
-      if (!c.tick) return false;
-      const double t = static_cast<double>(c.tick->load(kRelaxed));
-      const double angle = t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs;
-      if (!memo.vibratoSine.Holds(angle)) return false;
-      const double depth = memo.vibratoSine.value * p.ModFact.load(kRelaxed) * modPower;
-      if (!memo.vibrato.Holds(depth)) return false;
-      F = F * memo.vibrato.value;
-    }
+  bent.vibratoOn = modPower >= kMinModPower;
+  if (bent.vibratoOn) {
+    F = F * VibratoFactor(c, modPower);
+    return c.tick != nullptr;
+  }
+  return true;
+}
+
+// Whether this sample's F is that of the sample before, read without a
+// single function call, so that the loop around it keeps its state in
+// registers (a call would clobber them all): the same bits of bend and
+// shift, the arpeggio and the vibrato on or off as before, the same
+// arpeggio step and offset, and a vibrato whose angle and depth have the
+// same bits. F is then the same product of the same remembered factors.
+// Modulated: the arpeggio or the vibrato was on; if not, both must still
+// be off, which takes two comparisons.
+template <bool Modulated>
+[[gnu::always_inline]] inline bool SamePitch(const Call& c, const BentFrequency& bent, uint32_t n) {
+  const Synth& syn = c.synth;
+  const SynthParams& p = syn.params;
+  if (std::bit_cast<uint64_t>(c.bend->load(kRelaxed)) != bent.bendKey ||
+      std::bit_cast<uint64_t>(syn.PitchShift.load(kRelaxed)) != bent.shiftKey)
+    return false;
+  const bool arpeggioOn = syn.switches.ArpeggioOn.load(kRelaxed) != 0;
+  if constexpr (!Modulated) return !arpeggioOn && !(p.ModPower.load(kRelaxed) >= kMinModPower);
+  if (arpeggioOn != bent.arpeggioOn) return false;
+  if (bent.arpeggioOn) {
+    const ArpeggioStep& arpeggio = bent.arpeggio;
+    if (!arpeggio.Holds(n, p.ArpeggioRate.load(kRelaxed))) return false;
+    if (arpeggio.step != 0 &&
+        std::bit_cast<uint64_t>((arpeggio.step == 1 ? p.ArpeggioS1 : p.ArpeggioS2).load(kRelaxed)) !=
+            arpeggio.offsetKey)
+      return false;
+  }
+  const double modPower = p.ModPower.load(kRelaxed);
+  if ((modPower >= kMinModPower) != bent.vibratoOn) return false;
+  if (bent.vibratoOn) {
+    const PitchMemo& memo = c.state.memo;
+    const double t = static_cast<double>(c.tick->load(kRelaxed));
+    const double angle = t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs;
+    if (!memo.vibratoSine.Holds(angle)) return false;
+    const double depth = memo.vibratoSine.value * p.ModFact.load(kRelaxed) * modPower;
+    if (!memo.vibrato.Holds(depth)) return false;
   }
   return true;
 }
@@ -200,7 +230,7 @@ struct OscState {
 // Modes 0-3, 6 and 11: a shape of frac(phase / 2), then the phase step.
 template <int Mode>
 struct PhaseOsc {
-  const Call& c;
+  const std::atomic<double>* rectwFact;
   double step = 0.0;
   uint64_t widthKey = std::bit_cast<uint64_t>(2.0);
   double width = 0.5;
@@ -214,7 +244,7 @@ struct PhaseOsc {
     if constexpr (Mode == 3) return f - 0.5;
     if constexpr (Mode == 6) return 0.5 * std::sin(f * kTwoPiS);
     if constexpr (Mode == 11) {
-      const double rectw = c.synth.params.rectwFact.load(kRelaxed);
+      const double rectw = rectwFact->load(kRelaxed);
       if (std::bit_cast<uint64_t>(rectw) != widthKey) {
         widthKey = std::bit_cast<uint64_t>(rectw);
         width = 1.0 / rectw;
@@ -223,8 +253,23 @@ struct PhaseOsc {
     }
   }
 
+  // Shape(Frac(phase / 2)). The pulses of modes 0-2 are low while
+  // frac(phase / 2) < 2^-(Mode+1), which holds exactly when the low Mode+1
+  // bits of trunc(phase x 2^Mode) are 0 (for phase >= 0 the fraction is
+  // exact, and so is the product); one conversion tells them apart. A
+  // negative truncation (negative phase, NaN, infinity or beyond the int64
+  // range) takes the plain formula.
+  double Value(double phase) {
+    if constexpr (Mode <= 2) {
+      const int64_t whole = TruncSd64(phase * (1 << Mode));
+      if (whole >= 0) [[likely]]
+        return (whole & ((2 << Mode) - 1)) == 0 ? Shape(0.0) : Shape(1.0);
+    }
+    return Shape(Frac(phase / 2.0));
+  }
+
   double Sample(OscState& v, uint32_t n) {
-    const double s = Shape(Frac(v.phase / 2.0));
+    const double s = Value(v.phase);
     v.phase = v.phase + step;
     v.counter = n + 1;
     return s;
@@ -245,8 +290,10 @@ struct TriangleOsc {  // mode 4
   }
 };
 
+// The noise modes work on a copy of the generator, which the caller takes
+// back when the call ends.
 struct NoiseOsc {  // mode 5
-  NoiseGenerator& noise;
+  NoiseGenerator noise;
   void Retune(double) {}
   double Sample(OscState&, uint32_t) { return noise.Next() / 32767.0 - 0.5; }
 };
@@ -339,7 +386,7 @@ struct HalfSawOsc {  // mode 12
 };
 
 struct HoldNoiseOsc {  // mode 13
-  NoiseGenerator& noise;
+  NoiseGenerator noise;
   double P = 0.0;
   void Retune(double F) { P = 44100.0 / F; }
   double Sample(OscState& v, uint32_t n) {
@@ -371,103 +418,206 @@ struct SilentOsc {  // any other mode
   double Sample(OscState&, uint32_t) { return 0.0; }
 };
 
-// The voice's state lives in locals for the loop, which the compiler keeps
-// in registers, and goes back into the voice when the call ends.
+// What the samples of one call advance besides the oscillator.
+struct VoiceState {
+  OscState o;
+  double lifeLeft, sweepPhase, resoY, resoV;
+};
+
+// What stays fixed for the voice during one call.
+struct VoiceConstants {
+  int16_t* buffer;
+  uint32_t count;
+  double amp, lifeTotal, sweepStep;
+  // lifeLeft's bits while held at full level, where the envelope cannot move
+  // (a finite lifeTotal plus a step, limited to lifeTotal, is lifeTotal
+  // again).
+  uint64_t fullLevel;
+  double A, B;  // the filter's coefficients
+  // The channel's level; for live voices a constant 1, which leaves the
+  // product exactly as it is without it.
+  const std::atomic<double>* level;
+  // The gate, from the slot (read live) or from the voice copy.
+  const std::atomic<int32_t>* gate;
+};
+
+const std::atomic<double> kFullChannelLevel{1.0};
+
+// The envelope's level at lifeLeft, a pure function of its bits: a
+// release time of 0 plays at full level until the release ends it.
+inline double Envelope(const VoiceConstants& k, double lifeLeft) {
+  return k.lifeTotal == 0.0 ? 1.0 : lifeLeft / k.lifeTotal;
+}
+
+// Oscillator value s through the gain at envelope level e and, with Filter,
+// the voice filter, added into sample i.
+template <bool Filter>
+[[gnu::always_inline]] inline void Mix(const Call& c, const VoiceConstants& k, VoiceState& st, double e, int16_t& out,
+                                       double s) {
+  const double g = e * k.level->load(kRelaxed) * k.amp * c.synth.params.MasterVol.load(kRelaxed);
+  s = s * g;
+  if constexpr (Filter) {
+    const double x = WrapToInt16(TruncToInt64(s));
+    const double w = (x - st.resoY) * k.B + st.resoV;
+    st.resoY = st.resoY + w;
+    st.resoV = k.A * w;
+    s = ClampToSampleRange(st.resoY);
+  }
+  out = SaturateToSample(out + s);
+}
+
+// The envelope's step after a sample: down while the gate is 0, else up to
+// full level, with the sweep moving. False when the voice ends on it.
+[[gnu::always_inline]] inline bool StepEnvelope(const VoiceConstants& k, VoiceState& st) {
+  if (k.gate->load(kRelaxed) == 0) {
+    st.lifeLeft = st.lifeLeft - kInvRate;
+    return !(st.lifeLeft < 0.0);
+  }
+  if (std::bit_cast<uint64_t>(st.lifeLeft) != k.fullLevel) {
+    st.lifeLeft = st.lifeLeft + kInvTwiceRate;
+    if (st.lifeLeft > k.lifeTotal) st.lifeLeft = k.lifeTotal;
+  }
+  st.sweepPhase = st.sweepPhase + k.sweepStep;
+  return true;
+}
+
+// How a run of samples at the same F stopped.
+enum class RunEnd { kPitch, kFullLevel, kBlock, kVoice };
+
+// Where the samples of a call have got to.
 template <typename Osc>
-void RenderSamples(int16_t* buffer, uint32_t count, Voice& v, const Call& call, Osc osc) {
+struct Progress {
+  Osc osc;
+  VoiceState st;
+  uint32_t i;  // the next sample
+};
+
+// Samples i.. at the pitch the oscillator is tuned to, for as long as
+// SamePitch holds. Each run is a call of its own, compiled for whether the
+// pitch is modulated and the filter on, whose few live values the compiler
+// keeps in registers. Held at full level, the envelope stays as it is and
+// only the sweep moves; from the sample on which the gate is found cleared
+// (or whenever the voice is not at full level) a second loop moves the
+// envelope on every sample, until it reaches full level again.
+template <bool Modulated, bool Filter, typename Osc>
+[[gnu::noinline]] RunEnd Run(const Call& call, const VoiceConstants& constants, const BentFrequency& pitch,
+                             Progress<Osc>& progress) {
+  // Local copies, which the compiler keeps in registers.
+  const Call c = call;
+  const VoiceConstants k = constants;
+  const BentFrequency bent = pitch;
+  Osc osc = progress.osc;
+  VoiceState st = progress.st;
+  int16_t* out = k.buffer + progress.i;
+  int16_t* const end = k.buffer + k.count;
+  RunEnd result = RunEnd::kBlock;
+  if (std::bit_cast<uint64_t>(st.lifeLeft) == k.fullLevel) {
+    const double e = Envelope(k, st.lifeLeft);
+    for (;;) {
+      if (out == end) goto done;
+      if (!SamePitch<Modulated>(c, bent, st.o.counter)) {
+        result = RunEnd::kPitch;
+        goto done;
+      }
+      Mix<Filter>(c, k, st, e, *out++, osc.Sample(st.o, st.o.counter));
+      if (k.gate->load(kRelaxed) == 0) break;
+      st.sweepPhase = st.sweepPhase + k.sweepStep;
+    }
+    st.lifeLeft = st.lifeLeft - kInvRate;
+    if (st.lifeLeft < 0.0) {
+      result = RunEnd::kVoice;
+      goto done;
+    }
+  }
+  while (out != end) {
+    if (!SamePitch<Modulated>(c, bent, st.o.counter)) {
+      result = RunEnd::kPitch;
+      break;
+    }
+    const double s = osc.Sample(st.o, st.o.counter);
+    Mix<Filter>(c, k, st, Envelope(k, st.lifeLeft), *out++, s);
+    if (!StepEnvelope(k, st)) {
+      result = RunEnd::kVoice;
+      break;
+    }
+    if (std::bit_cast<uint64_t>(st.lifeLeft) == k.fullLevel) {
+      result = RunEnd::kFullLevel;
+      break;
+    }
+  }
+done:
+  progress = {osc, st, static_cast<uint32_t>(out - k.buffer)};
+  return result;
+}
+
+// Returns the oscillator as the call leaves it.
+template <typename Osc>
+Osc RenderSamples(int16_t* buffer, uint32_t count, Voice& v, const Call& call, Osc oscillator) {
   Call c = call;  // a local copy, which the compiler keeps in registers
-  const SynthParams& p = c.synth.params;
-  const double freq = v.freq, amp = v.amp, lifeTotal = v.lifeTotal;
-  const double sweepStep = v.sweepRate * kInvRate;
-  // While held at full level the envelope cannot move (a finite lifeTotal
-  // plus a step, limited to lifeTotal, is lifeTotal again); skipping that
-  // update keeps it off the loop's chain of dependent operations.
-  const uint64_t fullLevel = std::isfinite(lifeTotal) ? std::bit_cast<uint64_t>(lifeTotal) : ~std::bit_cast<uint64_t>(lifeTotal);
-  OscState o{v.counter, v.phase, v.holdValue};
-  double lifeLeft = v.lifeLeft, sweepPhase = v.sweepPhase, resoY = v.resoY, resoV = v.resoV;
-
-  // Fixed for the call; held in locals so that the compiler knows they are.
-  const bool filterOn = c.filterOn;
-  const double A = c.A, B = c.B;
-  const std::atomic<double>* const level = c.level;
-  // The gate comes from the slot (read live) or from the voice copy.
+  const double lifeTotal = v.lifeTotal;
   const std::atomic<int32_t> ownGate{v.gate};
-  const std::atomic<int32_t>& gateSource = c.liveGate ? *c.liveGate : ownGate;
-
+  const VoiceConstants k{buffer,
+                         count,
+                         v.amp,
+                         lifeTotal,
+                         v.sweepRate * kInvRate,
+                         std::isfinite(lifeTotal) ? std::bit_cast<uint64_t>(lifeTotal) : ~std::bit_cast<uint64_t>(lifeTotal),
+                         c.A,
+                         c.B,
+                         c.level ? c.level : &kFullChannelLevel,
+                         c.liveGate ? c.liveGate : &ownGate};
+  Progress<Osc> r{oscillator,
+                  {{v.counter, v.phase, v.holdValue}, v.lifeLeft, v.sweepPhase, v.resoY, v.resoV},
+                  v.startOffset < 0 ? 0u : static_cast<uint32_t>(v.startOffset)};
+  Osc& osc = r.osc;
+  VoiceState& st = r.st;
+  const double freq = v.freq;
   uint64_t tunedTo = kNoFrequency;
-  uint64_t gainKey = ~std::bit_cast<uint64_t>(lifeLeft);
-  double envelope = 0.0, envelopeAmp = 0.0;
 
-  // Sample i at pitch F; false when the voice ends on it.
-  auto renderSample = [&](uint32_t i, double F) __attribute__((always_inline)) {
+  // Samples alternate between Pitch and runs at the same F, for as long as
+  // SamePitch can tell that F has not changed.
+  BentFrequency bent;
+  bool ended = false;
+  while (r.i < count) {
+    double F;
+    const bool callFree = Pitch(c, freq, bent, st.o.counter, F);
     if (std::bit_cast<uint64_t>(F) != tunedTo) {
       tunedTo = std::bit_cast<uint64_t>(F);
       osc.Retune(F);
     }
-    double s = osc.Sample(o, o.counter);
-
-    if (std::bit_cast<uint64_t>(lifeLeft) != gainKey) {
-      gainKey = std::bit_cast<uint64_t>(lifeLeft);
-      // A release time of 0 plays at full level until the release ends it.
-      envelope = lifeTotal == 0.0 ? 1.0 : lifeLeft / lifeTotal;
-      envelopeAmp = envelope * amp;
-    }
-    const double g = (level ? envelope * level->load(kRelaxed) * amp : envelopeAmp) *
-                     p.MasterVol.load(kRelaxed);
-    s = s * g;
-
-    if (filterOn) {
-      const double x = WrapToInt16(TruncToInt64(s));
-      const double w = (x - resoY) * B + resoV;
-      resoY = resoY + w;
-      resoV = A * w;
-      s = ClampToSampleRange(resoY);
-    }
-    buffer[i] = SaturateToSample(buffer[i] + s);
-
-    const int32_t gate = gateSource.load(kRelaxed);
-    if (gate == 0) {
-      lifeLeft = lifeLeft - kInvRate;
-      return !(lifeLeft < 0.0);
-    }
-    if (std::bit_cast<uint64_t>(lifeLeft) != fullLevel) {
-      lifeLeft = lifeLeft + kInvTwiceRate;
-      if (lifeLeft > lifeTotal) lifeLeft = lifeTotal;
-    }
-    sweepPhase = sweepPhase + sweepStep;
-    return true;
-  };
-
-  // Samples alternate between the general form of Pitch and runs of the
-  // call-free one, for as long as that one can go on.
-  BentFrequency bent;
-  bool ended = false;
-  uint32_t i = v.startOffset < 0 ? 0u : static_cast<uint32_t>(v.startOffset);
-  while (i < count) {
-    double F;
-    const bool callFree = Pitch<true>(c, freq, bent, o.counter, F);
-    if (!renderSample(i++, F)) {
+    const double s = osc.Sample(st.o, st.o.counter);
+    if (c.filterOn)
+      Mix<true>(c, k, st, Envelope(k, st.lifeLeft), buffer[r.i++], s);
+    else
+      Mix<false>(c, k, st, Envelope(k, st.lifeLeft), buffer[r.i++], s);
+    if (!StepEnvelope(k, st)) {
       ended = true;
       break;
     }
     if (!callFree) continue;
-    while (i < count && Pitch<false>(c, freq, bent, o.counter, F)) {
-      if (!renderSample(i++, F)) {
-        ended = true;
-        goto done;
-      }
+    const bool modulated = bent.arpeggioOn || bent.vibratoOn;
+    RunEnd end;
+    do {
+      if (modulated)
+        end = c.filterOn ? Run<true, true>(c, k, bent, r) : Run<true, false>(c, k, bent, r);
+      else
+        end = c.filterOn ? Run<false, true>(c, k, bent, r) : Run<false, false>(c, k, bent, r);
+    } while (end == RunEnd::kFullLevel);
+    if (end == RunEnd::kVoice) {
+      ended = true;
+      break;
     }
   }
-done:
-  v.counter = o.counter;
-  v.phase = o.phase;
-  v.holdValue = o.holdValue;
-  v.lifeLeft = lifeLeft;
-  v.sweepPhase = sweepPhase;
-  v.resoY = resoY;
-  v.resoV = resoV;
+  v.counter = st.o.counter;
+  v.phase = st.o.phase;
+  v.holdValue = st.o.holdValue;
+  v.lifeLeft = st.lifeLeft;
+  v.sweepPhase = st.sweepPhase;
+  v.resoY = st.resoY;
+  v.resoV = st.resoV;
   v.startOffset = 0;
   if (ended) v.active = 0;
+  return osc;
 }
 
 #if defined(__x86_64__)
@@ -502,27 +652,36 @@ void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& 
          0.0};
   SetFilterCoefficients(c, v);
   NoiseGenerator& noise = in.state.noise;
+  const std::atomic<double>* const rectw = &syn.params.rectwFact;
   switch (v.mode) {
-    case 0: return RenderSamples(buffer, count, v, c, PhaseOsc<0>{c});
-    case 1: return RenderSamples(buffer, count, v, c, PhaseOsc<1>{c});
-    case 2: return RenderSamples(buffer, count, v, c, PhaseOsc<2>{c});
-    case 3: return RenderSamples(buffer, count, v, c, PhaseOsc<3>{c});
-    case 4: return RenderSamples(buffer, count, v, c, TriangleOsc{});
-    case 5: return RenderSamples(buffer, count, v, c, NoiseOsc{noise});
-    case 6: return RenderSamples(buffer, count, v, c, PhaseOsc<6>{c});
-    case 7: return RenderSamples(buffer, count, v, c, OrganAOsc{});
-    case 8: return RenderSamples(buffer, count, v, c, OrganBOsc{});
+    case 0: RenderSamples(buffer, count, v, c, PhaseOsc<0>{rectw}); break;
+    case 1: RenderSamples(buffer, count, v, c, PhaseOsc<1>{rectw}); break;
+    case 2: RenderSamples(buffer, count, v, c, PhaseOsc<2>{rectw}); break;
+    case 3: RenderSamples(buffer, count, v, c, PhaseOsc<3>{rectw}); break;
+    case 4: RenderSamples(buffer, count, v, c, TriangleOsc{}); break;
+    case 5:
+      noise = RenderSamples(buffer, count, v, c, NoiseOsc{noise}).noise;
+      break;
+    case 6: RenderSamples(buffer, count, v, c, PhaseOsc<6>{rectw}); break;
+    case 7: RenderSamples(buffer, count, v, c, OrganAOsc{}); break;
+    case 8: RenderSamples(buffer, count, v, c, OrganBOsc{}); break;
     case 9:
 #if defined(__x86_64__)
-      if (kHasAvx) return RenderUnisonWithAvx(buffer, count, v, c);
+      if (kHasAvx) {
+        RenderUnisonWithAvx(buffer, count, v, c);
+        break;
+      }
 #endif
-      return RenderSamples(buffer, count, v, c, UnisonOsc<false>{syn});
-    case 10: return RenderSamples(buffer, count, v, c, SpikeOsc{});
-    case 11: return RenderSamples(buffer, count, v, c, PhaseOsc<11>{c});
-    case 12: return RenderSamples(buffer, count, v, c, HalfSawOsc{});
-    case 13: return RenderSamples(buffer, count, v, c, HoldNoiseOsc{noise});
-    case 14: return RenderSamples(buffer, count, v, c, FallingSineOsc{});
-    default: return RenderSamples(buffer, count, v, c, SilentOsc{});
+      RenderSamples(buffer, count, v, c, UnisonOsc<false>{syn});
+      break;
+    case 10: RenderSamples(buffer, count, v, c, SpikeOsc{}); break;
+    case 11: RenderSamples(buffer, count, v, c, PhaseOsc<11>{rectw}); break;
+    case 12: RenderSamples(buffer, count, v, c, HalfSawOsc{}); break;
+    case 13:
+      noise = RenderSamples(buffer, count, v, c, HoldNoiseOsc{noise}).noise;
+      break;
+    case 14: RenderSamples(buffer, count, v, c, FallingSineOsc{}); break;
+    default: RenderSamples(buffer, count, v, c, SilentOsc{}); break;
   }
 }
 

@@ -175,5 +175,36 @@ TEST(RenderEquivalence, FastRendererMatchesPlainFormulasOnAVirtualClock) { Expec
 
 TEST(RenderEquivalence, FastRendererMatchesPlainFormulasOnACounterThatLags) { ExpectSameRender<LaggingClock>(); }
 
+// The pulses of modes 0-2 take their level from an integer conversion of
+// the phase where that gives the fraction's comparison exactly, and the
+// plain formula elsewhere: both sides of every boundary, phases around the
+// level changes, and the signs, infinities, NaN and magnitudes beyond the
+// conversion's range.
+TEST(RenderEquivalence, PulseLevelsMatchPlainFormulasAtEveryKindOfPhase) {
+  const double phases[] = {-3.5, -1.0, -0.99, -0.0, 0.0, 4.9e-324, 0.24, 0.99, 1.0, 2.75, 0x1p52 + 1.0,
+                           0x1p62 + 1024.0, 0x1p63, 0x1p64, 1e300, INFINITY, -INFINITY, NAN};
+  for (int32_t mode = 0; mode <= 2; ++mode) {
+    for (double phase : phases) {
+      Synth synth;
+      VirtualClock clock;
+      VoiceRenderState fastState, plainState;
+      Voice fast;
+      fast.active = fast.gate = 1;
+      fast.channel = LiveChannel;
+      fast.mode = mode;
+      fast.freq = 2205.0;  // a phase step of 0.1
+      fast.amp = 10000.0;
+      fast.lifeLeft = fast.lifeTotal = 0.25;
+      fast.phase = phase;
+      Voice plain = fast;
+      std::vector<int16_t> a(64), b(64);
+      RenderVoice(a.data(), 64, fast, {synth, clock, fastState});
+      ReferenceRenderVoice(b.data(), 64, plain, {synth, clock, plainState});
+      EXPECT_EQ(a, b) << "mode " << mode << " phase " << phase;
+      EXPECT_TRUE(SameBits(fast.phase, plain.phase));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tavolin
