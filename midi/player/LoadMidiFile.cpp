@@ -63,13 +63,15 @@ std::optional<FileBytes> ReadMidiFile(const std::string& path, SongReporter& rep
 }
 
 bool LoadMidiFile(Player& player, const std::string& path, bool play) {
-  std::optional<FileBytes> file = ReadMidiFile(path, *player.reporter);
-  if (!file) return false;
-  EventList list = ConvertSmf(*player.reporter, file->bytes.data(), file->size, [&player] {
-    CloseMidiFile(player);
-    ClearVoiceTable(player.synth.voices);
-  });
-  file.reset();  // the events keep no reference to the file
+  EventList list;
+  {  // the file is freed before the song goes in: the events keep no reference to it
+    const std::optional<FileBytes> file = ReadMidiFile(path, *player.reporter);
+    if (!file) return false;
+    list = ConvertSmf(*player.reporter, file->bytes.data(), file->size, [&player] {
+      CloseMidiFile(player);
+      ClearVoiceTable(player.synth.voices);
+    });
+  }
   const bool installed = !list.empty();
   if (installed) InstallSong(player, std::move(list), path, play);
   player.reporter->SetTitle("Tavolin - " + ViewSong(player).currentFile);
