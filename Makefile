@@ -1,6 +1,7 @@
 # Tavolin: `make run` starts the synthesizer (`make run ARGS="--audio jack
-# song.mid"` passes arguments), `make test` builds every configuration and
-# runs every test, `make bench` runs the benchmarks, `make soak MINUTES=10`
+# song.mid"` passes arguments), `make test` builds every configuration (any
+# compiler warning stops it), runs every test and `make lint` (clang-tidy, any
+# finding stops it), `make bench` runs the benchmarks, `make soak MINUTES=10`
 # plays a stress song in the real program (by hand), `make install` installs
 # the programs under PREFIX and `make uninstall` removes them again.
 # Each target installs the system packages it needs first (scripts/install-deps).
@@ -8,8 +9,11 @@
 JOBS ?= 2
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
+# The test builds treat warnings as errors; release, run and install do not.
+WERROR = -DTAVOLIN_WERROR=ON
+CONFIGURE_TEST = $(CMAKE_CONFIGURE) -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
 
-.PHONY: all deps release run install uninstall test test-normal test-tsan test-asan test-fuzz test-arm64 bench soak clean
+.PHONY: all deps release run install uninstall test test-normal lint test-tsan test-asan test-fuzz test-arm64 bench soak clean
 
 all: release
 
@@ -33,25 +37,33 @@ install: release
 uninstall:
 	@bash scripts/uninstall build/release
 
-# Normal build with every test; ThreadSanitizer build with the threaded tests;
-# AddressSanitizer+UndefinedBehaviorSanitizer build with the engine tests;
-# a one-minute run of each fuzz target; the 64-bit ARM cross build.
-test: deps test-normal test-tsan test-asan test-fuzz test-arm64
+# Normal build with every test; clang-tidy over its sources; ThreadSanitizer
+# build with the threaded tests; AddressSanitizer+UndefinedBehaviorSanitizer
+# build with the engine tests; a one-minute run of each fuzz target; the
+# 64-bit ARM cross build.
+test: deps test-normal lint test-tsan test-asan test-fuzz test-arm64
 	@echo "make test: all configurations passed"
 
 test-normal:
-	$(CMAKE_CONFIGURE) -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CONFIGURE_TEST)
 	cmake --build build/test -j $(JOBS)
 	cd build/test && QT_QPA_PLATFORM=offscreen $(CTEST)
 
+# clang-tidy (.clang-tidy's checks) over our sources, compiled as the test
+# tree's compile database says, with its Qt code generated.
+lint: deps
+	$(CONFIGURE_TEST)
+	cmake --build build/test -j $(JOBS) --target autogen
+	bash scripts/lint build/test $(JOBS)
+
 test-tsan:
-	$(CMAKE_CONFIGURE) -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_SANITIZE=thread \
+	$(CMAKE_CONFIGURE) -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_SANITIZE=thread $(WERROR) \
 	  -DTAVOLIN_WITH_UI=OFF -DTAVOLIN_WITH_BENCH=OFF
 	cmake --build build/tsan -j $(JOBS)
 	cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(CTEST) -L threaded
 
 test-asan:
-	$(CMAKE_CONFIGURE) -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_SANITIZE=address \
+	$(CMAKE_CONFIGURE) -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_SANITIZE=address $(WERROR) \
 	  -DTAVOLIN_WITH_UI=OFF -DTAVOLIN_WITH_BENCH=OFF
 	cmake --build build/asan -j $(JOBS)
 	cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -L engine
@@ -60,7 +72,7 @@ test-asan:
 # ASan+UBSan), seeded with the test files; new finds stay in build/fuzz/.
 FUZZ_SECONDS ?= 60
 test-fuzz:
-	CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_FUZZ=ON
+	CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_FUZZ=ON $(WERROR)
 	cmake --build build/fuzz -j $(JOBS)
 	mkdir -p build/fuzz/corpus build/fuzz/wave-corpus
 	build/fuzz/fuzz/convert_smf_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build/fuzz/ \
@@ -73,9 +85,9 @@ test-fuzz:
 # normal build's renderer compared byte for byte.
 test-arm64: deps
 	@bash scripts/install-arm64-deps
-	$(CMAKE_CONFIGURE) -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CONFIGURE_TEST)
 	cmake --build build/test -j $(JOBS) --target tavolin-render
-	$(CMAKE_CONFIGURE) -S . -B build/arm64 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	$(CMAKE_CONFIGURE) -S . -B build/arm64 -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DTAVOLIN_WITH_UI=OFF -DTAVOLIN_WITH_BENCH=OFF \
 	  -DTAVOLIN_HOST_RENDER=$(CURDIR)/build/test/tools/tavolin-render
 	cmake --build build/arm64 -j $(JOBS)

@@ -48,7 +48,7 @@ uint64_t BlockTimings::Count() const {
 std::chrono::nanoseconds BlockTimings::Percentile(double fraction) const {
   const uint64_t total = Count();
   if (total == 0) return std::chrono::nanoseconds(0);
-  const auto rank = std::max<uint64_t>(1, static_cast<uint64_t>(std::ceil(std::clamp(fraction, 0.0, 1.0) * total)));
+  const auto rank = std::max<uint64_t>(1, static_cast<uint64_t>(std::ceil(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(total))));
   // Counts only grow while this runs, so the walk reaches `rank`.
   uint64_t seen = 0;
   uint32_t bucket = 0;

@@ -8,6 +8,7 @@ std::vector<std::string> SoundSystemNames() {
   std::vector<RtAudio::Api> apis;
   RtAudio::getCompiledApi(apis);
   std::vector<std::string> names;
+  names.reserve(apis.size());
   for (RtAudio::Api api : apis) names.push_back(RtAudio::getApiName(api));
   return names;
 }

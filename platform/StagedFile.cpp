@@ -11,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/ErrorText.h"
+
 namespace tavolin {
 
 namespace {
@@ -29,7 +31,7 @@ void RemoveAndEnd(int signal) {
 
 std::string CreateReason(int error, const std::filesystem::path& folder) {
   if (error == ENOENT) return "the directory " + folder.string() + " does not exist";
-  return std::strerror(error);
+  return ErrorText(error);
 }
 
 }  // namespace
@@ -43,13 +45,13 @@ std::string StagedFile::Stage(const std::string& destination) {
   struct stat info {};
   const bool replacing = stat(destination.c_str(), &info) == 0;
   if (replacing) {
-    if (S_ISDIR(info.st_mode)) return std::strerror(EISDIR);
+    if (S_ISDIR(info.st_mode)) return ErrorText(EISDIR);
     if (!S_ISREG(info.st_mode)) {
       writePath_ = destination;
       return {};
     }
     // A file we may not write to is not replaced behind its owner's back.
-    if (access(destination.c_str(), W_OK) != 0) return std::strerror(errno);
+    if (access(destination.c_str(), W_OK) != 0) return ErrorText(errno);
     // Through a symbolic link, the file it names is the one replaced.
     if (char* real = realpath(destination.c_str(), nullptr)) {
       destination_ = real;
@@ -57,7 +59,7 @@ std::string StagedFile::Stage(const std::string& destination) {
     }
   }
   const std::filesystem::path target(destination_);
-  if (!target.has_filename()) return std::strerror(EISDIR);
+  if (!target.has_filename()) return ErrorText(EISDIR);
   const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
   // Hidden, unique to this process, and short enough for any name that fits.
   const std::string stem = std::string(".").append(target.filename().string().substr(0, 200)).append(".");
@@ -86,7 +88,7 @@ std::string StagedFile::Stage(const std::string& destination) {
 std::string StagedFile::Commit() {
   if (!staged_) return {};
   if (std::rename(writePath_.c_str(), destination_.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
+    std::string reason = ErrorText(errno);
     Discard();
     return reason;
   }

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <cstring>
 #include <new>
 
+#include "platform/ErrorText.h"
 #include "platform/RiffReader.h"
 
 namespace tavolin {
@@ -51,7 +51,7 @@ ModulatorLoad LoadModulator(std::FILE* file, const std::string& name, const Betw
 
 ModulatorLoad LoadModulatorFile(const std::string& path, const BetweenReads& betweenReads) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return Refused(path, std::string("it cannot be opened (") + std::strerror(errno) + ").");
+  if (!file) return Refused(path, std::string("it cannot be opened (") + ErrorText(errno) + ").");
   return LoadModulator(file, path, betweenReads);
 }
 

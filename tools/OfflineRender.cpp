@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -10,6 +9,7 @@
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "spectral/ModulatorFile.h"
+#include "platform/ErrorText.h"
 #include "platform/StagedFile.h"
 #include "platform/WaveFileWriter.h"
 #include "synth/VoiceHandOff.h"
@@ -116,7 +116,7 @@ bool OpenOutput(StagedFile& output, WaveFileWriter& writer, const std::string& p
     return false;
   }
   if (!writer.Open(output.WritePath(), format)) {
-    ReportCantWrite(path, std::strerror(writer.SystemError()));
+    ReportCantWrite(path, ErrorText(writer.SystemError()));
     return false;
   }
   return true;
@@ -138,7 +138,7 @@ bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessa
     if (limited) count = static_cast<uint32_t>(std::min<uint64_t>(count, limit - written));
     if (!writer.Append(block.data(), count)) {
       const bool full = writer.Error() == WaveWriteError::SizeLimit;
-      ReportCantWrite(settings.outPath, full ? kTooLong : std::strerror(writer.SystemError()));
+      ReportCantWrite(settings.outPath, full ? kTooLong : ErrorText(writer.SystemError()));
       return false;
     }
     written += count;
@@ -193,7 +193,7 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
   }
   ShutDown(*app);  // no worker thread to get stuck: none was started
   if (ok && !writer.Finish()) {
-    ReportCantWrite(settings.outPath, std::strerror(writer.SystemError()));
+    ReportCantWrite(settings.outPath, ErrorText(writer.SystemError()));
     ok = false;
   }
   if (ok) {

@@ -5,12 +5,12 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "midi/player/ConvertSmf.h"
 #include "midi/player/LoadMidiFile.h"
+#include "platform/ErrorText.h"
 #include "platform/StagedFile.h"
 #include "tools/EventDump.h"
 #include "tools/OfflineRender.h"
@@ -38,10 +38,10 @@ int PrintSongEvents(const std::string& path, const std::string& outPath) {
   tavolin::StagedFile staged;
   if (const std::string why = staged.Stage(outPath); !why.empty()) return CantWrite(outPath, why);
   std::FILE* list = std::fopen(staged.WritePath().c_str(), "w");
-  if (!list) return CantWrite(outPath, std::strerror(errno));
+  if (!list) return CantWrite(outPath, tavolin::ErrorText(errno));
   tavolin::PrintEvents(events, list);
   const bool written = std::ferror(list) == 0;
-  if (std::fclose(list) != 0 || !written) return CantWrite(outPath, std::strerror(errno));
+  if (std::fclose(list) != 0 || !written) return CantWrite(outPath, tavolin::ErrorText(errno));
   if (const std::string why = staged.Commit(); !why.empty()) return CantWrite(outPath, why);
   return 0;
 }

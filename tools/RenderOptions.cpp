@@ -14,6 +14,8 @@ namespace tavolin {
 namespace {
 
 constexpr int kModeCount = 15;
+// The 16-bit mono samples a WAVE file holds (its data limit is even).
+constexpr uint64_t kMaxRenderSamples = kWaveDataLimit / 2;
 
 // A decimal number: digits with an optional sign, point and exponent, and
 // nothing else (no hexadecimal, infinity or NaN, no spaces).
@@ -50,7 +52,7 @@ const std::vector<std::string>& RenderSwitchNames() {
   return names;
 }
 
-double MaxRenderSeconds() { return static_cast<double>(kWaveDataLimit / 2) / kSampleRate; }
+double MaxRenderSeconds() { return static_cast<double>(kMaxRenderSamples) / kSampleRate; }
 
 std::string RenderHelp() {
   static constexpr char kOptions[] =
@@ -137,7 +139,7 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
         const auto n = ParseNumber(value);
         if (!n || *n <= 0) return Usage("--seconds takes a decimal number of seconds above 0");
         // The samples written are llround(S x 44100).
-        if (!(*n * kSampleRate < static_cast<double>(kWaveDataLimit / 2) + 0.5)) return Usage(SecondsLimitText());
+        if (!(*n * kSampleRate < static_cast<double>(kMaxRenderSamples) + 0.5)) return Usage(SecondsLimitText());
         s.seconds = *n;
       }
     } else if (arg.size() > 1 && arg[0] == '-') {

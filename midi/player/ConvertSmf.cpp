@@ -249,9 +249,7 @@ void Converter::HandleController(uint32_t channel, uint8_t number, uint8_t value
       // Registered parameter 0 is the pitch-bend sensitivity in semitones.
       if (track.SelectedParameter() == 0) track.bendRange = static_cast<uint8_t>(v);
       break;
-    case 38:
-      // Its fine part is in cents, below what the whole-semitone range can hold.
-      break;
+    case 38:  // its fine part is in cents, below what the whole-semitone range can hold
     default:
       break;
   }

@@ -4,11 +4,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 
 #include "audio/RenderBlock.h"
+#include "platform/ErrorText.h"
 #include "midi/player/ConvertSmf.h"
 
 namespace tavolin {
@@ -28,10 +28,10 @@ Read Failed(std::string_view reason) { return {{}, std::string(kCantOpen) + " ("
 
 Read ReadBytes(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return Failed(std::strerror(errno));
+  if (!file) return Failed(ErrorText(errno));
   // A directory opens for reading too; its "length" would be meaningless.
   struct stat info {};
-  if (fstat(fileno(file.get()), &info) == 0 && S_ISDIR(info.st_mode)) return Failed(std::strerror(EISDIR));
+  if (fstat(fileno(file.get()), &info) == 0 && S_ISDIR(info.st_mode)) return Failed(ErrorText(EISDIR));
   if (std::fseek(file.get(), 0, SEEK_END) != 0) return Failed("not a regular file");
   const long length = std::ftell(file.get());
   // Offsets and sizes in the file are 32-bit counts.
@@ -46,7 +46,7 @@ Read ReadBytes(const std::string& path) {
     return Failed("not enough memory");
   }
   if (std::fread(result.bytes.data(), 1, result.size, file.get()) != result.size) {
-    return Failed(std::ferror(file.get()) ? std::strerror(errno) : "the file got shorter while it was read");
+    return Failed(std::ferror(file.get()) ? ErrorText(errno) : "the file got shorter while it was read");
   }
   return read;
 }
@@ -63,13 +63,15 @@ std::optional<FileBytes> ReadMidiFile(const std::string& path, SongReporter& rep
 }
 
 bool LoadMidiFile(Player& player, const std::string& path, bool play) {
-  std::optional<FileBytes> file = ReadMidiFile(path, *player.reporter);
-  if (!file) return false;
-  EventList list = ConvertSmf(*player.reporter, file->bytes.data(), file->size, [&player] {
-    CloseMidiFile(player);
-    ClearVoiceTable(player.synth.voices);
-  });
-  file.reset();  // the events keep no reference to the file
+  EventList list;
+  {  // the file is freed before the song goes in: the events keep no reference to it
+    const std::optional<FileBytes> file = ReadMidiFile(path, *player.reporter);
+    if (!file) return false;
+    list = ConvertSmf(*player.reporter, file->bytes.data(), file->size, [&player] {
+      CloseMidiFile(player);
+      ClearVoiceTable(player.synth.voices);
+    });
+  }
   const bool installed = !list.empty();
   if (installed) InstallSong(player, std::move(list), path, play);
   player.reporter->SetTitle("Tavolin - " + ViewSong(player).currentFile);

@@ -30,9 +30,9 @@ inline pid_t StartProgram(const std::vector<std::string>& args, const EnvChanges
   if (pid != 0) return pid;
   for (const auto& [name, value] : env) {
     if (value) {
-      setenv(name.c_str(), value->c_str(), 1);
+      setenv(name.c_str(), value->c_str(), 1);  // NOLINT(concurrency-mt-unsafe): the forked child has one thread
     } else {
-      unsetenv(name.c_str());
+      unsetenv(name.c_str());  // NOLINT(concurrency-mt-unsafe): the forked child has one thread
     }
   }
   if (out) dup2(fileno(out), STDOUT_FILENO);

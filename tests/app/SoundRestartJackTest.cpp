@@ -83,7 +83,7 @@ std::string RestartAfterTheServerCameBack(bool abrupt) {
     return test::OpenOnJack([&] { return OpenWaveOut(WaveOutKind::System, format, queue); });
   };
   if (StartUp(*app, options) != StartUpResult::Running) return "start-up failed";
-  const std::string failure = StopReportRestart(*app, window, server, abrupt);
+  std::string failure = StopReportRestart(*app, window, server, abrupt);
   if (ShutDown(*app) != ShutDownResult::Clean) return "shut-down did not end the threads";
   if (failure.empty()) std::fprintf(stderr, "playing again after the restart\n");
   return failure;

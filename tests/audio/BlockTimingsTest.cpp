@@ -57,6 +57,7 @@ TEST(BlockTimings, WritersAndAReaderAtOnce) {
   BlockTimings timings;
   constexpr int kPerWriter = 20000;
   std::vector<std::thread> writers;
+  writers.reserve(2);
   for (int w = 0; w < 2; ++w) {
     writers.emplace_back([&timings, w] {
       for (int i = 1; i <= kPerWriter; ++i) timings.Record(nanoseconds(i * (w + 1)));

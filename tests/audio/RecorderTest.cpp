@@ -119,6 +119,7 @@ TEST(Recorder, AFileOfKBlocksHoldsThemInTheOrderTheyWereQueued) {
     EXPECT_EQ(r.ring.recorder.load(), nullptr);
     // The eight primed blocks play first, then the ones refilled from tag 200 on.
     std::vector<int16_t> expected;
+    expected.reserve(k);
     for (int i = 0; i < k; ++i) expected.push_back(static_cast<int16_t>(i < 8 ? 100 + i : 200 + i - 8));
     EXPECT_EQ(RecordedBlocks(path), expected) << k << " blocks";
     EXPECT_TRUE(r.window.Messages().empty());
@@ -212,11 +213,12 @@ TEST(Recorder, AtTheSizeLimitTheRecordingEndsWithAMessageAndAValidFile) {
   limit.rlim_cur = limit.rlim_max = kWaveHeaderBytes + 40 * kBlockBytes;
   setrlimit(RLIMIT_FSIZE, &limit);
   RecordingRig r;
-  if (!r.recorder.Start(path)) std::exit(2);
+  if (!r.recorder.Start(path)) std::exit(2);  // NOLINT(concurrency-mt-unsafe): no other thread ends the process
   for (int i = 0; i < 100 && r.recorder.Recording(); ++i) r.Period();
-  if (!WaitUntil([&] { return !r.recorder.Recording(); })) std::exit(3);
+  if (!WaitUntil([&] { return !r.recorder.Recording(); })) std::exit(3);  // NOLINT(concurrency-mt-unsafe): no other thread ends the process
   r.recorder.CheckEnded();
   const auto messages = r.window.Messages();
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread ends the process
   std::exit(messages.size() == 1 && messages[0].starts_with("ERROR: Can't write to the file: the disk is full") ? 0 : 4);
 }
 

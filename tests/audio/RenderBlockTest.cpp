@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <vector>
 
@@ -38,7 +39,7 @@ TEST(RenderBlock, WritesTheBufferJustQueuedAndIsSilentWithoutVoices) {
 TEST(RenderBlock, HowlingFromSilenceConvergesOn128) {
   PipelineRig rig;
   rig.master.HowlingOn.store(1, kRelaxed);
-  for (int16_t expected : {64, 96, 112, 120, 124, 126, 127, 128, 128, 128}) {
+  for (const int16_t expected : std::initializer_list<int16_t>{64, 96, 112, 120, 124, 126, 127, 128, 128, 128}) {
     RenderBlock(rig.pipeline);
     EXPECT_TRUE(AllEqual(rig.LastBlock(), expected)) << expected << " got " << rig.LastBlock()[0];
   }

@@ -53,7 +53,7 @@ TEST(RenderConcurrency, NoteTrafficWhileDetuneAndRingBlocksRender) {
     for (int k = 0; k < 2000 || afterKiller < 200; ++k) {
       if (killerDone.load()) ++afterKiller;
       NoteStart n;
-      n.freq = 100.0 + random() % 2000;
+      n.freq = 100.0 + static_cast<double>(random() % 2000);
       n.amp = 8000.0;
       n.life = 0.001 + k * 1e-6;
       n.sweepRate = 0.5;

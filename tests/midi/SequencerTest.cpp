@@ -7,8 +7,6 @@
 namespace tavolin {
 namespace {
 
-constexpr auto relaxed = std::memory_order_relaxed;
-
 SeqEvent On(uint32_t time, uint32_t ch, uint32_t key, double level = 100) {
   return {.type = NoteOn, .time = time, .channel = ch, .key = key, .level = level};
 }

@@ -23,7 +23,7 @@ class TempFiles {
     std::filesystem::remove_all(dir_, ignored);
   }
   std::string Write(const std::string& name, const Bytes& bytes) {
-    const std::string path = (dir_ / name).string();
+    std::string path = (dir_ / name).string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                 static_cast<std::streamsize>(bytes.size()));
     return path;

@@ -28,7 +28,7 @@ inline const char* JackServerName() { return std::getenv(kServerNameVariable); }
 [[noreturn]] inline void RunJackCase(const std::function<std::string()>& body) {
   const std::string failure = body();
   if (!failure.empty()) std::fprintf(stderr, "%s\n", failure.c_str());
-  std::exit(failure.empty() ? 0 : failure == kNoServerText ? kNoServer : 1);
+  std::exit(failure.empty() ? 0 : failure == kNoServerText ? kNoServer : 1);  // NOLINT(concurrency-mt-unsafe): no other thread ends the process
 }
 
 class JackDeathTest : public ::testing::Test {
@@ -37,6 +37,7 @@ class JackDeathTest : public ::testing::Test {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     if (std::system("command -v jackd > /dev/null") != 0) GTEST_SKIP() << "jackd is not installed";
     if (JackServerName() == nullptr) {
+      // NOLINTNEXTLINE(concurrency-mt-unsafe): before the test starts any thread
       setenv(kServerNameVariable, ("tavolin-test-" + std::to_string(getpid())).c_str(), 1);
     }
   }

@@ -27,8 +27,10 @@ class JackServer {
  public:
   JackServer(std::string name, unsigned int period, unsigned int rate = 44100)
       : name_(std::move(name)), period_(std::to_string(period)), rate_(std::to_string(rate)) {
+    // NOLINTBEGIN(concurrency-mt-unsafe): before the server and its clients start
     setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    // NOLINTEND(concurrency-mt-unsafe)
     Start();
   }
   ~JackServer() { Stop(); }

@@ -54,7 +54,7 @@ TEST(MidiInPortJack, VirtualPortReceivesShortMessagesUntilClosed) {
   ASSERT_TRUE(sender.Ok());
   ASSERT_TRUE(WaitUntil([&] { return sender.ConnectTo("Tavolin.*:MIDI in$"); }));
   // Timing clock and active sensing arrive too; system exclusive does not.
-  for (auto bytes : {std::vector<uint8_t>{0x93, 60, 100}, {0xF8}, {0xFE}, {0xC0, 5}, {0xF0, 0x7E, 0xF7}}) {
+  for (const auto& bytes : {std::vector<uint8_t>{0x93, 60, 100}, {0xF8}, {0xFE}, {0xC0, 5}, {0xF0, 0x7E, 0xF7}}) {
     ASSERT_TRUE(sender.Send(bytes));
   }
   ASSERT_TRUE(WaitUntil([&] { return received.count.load() >= 4; }));
@@ -73,6 +73,7 @@ TEST(MidiInPortJack, VirtualPortReceivesShortMessagesUntilClosed) {
 // open: the virtual port is refused with a reason.
 TEST(MidiInPortJack, NoServerIsAFailureWithAReason) {
   if (access("/dev/snd/seq", F_OK) == 0) GTEST_SKIP() << "the ALSA sequencer is there";
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): before the port starts its threads
   setenv("JACK_DEFAULT_SERVER", ("tavolin-no-server-" + std::to_string(getpid())).c_str(), 1);
   Received received;
   MidiInPort port(&Received::Handle, &received);

@@ -96,7 +96,7 @@ unsigned int DefaultApiDeviceCount() {
 }
 
 TEST(RtAudioAuto, FallsBackToTheNullDeviceOnlyWithoutAnyDevice) {
-  unsetenv("JACK_DEFAULT_SERVER");
+  unsetenv("JACK_DEFAULT_SERVER");  // NOLINT(concurrency-mt-unsafe): before any device starts a thread
   const bool noDevice = DefaultApiDeviceCount() == 0;
   MessageQueue notify;
   WaveOutOpenResult open = OpenWaveOut(WaveOutKind::Auto, WaveFormat{}, notify);

@@ -25,7 +25,7 @@ class ScriptedClock final : public Clock {
   uint32_t Milliseconds() const override {
     const uint64_t r = reads_++;
     SynthParams& p = synth_.params;
-    if (r % 307 == 0) synth_.PitchBend.store(std::sin(r * 1e-4) * 2.0, kRelaxed);
+    if (r % 307 == 0) synth_.PitchBend.store(std::sin(static_cast<double>(r) * 1e-4) * 2.0, kRelaxed);
     if (r % 1013 == 0) synth_.PitchShift.store(static_cast<double>(r % 7) * 0.25 - 0.75, kRelaxed);
     if (r % 709 == 0) synth_.ChannelBend[r % 3].store(static_cast<double>(r % 5) - 2.0, kRelaxed);
     if (r % 4001 == 0) p.ArpeggioS1.store(static_cast<double>(3 + r % 3), kRelaxed);

@@ -180,6 +180,7 @@ TEST(VoiceHandOffThreads, ConcurrentClaimsNeverShareASlot) {
   std::atomic<bool> go{false};
   std::vector<std::vector<std::pair<int, double>>> claims(kWriters);
   std::vector<std::thread> writers;
+  writers.reserve(kWriters);
   for (int w = 0; w < kWriters; ++w) {
     writers.emplace_back([&, w] {
       while (!go.load()) {
@@ -221,6 +222,7 @@ TEST(VoiceHandOffThreads, StartReleaseKillAgainstRenderer) {
   std::atomic<uint64_t> foreignReleases{0};
   std::atomic<uint64_t> kills{0};
   std::vector<std::thread> writers;
+  writers.reserve(kWriters);
   for (int w = 0; w < kWriters; ++w) {
     writers.emplace_back([&, w] {
       std::mt19937 rng(w + 1);

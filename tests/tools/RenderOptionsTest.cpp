@@ -5,7 +5,7 @@
 namespace tavolin {
 namespace {
 
-ParsedCommandLine Parse(std::vector<std::string> args) { return ParseRenderCommandLine(args); }
+ParsedCommandLine Parse(const std::vector<std::string>& args) { return ParseRenderCommandLine(args); }
 
 TEST(RenderOptions, EveryOptionIsTakenInOrder) {
   const auto p = Parse({"--mode", "9", "--set", "ONLY_CH=2", "--set", "MidiLife=0.5", "--on", "LPFOn", "--on",

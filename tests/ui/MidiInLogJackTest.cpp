@@ -45,7 +45,7 @@ class MidiInLogJackTest : public QObject {
     test::JackMidiSender sender;
     QVERIFY(sender.Ok());
     QVERIFY(test::WaitUntil([&] { return sender.ConnectTo("Tavolin.*:MIDI in$"); }));
-    for (auto bytes : {std::vector<uint8_t>{0x91, 45, 127}, {0xF8}, {0x81, 45, 0}}) QVERIFY(sender.Send(bytes));
+    for (const auto& bytes : {std::vector<uint8_t>{0x91, 45, 127}, {0xF8}, {0x81, 45, 0}}) QVERIFY(sender.Send(bytes));
 
     LogWindow* log = window.LogWindows()->Window();
     QTRY_COMPARE_WITH_TIMEOUT(log->count(), 3, 30000);

@@ -122,7 +122,7 @@ TEST_F(ParamTableTest, SelectionWrapsAround) {
 TEST_F(ParamTableTest, TextsDoNotFollowTheLocale) {
   bool commaLocale = false;
   for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"}) {
-    if (std::setlocale(LC_NUMERIC, name)) {
+    if (std::setlocale(LC_NUMERIC, name)) {  // NOLINT(concurrency-mt-unsafe): no other thread runs in this test
       commaLocale = true;
       break;
     }
@@ -130,7 +130,7 @@ TEST_F(ParamTableTest, TextsDoNotFollowTheLocale) {
   if (!commaLocale) GTEST_SKIP() << "no locale with a decimal comma is installed";
   EXPECT_EQ(Text(7), "0.250");
   EXPECT_EQ(Text(4), "0.004");
-  std::setlocale(LC_NUMERIC, "C");
+  std::setlocale(LC_NUMERIC, "C");  // NOLINT(concurrency-mt-unsafe): no other thread runs in this test
 }
 
 }  // namespace
