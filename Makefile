@@ -1,7 +1,7 @@
 # Tavolin: `make run` starts the synthesizer (`make run ARGS="--audio jack
-# song.mid"` passes arguments), `make test` builds every configuration (any
-# compiler warning stops it), runs every test and `make lint` (clang-tidy, any
-# finding stops it), `make bench` runs the benchmarks, `make soak MINUTES=10`
+# song.mid"` passes arguments), `make test` checks the formatting (`make
+# format` applies it), builds every configuration (any compiler warning stops
+# it), runs every test and `make lint` (clang-tidy, any finding stops it), `make bench` runs the benchmarks, `make soak MINUTES=10`
 # plays a stress song in the real program (by hand), `make install` installs
 # the programs under PREFIX and `make uninstall` removes them again.
 # Each target installs the system packages it needs first (scripts/install-deps).
@@ -13,7 +13,7 @@ CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
 WERROR = -DTAVOLIN_WERROR=ON
 CONFIGURE_TEST = $(CMAKE_CONFIGURE) -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
 
-.PHONY: all deps release run install uninstall test test-normal lint test-tsan test-asan test-fuzz test-arm64 bench soak clean
+.PHONY: all deps release run install uninstall format format-check test test-normal lint test-tsan test-asan test-fuzz test-arm64 bench soak clean
 
 all: release
 
@@ -37,11 +37,18 @@ install: release
 uninstall:
 	@bash scripts/uninstall build/release
 
-# Normal build with every test; clang-tidy over its sources; ThreadSanitizer
+# clang-format over every C++ file (.clang-format has the style).
+format: deps
+	@bash scripts/format
+
+format-check: deps
+	bash scripts/format --check
+
+# The formatting; normal build with every test; clang-tidy over its sources; ThreadSanitizer
 # build with the threaded tests; AddressSanitizer+UndefinedBehaviorSanitizer
 # build with the engine tests; a one-minute run of each fuzz target; the
 # 64-bit ARM cross build.
-test: deps test-normal lint test-tsan test-asan test-fuzz test-arm64
+test: deps format-check test-normal lint test-tsan test-asan test-fuzz test-arm64
 	@echo "make test: all configurations passed"
 
 test-normal:
