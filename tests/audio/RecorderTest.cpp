@@ -215,7 +215,8 @@ TEST(Recorder, AtTheSizeLimitTheRecordingEndsWithAMessageAndAValidFile) {
   RecordingRig r;
   if (!r.recorder.Start(path)) std::exit(2);  // NOLINT(concurrency-mt-unsafe): no other thread ends the process
   for (int i = 0; i < 100 && r.recorder.Recording(); ++i) r.Period();
-  if (!WaitUntil([&] { return !r.recorder.Recording(); })) std::exit(3);  // NOLINT(concurrency-mt-unsafe): no other thread ends the process
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread ends the process
+  if (!WaitUntil([&] { return !r.recorder.Recording(); })) std::exit(3);
   r.recorder.CheckEnded();
   const auto messages = r.window.Messages();
   // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread ends the process

@@ -28,7 +28,8 @@ inline const char* JackServerName() { return std::getenv(kServerNameVariable); }
 [[noreturn]] inline void RunJackCase(const std::function<std::string()>& body) {
   const std::string failure = body();
   if (!failure.empty()) std::fprintf(stderr, "%s\n", failure.c_str());
-  std::exit(failure.empty() ? 0 : failure == kNoServerText ? kNoServer : 1);  // NOLINT(concurrency-mt-unsafe): no other thread ends the process
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread ends the process
+  std::exit(failure.empty() ? 0 : failure == kNoServerText ? kNoServer : 1);
 }
 
 class JackDeathTest : public ::testing::Test {

@@ -90,12 +90,14 @@ TEST(WaveFileWriter, TheSizeLimitEndsAppendingWithAValidFile) {
   limit.rlim_cur = limit.rlim_max = fileLimit;
   setrlimit(RLIMIT_FSIZE, &limit);
   WaveFileWriter writer;
-  if (!writer.Open(path, WaveFormat{})) std::exit(2);  // NOLINT(concurrency-mt-unsafe): no other thread ends the process
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread ends the process
+  if (!writer.Open(path, WaveFormat{})) std::exit(2);
   const std::vector<int16_t> block(1024, 7);
   for (int k = 0; k < 1000 && writer.Append(block.data(), 1024); ++k) {
   }
   const bool finished = writer.Finish();
-  std::exit(writer.Error() == WaveWriteError::DiskRefused && !finished ? 0 : 3);  // NOLINT(concurrency-mt-unsafe): no other thread ends the process
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread ends the process
+  std::exit(writer.Error() == WaveWriteError::DiskRefused && !finished ? 0 : 3);
 }
 
 TEST(WaveFileWriterDeathTest, ADiskThatRefusesLeavesAValidFileOfWhatWasWritten) {
