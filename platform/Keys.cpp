@@ -13,6 +13,7 @@ constexpr uint32_t kXkbOffset = 8;  // XKB keycode = evdev code + 8
 // evdev code -> virtual key, by the key's place on a Japanese 106/109
 // keyboard. The US keyboard shares every code but two (KEY_YEN, KEY_RO);
 // those two are also bound to US keys that have no command of their own.
+// clang-format off
 constexpr std::pair<uint8_t, uint8_t> kPhysicalKeys[] = {
     {1, VK_ESCAPE},
     {2, '1'}, {3, '2'}, {4, '3'}, {5, '4'}, {6, '5'}, {7, '6'}, {8, '7'}, {9, '8'}, {10, '9'}, {11, '0'},
@@ -48,6 +49,7 @@ constexpr std::pair<uint8_t, uint8_t> kPhysicalKeys[] = {
     {107, VK_END}, {108, VK_DOWN}, {109, VK_NEXT}, {110, VK_INSERT}, {111, VK_DELETE},
     {124, VK_OEM_5},   // JP yen
 };
+// clang-format on
 
 constexpr std::array<uint8_t, 256> MakeScanTable() {
   std::array<uint8_t, 256> table{};

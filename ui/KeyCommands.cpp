@@ -25,6 +25,7 @@ struct NoteKey {
 
 // Lower row (19 keys), then the upper row an octave higher (21 keys); the
 // first entry with a key wins.
+// clang-format off
 constexpr NoteKey KeyboardNoteMap[] = {
     {'Z', 0}, {'S', 1}, {'X', 2}, {'D', 3}, {'C', 4}, {'V', 5}, {'G', 6}, {'B', 7}, {'H', 8}, {'N', 9},
     {'J', 10}, {'M', 11}, {VK_OEM_COMMA, 12}, {'L', 13}, {VK_OEM_PERIOD, 14}, {VK_OEM_PLUS, 15},
@@ -33,6 +34,7 @@ constexpr NoteKey KeyboardNoteMap[] = {
     {'Y', 21}, {'7', 22}, {'U', 23}, {'I', 24}, {'9', 25}, {'O', 26}, {'0', 27}, {'P', 28},
     {VK_OEM_3, 29}, {VK_OEM_7, 30}, {VK_OEM_4, 31}, {VK_OEM_5, 32},
 };
+// clang-format on
 
 void Toggle(std::atomic<int32_t>& flag) { flag.store(flag.load(relaxed) == 0 ? 1 : 0, relaxed); }
 
@@ -98,6 +100,7 @@ void RestartSound(KeyContext& c, bool) {
   if (c.ring.device) RestartSoundSystem(c.ring);
 }
 
+// clang-format off
 constexpr KeyCommand kShiftTable[] = {
     {'1', SelectMode<0>}, {'2', SelectMode<1>}, {'3', SelectMode<2>}, {'4', SelectMode<3>},
     {'5', SelectMode<4>}, {'6', SelectMode<5>}, {'7', SelectMode<6>}, {'8', SelectMode<7>},
@@ -118,14 +121,18 @@ constexpr KeyCommand kShiftTable[] = {
     {'M', CallHook<&KeyHooks::toggleMidiInput>},
     {'L', CallHook<&KeyHooks::toggleLogWindow>},
 };
+// clang-format on
 
+// clang-format off
 constexpr KeyCommand kCtrlTable[] = {
     {'1', SelectMode<10>}, {'2', SelectMode<11>}, {'3', SelectMode<12>}, {'4', SelectMode<13>},
     {'5', SelectMode<14>}, {'6', SelectMode<15>}, {'7', SelectMode<16>}, {'8', SelectMode<17>},
     {'9', SelectMode<18>}, {'0', SelectMode<19>},
     {VK_OEM_MINUS, ToggleMaster<&MasterChain::DisplayRefreshOn>},
 };
+// clang-format on
 
+// clang-format off
 constexpr KeyCommand kPlainTable[] = {
     {VK_F1, SetOctave<0>}, {VK_F1 + 1, SetOctave<1>}, {VK_F1 + 2, SetOctave<2>}, {VK_F1 + 3, SetOctave<3>},
     {VK_F1 + 4, SetOctave<4>}, {VK_F1 + 5, SetOctave<5>}, {VK_F1 + 6, SetOctave<6>}, {VK_F1 + 7, SetOctave<7>},
@@ -140,6 +147,7 @@ constexpr KeyCommand kPlainTable[] = {
     {VK_INSERT, ToggleMaster<&MasterChain::HowlingOn>},
     {VK_PRIOR, CycleMasterFilter},
 };
+// clang-format on
 
 void Run(std::span<const KeyCommand> table, KeyContext& c, uint8_t vk, bool ctrlDown) {
   for (const KeyCommand& command : table) {

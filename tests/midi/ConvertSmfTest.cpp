@@ -57,6 +57,8 @@ void ExpectEvents(const EventList& got, const EventList& want) {
   }
 }
 
+// The MIDI files below are laid out an event or a chunk to a line.
+// clang-format off
 const Bytes kOneNoteFile = {0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,
                             0x4D, 0x54, 0x72, 0x6B, 0, 0, 0, 0x14,
                             0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0x90, 0x3C, 0x64,
@@ -298,6 +300,8 @@ TEST(ConvertSmf, KeptMessagesStandAsInTheFileTimedTheSameWay) {
                           message(750, 0xB1, 7, 0x10), message(1000, 0xE2, 0, 0x40)});
   EXPECT_FALSE(c.closed) << "the loaded song is not touched";
 }
+
+// clang-format on
 
 }  // namespace
 }  // namespace tavolin

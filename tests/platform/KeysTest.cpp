@@ -17,14 +17,18 @@ QKeyEvent Press(int key, uint32_t scanCode, Qt::KeyboardModifiers mods = Qt::NoM
 // The two piano rows by their physical keys on a Japanese keyboard, in the
 // order of the note map: evdev code and the virtual key it must give.
 TEST(Keys, PianoRowsFollowTheJapaneseGeometry) {
+  // clang-format off
   const std::pair<uint32_t, uint8_t> lower[] = {
       {44, 'Z'}, {31, 'S'}, {45, 'X'}, {32, 'D'}, {46, 'C'}, {47, 'V'}, {34, 'G'},
       {48, 'B'}, {35, 'H'}, {49, 'N'}, {36, 'J'}, {50, 'M'}, {51, VK_OEM_COMMA}, {38, 'L'},
       {52, VK_OEM_PERIOD}, {39, VK_OEM_PLUS}, {53, VK_OEM_2}, {89, VK_OEM_102}, {43, VK_OEM_6}};
+  // clang-format on
+  // clang-format off
   const std::pair<uint32_t, uint8_t> upper[] = {
       {16, 'Q'}, {3, '2'}, {17, 'W'}, {4, '3'}, {18, 'E'}, {19, 'R'}, {6, '5'},
       {20, 'T'}, {7, '6'}, {21, 'Y'}, {8, '7'}, {22, 'U'}, {23, 'I'}, {10, '9'},
       {24, 'O'}, {11, '0'}, {25, 'P'}, {26, VK_OEM_3}, {13, VK_OEM_7}, {27, VK_OEM_4}, {124, VK_OEM_5}};
+  // clang-format on
   for (const auto& [evdev, vk] : lower) EXPECT_EQ(VirtualKeyFromScanCode(Xkb(evdev)), vk) << evdev;
   for (const auto& [evdev, vk] : upper) EXPECT_EQ(VirtualKeyFromScanCode(Xkb(evdev)), vk) << evdev;
 }
@@ -37,12 +41,14 @@ TEST(Keys, EveryCommandKeyIsOnAUsKeyboard) {
   EXPECT_EQ(VirtualKeyFromScanCode(Xkb(13)), VK_OEM_7);    // '='
   EXPECT_EQ(VirtualKeyFromScanCode(Xkb(12)), VK_OEM_MINUS);
   EXPECT_EQ(VirtualKeyFromScanCode(Xkb(86)), VK_OEM_102);  // ISO key left of Z
+  // clang-format off
   const std::pair<uint32_t, uint8_t> commands[] = {
       {59, 0x70}, {66, 0x77}, {67, 0x78}, {68, 0x79}, {87, 0x7A}, {88, 0x7B}, {57, VK_SPACE},
       {28, VK_RETURN}, {96, VK_RETURN}, {14, VK_BACK}, {111, VK_DELETE}, {110, VK_INSERT},
       {104, VK_PRIOR}, {109, VK_NEXT}, {102, VK_HOME}, {107, VK_END}, {103, VK_UP},
       {108, VK_DOWN}, {105, VK_LEFT}, {106, VK_RIGHT}, {42, VK_SHIFT}, {54, VK_SHIFT},
       {29, VK_CONTROL}, {97, VK_CONTROL}, {30, 'A'}, {38, 'L'}};
+  // clang-format on
   for (const auto& [evdev, vk] : commands) EXPECT_EQ(VirtualKeyFromScanCode(Xkb(evdev)), vk) << evdev;
 }
 
@@ -89,6 +95,7 @@ TEST(Keys, EventsWithoutScanCodeFallBackToTheQtKey) {
 // Keypad keys are keypad keys with Num Lock on or off: none of them turns
 // into a command (Delete, Insert, Ctrl+-) or a piano note ('/', digits).
 TEST(Keys, KeypadKeysKeepTheirOwnCodes) {
+  // clang-format off
   const std::tuple<int, uint32_t, uint8_t> keypad[] = {
       {Qt::Key_7, 71, VK_NUMPAD0 + 7},   {Qt::Key_Home, 71, VK_NUMPAD0 + 7}, {Qt::Key_1, 79, VK_NUMPAD0 + 1},
       {Qt::Key_End, 79, VK_NUMPAD0 + 1}, {Qt::Key_0, 82, VK_NUMPAD0},        {Qt::Key_Insert, 82, VK_NUMPAD0},
@@ -96,6 +103,7 @@ TEST(Keys, KeypadKeysKeepTheirOwnCodes) {
       {Qt::Key_Period, 83, VK_DECIMAL},  {Qt::Key_Delete, 83, VK_DECIMAL},   {Qt::Key_Comma, 83, VK_DECIMAL},
       {Qt::Key_Slash, 98, VK_DIVIDE},    {Qt::Key_Asterisk, 55, VK_MULTIPLY}, {Qt::Key_Minus, 74, VK_SUBTRACT},
       {Qt::Key_Plus, 78, VK_ADD},        {Qt::Key_Enter, 96, VK_RETURN}};
+  // clang-format on
   for (const auto& [key, evdev, vk] : keypad) {
     EXPECT_EQ(VirtualKeyOf(Press(key, Xkb(evdev), Qt::KeypadModifier)), vk) << key;
     EXPECT_EQ(VirtualKeyOf(Press(key, 0, Qt::KeypadModifier)), vk) << key << " without scan code";

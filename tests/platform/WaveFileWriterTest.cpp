@@ -24,9 +24,11 @@ void ExpectValidWave(const std::string& path, uint64_t dataBytes) {
 }
 
 TEST(WaveFileWriter, HeaderIsTheFortySixBytesOfMonoSixteenBitPcm) {
+  // clang-format off
   const uint8_t expected[46] = {'R', 'I', 'F', 'F', 38 + 4, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
                                 18, 0, 0, 0, 1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 0x01, 0,
                                 2, 0, 16, 0, 0, 0, 'd', 'a', 't', 'a', 4, 0, 0, 0};
+  // clang-format on
   const auto header = MakeWaveHeader(WaveFormat{}, 4);
   EXPECT_EQ(std::memcmp(header.data(), expected, 46), 0);
   // The largest file: its RIFF size is the largest 32-bit number but one.

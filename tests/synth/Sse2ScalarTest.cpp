@@ -27,6 +27,7 @@ TEST(Sse2Scalar, InstructionsAndPortableTwinsGiveTheSameBits) {
   };
   constexpr int64_t kNo64 = INT64_MIN;  // "integer indefinite"
   constexpr int32_t kNo32 = INT32_MIN;
+  // clang-format off
   const Edge edges[] = {
       {0.0, 0, 0}, {-0.0, 0, 0}, {0.5, 0, 0}, {-0.9999999999999999, 0, 0}, {1.5, 1, 1}, {-2.5, -2, -2},
       {32767.5, 32767, 32767}, {-32768.5, -32768, -32768},
@@ -38,6 +39,7 @@ TEST(Sse2Scalar, InstructionsAndPortableTwinsGiveTheSameBits) {
       {Limits::infinity(), kNo64, kNo32}, {-Limits::infinity(), kNo64, kNo32},
       {Limits::quiet_NaN(), kNo64, kNo32}, {Bits(0x7FF0000000000001u) /* signalling */, kNo64, kNo32},
       {Bits(0xFFF8000000000123u) /* negative, with payload */, kNo64, kNo32}};
+  // clang-format on
   for (const Edge& a : edges) {
     EXPECT_EQ(TruncSd64(a.x), a.trunc64) << a.x;
     EXPECT_EQ(portable::TruncSd64(a.x), a.trunc64) << a.x;

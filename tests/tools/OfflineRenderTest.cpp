@@ -80,10 +80,12 @@ TEST_F(OfflineRenderTest, NotesStartInTheBlockTheirDispatchTimeGivesThem) {
 
 TEST_F(OfflineRenderTest, TheSameArgumentsGiveTheSameBytes) {
   // Two tracks: chords with bends and volume changes, drums on channel 10.
+  // clang-format off
   const std::string song = files.Write("multi.mid", test::Smf(1, 96, {
       {0x00, 0xB0, 0x07, 0x50, 0x00, 0x90, 60, 0x64, 0x00, 64, 0x50, 0x00, 67, 0x40, 0x30, 0xE0, 0x00, 0x50,
        0x30, 0x80, 60, 0x00, 0x00, 64, 0x00, 0x00, 67, 0x00, 0x10, 0x90, 72, 0x7F, 0x81, 0x00, 0x80, 72, 0},
       {0x00, 0x99, 36, 0x7F, 0x18, 38, 0x7F, 0x18, 42, 0x60, 0x18, 36, 0x7F}}));
+  // clang-format on
   RenderSettings settings;
   settings.mode = 9;
   settings.switches = {"DetuneOn", "LPFResoOn"};
