@@ -45,14 +45,14 @@ struct App {
   Recorder recorder{ring, window, format};  // the window thread starts and stops it
 
   std::atomic<int32_t> stopFlag{0};
-  std::mutex audioLock;                   // held by the audio thread around each message; taking it waits for a block to end
-  std::recursive_mutex sequencerLock;     // guards the song and its play cursor
-  Player player{synth, ring, clock, sequencerLock};  // the song, playlist and sequencer clock
-  MessageQueue audioQueue;                // the output device notifies the audio thread here
-  OutputDevices outputs{clock};           // the ring's device, and those a restart replaced
-  WorkerThread sequencerThread;           // ProcessMidi
-  WorkerThread audioThread;               // waveOutFiller
-  MidiInProc midiIn{synth, ring};         // runs on the MIDI thread
+  std::mutex audioLock;  // held by the audio thread around each message; taking it waits for a block to end
+  std::recursive_mutex sequencerLock;                    // guards the song and its play cursor
+  Player player{synth, ring, clock, sequencerLock};      // the song, playlist and sequencer clock
+  MessageQueue audioQueue;                               // the output device notifies the audio thread here
+  OutputDevices outputs{clock};                          // the ring's device, and those a restart replaced
+  WorkerThread sequencerThread;                          // ProcessMidi
+  WorkerThread audioThread;                              // waveOutFiller
+  MidiInProc midiIn{synth, ring};                        // runs on the MIDI thread
   MidiInPort midiInPort{&MidiInProc::Receive, &midiIn};  // the window thread opens and closes it
 };
 

@@ -55,9 +55,8 @@ void ReleaseOutput(App& app) {
 
 OutputDevices::Opener Reopener(App& app, const StartUpOptions& options, WaveOutKind opened) {
   if (options.openDevice) return [&app, open = options.openDevice] { return open(app.format, app.audioQueue); };
-  return [&app, again = ChoiceToReopen(options.device, opened)] {
-    return OpenWaveOut(again, app.format, app.audioQueue);
-  };
+  return
+      [&app, again = ChoiceToReopen(options.device, opened)] { return OpenWaveOut(again, app.format, app.audioQueue); };
 }
 
 StartUpResult Abandon(App& app, StartUpResult why) {

@@ -28,25 +28,19 @@ namespace {
 
 // What the command line asks for that needs no window: an exit code, or
 // nothing when the program is to run.
-std::optional<int> AnswerWithoutWindow(const std::optional<tavolin::CommandLine>& options,
-                                       const std::string& mistake) {
+std::optional<int> AnswerWithoutWindow(const std::optional<tavolin::CommandLine>& options, const std::string& mistake) {
   using Action = tavolin::CommandLine::Action;
   if (!options) {
     std::fprintf(stderr, "tavolin: %s\n%s\n", mistake.c_str(), tavolin::kUsage);
     return tavolin::kUsageExitCode;
   }
   switch (options->action) {
-    case Action::Help:
-      std::fputs(tavolin::HelpText().c_str(), stdout);
-      return 0;
-    case Action::Version:
-      std::printf("tavolin %s\n", TAVOLIN_VERSION);
-      return 0;
+    case Action::Help: std::fputs(tavolin::HelpText().c_str(), stdout); return 0;
+    case Action::Version: std::printf("tavolin %s\n", TAVOLIN_VERSION); return 0;
     case Action::ListAudio:
       std::fputs(tavolin::SoundOutputListing(tavolin::ListSoundOutputs()).c_str(), stdout);
       return 0;
-    case Action::Run:
-      break;
+    case Action::Run: break;
   }
   const tavolin::WaveOutChoice& audio = options->audio;
   if (audio.kind == tavolin::WaveOutKind::System) {

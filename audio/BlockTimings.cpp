@@ -16,8 +16,8 @@ uint32_t BucketOf(uint64_t ns) {
   const auto top = static_cast<uint32_t>(std::bit_width(ns));
   if (top <= kSubBits) return static_cast<uint32_t>(ns);
   const uint32_t shift = top - 1 - kSubBits;
-  const auto index = static_cast<uint64_t>(shift + 1) * BlockTimings::kSubBuckets +
-                     ((ns >> shift) & (BlockTimings::kSubBuckets - 1));
+  const auto index =
+      static_cast<uint64_t>(shift + 1) * BlockTimings::kSubBuckets + ((ns >> shift) & (BlockTimings::kSubBuckets - 1));
   return static_cast<uint32_t>(std::min<uint64_t>(index, BlockTimings::kBuckets - 1));
 }
 
@@ -48,7 +48,8 @@ uint64_t BlockTimings::Count() const {
 std::chrono::nanoseconds BlockTimings::Percentile(double fraction) const {
   const uint64_t total = Count();
   if (total == 0) return std::chrono::nanoseconds(0);
-  const auto rank = std::max<uint64_t>(1, static_cast<uint64_t>(std::ceil(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(total))));
+  const auto rank = std::max<uint64_t>(
+      1, static_cast<uint64_t>(std::ceil(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(total))));
   // Counts only grow while this runs, so the walk reaches `rank`.
   uint64_t seen = 0;
   uint32_t bucket = 0;

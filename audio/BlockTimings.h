@@ -15,7 +15,7 @@ namespace tavolin {
 
 class BlockTimings {
  public:
-  static constexpr uint32_t kSubBuckets = 16;  // per octave
+  static constexpr uint32_t kSubBuckets = 16;                 // per octave
   static constexpr uint32_t kBuckets = 29 * kSubBuckets + 1;  // below 2^32 ns, then one for all longer
 
   // [audio thread] One block's render time.

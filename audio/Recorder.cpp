@@ -148,17 +148,10 @@ void Recorder::Stop() {
   state_.fetch_sub(status, std::memory_order_acq_rel);
   const char* problem = "";
   switch (why) {
-    case EndReason::None:
-      return;
-    case EndReason::DiskRefused:
-      problem = "Can't write to the file: the disk is full or failing.";
-      break;
-    case EndReason::SizeLimit:
-      problem = "The file has reached the 4 GB limit of a WAVE file.";
-      break;
-    case EndReason::FifoFull:
-      problem = "The disk did not keep up with the recording.";
-      break;
+    case EndReason::None: return;
+    case EndReason::DiskRefused: problem = "Can't write to the file: the disk is full or failing."; break;
+    case EndReason::SizeLimit: problem = "The file has reached the 4 GB limit of a WAVE file."; break;
+    case EndReason::FifoFull: problem = "The disk did not keep up with the recording."; break;
   }
   // Also on stderr: at shut-down there is no window left to show the box.
   std::fprintf(stderr, "tavolin: recording: %s\n", problem);

@@ -72,7 +72,7 @@ class Recorder final : public BlockSink {
   WindowPort& window_;
   const WaveFormat& format_;
   const uint64_t dataLimit_;
-  std::atomic<uint32_t> state_{0};  // status in the low bits, appenders inside Append above
+  std::atomic<uint32_t> state_{0};    // status in the low bits, appenders inside Append above
   std::unique_ptr<Session> session_;  // while not Idle; read by appenders only while Recording
 };
 

@@ -59,8 +59,7 @@ void RenderBlock(BlockPipeline& p) {
   // this block sees a time older than the block.
   p.clock.Milliseconds();
   const RenderInputs inputs{p.synth, p.clock, p.renderState};
-  const RingBuffers ring{p.areas.RingScratchA.get(), p.areas.RingScratchB.get(),
-                         p.areas.RingProduct.get()};
+  const RingBuffers ring{p.areas.RingScratchA.get(), p.areas.RingScratchB.get(), p.areas.RingProduct.get()};
   for (VoiceSlot& slot : p.synth.voices) ProcessVoice(block, slot, inputs, ring);
 
   if (chain.DistortionOn.load(kRelaxed) != 0) ClipBlock(block, params.Distortion.load(kRelaxed));

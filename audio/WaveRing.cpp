@@ -39,8 +39,7 @@ uint32_t WriteNextBuffer(WaveRing& ring) {
   // Take the index first, so that callers on different threads never queue
   // or append the same header in one round.
   uint32_t index = ring.RingIndex.load(relaxed);
-  while (!ring.RingIndex.compare_exchange_weak(index, (index + 1) % kRingBuffers,
-                                               std::memory_order_acq_rel, relaxed)) {
+  while (!ring.RingIndex.compare_exchange_weak(index, (index + 1) % kRingBuffers, std::memory_order_acq_rel, relaxed)) {
   }
   WaveHeader& header = ring.WaveHeaders[index];
   // A write the device refuses (the header is still queued, as during a

@@ -16,8 +16,7 @@ bool Allocate(std::unique_ptr<T[]>& area, uint32_t count) {
 
 bool AllocateWorkAreas(WorkAreas& a) {
   const bool ok = Allocate(a.BlockComplex, kBlockSamples) && Allocate(a.ModulatorComplex, kBlockSamples) &&
-                  Allocate(a.OutputSpectrum, kSpectrumSize) &&
-                  Allocate(a.ModulatorSpectrum, kSpectrumSize) &&
+                  Allocate(a.OutputSpectrum, kSpectrumSize) && Allocate(a.ModulatorSpectrum, kSpectrumSize) &&
                   Allocate(a.RingScratchA, kBlockSamples) && Allocate(a.RingScratchB, kBlockSamples) &&
                   Allocate(a.RingProduct, kBlockSamples);
   a.Display.reset(ok ? new (std::nothrow) DisplayFeed() : nullptr);

@@ -14,13 +14,12 @@ using Bytes = std::vector<uint8_t>;
 // A format 1 file at 480 ticks per quarter with the given track data.
 inline Bytes SmfFile(const std::vector<Bytes>& tracks) {
   const auto count = static_cast<uint32_t>(tracks.size());
-  Bytes file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count),
+  Bytes file = {'M',  'T', 'h', 'd', 0, 0, 0, 6, 0, 1, static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count),
                 0x01, 0xE0};
   for (const Bytes& track : tracks) {
     const auto length = static_cast<uint32_t>(track.size());
-    file.insert(file.end(), {'M', 'T', 'r', 'k', static_cast<uint8_t>(length >> 24),
-                             static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 8),
-                             static_cast<uint8_t>(length)});
+    file.insert(file.end(), {'M', 'T', 'r', 'k', static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
+                             static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
     file.insert(file.end(), track.begin(), track.end());
   }
   file.insert(file.end(), 4, 0xFF);

@@ -20,14 +20,15 @@ void StartVoices(PipelineRig& rig, int32_t mode) {
 
 // `betweenBlocks` runs before each block, as the window thread might.
 template <typename BetweenBlocks = void (*)()>
-void RenderBlocks(benchmark::State& state, PipelineRig& rig, BetweenBlocks betweenBlocks = [] {}) {
+void RenderBlocks(
+    benchmark::State& state, PipelineRig& rig, BetweenBlocks betweenBlocks = [] {}) {
   for (auto _ : state) {
     betweenBlocks();
     RenderBlock(rig.pipeline);
     benchmark::DoNotOptimize(rig.LastBlock()[0]);
   }
-  state.counters["block_share"] = benchmark::Counter(
-      kBlockSeconds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["block_share"] =
+      benchmark::Counter(kBlockSeconds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void PlainMode3(benchmark::State& state) {

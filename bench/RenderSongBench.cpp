@@ -52,11 +52,15 @@ void RenderSong(benchmark::State& state, const char* name, bool detune) {
   state.counters["x_cpu"] = audioSeconds * static_cast<double>(state.iterations()) / cpuSeconds;
 }
 
-#define TAVOLIN_RENDER_SONG(song)                                                                        \
-  BENCHMARK_CAPTURE(RenderSong, song, #song, false)                                                     \
-      ->Name("RenderSong/" #song)->Unit(benchmark::kMillisecond)->UseRealTime();                        \
-  BENCHMARK_CAPTURE(RenderSong, song##_detune, #song, true)                                             \
-      ->Name("RenderSong/" #song "/detune")->Unit(benchmark::kMillisecond)->UseRealTime()
+#define TAVOLIN_RENDER_SONG(song)                           \
+  BENCHMARK_CAPTURE(RenderSong, song, #song, false)         \
+      ->Name("RenderSong/" #song)                           \
+      ->Unit(benchmark::kMillisecond)                       \
+      ->UseRealTime();                                      \
+  BENCHMARK_CAPTURE(RenderSong, song##_detune, #song, true) \
+      ->Name("RenderSong/" #song "/detune")                 \
+      ->Unit(benchmark::kMillisecond)                       \
+      ->UseRealTime()
 
 TAVOLIN_RENDER_SONG(pop_120bpm);
 TAVOLIN_RENDER_SONG(ballad_76bpm);

@@ -76,8 +76,8 @@ struct PaintRig : StatusRig {
 
 void FullStatusPaint(benchmark::State& benchState, PaintRig& rig) {
   const ThreadId me = CurrentThreadId();
-  const StatusSources sources{rig.synth, rig.ring, rig.work, rig.clock, rig.editor, &rig.player,
-                              [me] { return me; }, [me] { return me; }, {}};
+  const StatusSources sources{
+      rig.synth, rig.ring, rig.work, rig.clock, rig.editor, &rig.player, [me] { return me; }, [me] { return me; }, {}};
   LiveInputs live;
   live.shift = true;
   QImage image(1140, 708, QImage::Format_RGB32);
@@ -111,8 +111,8 @@ void RestingRefresh(benchmark::State& benchState) {
   EnsureGuiApplication();
   StatusRig rig(100000);
   const ThreadId me = CurrentThreadId();
-  const StatusSources sources{rig.synth, rig.ring, rig.work, rig.clock, rig.editor, &rig.player,
-                              [me] { return me; }, [me] { return me; }, {}};
+  const StatusSources sources{
+      rig.synth, rig.ring, rig.work, rig.clock, rig.editor, &rig.player, [me] { return me; }, [me] { return me; }, {}};
   QImage image(kStatusWidth, kStatusHeight, QImage::Format_RGB32);
   {
     QPainter painter(&image);

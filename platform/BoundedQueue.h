@@ -22,8 +22,7 @@ class BoundedQueue {
  public:
   // The capacity is rounded up to a power of two, at least 2.
   explicit BoundedQueue(size_t capacity)
-      : mask_(std::bit_ceil(capacity < 2 ? size_t{2} : capacity) - 1),
-        cells_(std::make_unique<Cell[]>(mask_ + 1)) {
+      : mask_(std::bit_ceil(capacity < 2 ? size_t{2} : capacity) - 1), cells_(std::make_unique<Cell[]>(mask_ + 1)) {
     for (size_t i = 0; i <= mask_; ++i) cells_[i].sequence.store(i, std::memory_order_relaxed);
   }
 

@@ -22,8 +22,7 @@ uint32_t SteadyClock::Milliseconds() const {
   uint32_t seen = latest_.load(std::memory_order_relaxed);
   // Forward only (in the wrapping sense): a caller whose reading is older
   // than one stored meanwhile leaves the newer one in place.
-  while (static_cast<int32_t>(now - seen) > 0 &&
-         !latest_.compare_exchange_weak(seen, now, std::memory_order_relaxed)) {
+  while (static_cast<int32_t>(now - seen) > 0 && !latest_.compare_exchange_weak(seen, now, std::memory_order_relaxed)) {
   }
   return now;
 }

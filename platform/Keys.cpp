@@ -186,8 +186,7 @@ uint8_t VirtualKeyOf(const QKeyEvent& event) {
 
 bool IsSystemKeyPress(const QKeyEvent& event) {
   const Qt::KeyboardModifiers mods = event.modifiers();
-  return mods.testFlag(Qt::AltModifier) || mods.testFlag(Qt::GroupSwitchModifier) ||
-         event.key() == Qt::Key_AltGr;
+  return mods.testFlag(Qt::AltModifier) || mods.testFlag(Qt::GroupSwitchModifier) || event.key() == Qt::Key_AltGr;
 }
 
 }  // namespace tavolin

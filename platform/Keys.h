@@ -40,18 +40,18 @@ inline constexpr uint8_t VK_DECIMAL = 0x6E;
 inline constexpr uint8_t VK_DIVIDE = 0x6F;
 inline constexpr uint8_t VK_F1 = 0x70;
 inline constexpr uint8_t VK_F12 = 0x7B;
-inline constexpr uint8_t VK_OEM_1 = 0xBA;       // JP ':'
-inline constexpr uint8_t VK_OEM_PLUS = 0xBB;    // JP ';'
+inline constexpr uint8_t VK_OEM_1 = 0xBA;     // JP ':'
+inline constexpr uint8_t VK_OEM_PLUS = 0xBB;  // JP ';'
 inline constexpr uint8_t VK_OEM_COMMA = 0xBC;
 inline constexpr uint8_t VK_OEM_MINUS = 0xBD;
 inline constexpr uint8_t VK_OEM_PERIOD = 0xBE;
-inline constexpr uint8_t VK_OEM_2 = 0xBF;       // '/'
-inline constexpr uint8_t VK_OEM_3 = 0xC0;       // JP '@'
-inline constexpr uint8_t VK_OEM_4 = 0xDB;       // JP '['
-inline constexpr uint8_t VK_OEM_5 = 0xDC;       // JP yen sign
-inline constexpr uint8_t VK_OEM_6 = 0xDD;       // JP ']'
-inline constexpr uint8_t VK_OEM_7 = 0xDE;       // JP '^'
-inline constexpr uint8_t VK_OEM_102 = 0xE2;     // JP '\' left of the right Shift
+inline constexpr uint8_t VK_OEM_2 = 0xBF;    // '/'
+inline constexpr uint8_t VK_OEM_3 = 0xC0;    // JP '@'
+inline constexpr uint8_t VK_OEM_4 = 0xDB;    // JP '['
+inline constexpr uint8_t VK_OEM_5 = 0xDC;    // JP yen sign
+inline constexpr uint8_t VK_OEM_6 = 0xDD;    // JP ']'
+inline constexpr uint8_t VK_OEM_7 = 0xDE;    // JP '^'
+inline constexpr uint8_t VK_OEM_102 = 0xE2;  // JP '\' left of the right Shift
 
 // The virtual key of the physical key with this XKB keycode (evdev code + 8);
 // 0 when the key has no fixed meaning here (keys without a command, and the

@@ -15,8 +15,7 @@ namespace {
 // Waiting compares the counter with the value read before the last look at
 // the queue, so a post that lands in between is never slept through.
 void FutexWait(std::atomic<uint32_t>& word, uint32_t expected, const timespec* timeout) {
-  syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected, timeout,
-          nullptr, 0);
+  syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected, timeout, nullptr, 0);
 }
 
 void FutexWakeOne(std::atomic<uint32_t>& word) {

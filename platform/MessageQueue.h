@@ -36,8 +36,8 @@ class MessageQueue {
   bool Post(const Message& message);
 
   // Owner thread only (a single consumer).
-  Message Get();                                                   // blocks
-  std::optional<Message> Peek();                                   // removes, never blocks
+  Message Get();                                                     // blocks
+  std::optional<Message> Peek();                                     // removes, never blocks
   std::optional<Message> GetFor(std::chrono::milliseconds timeout);  // a post ends the wait early
 
  private:

@@ -3,8 +3,8 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 #include "platform/ThreadName.h"

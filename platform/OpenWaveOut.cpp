@@ -26,12 +26,9 @@ WaveOutOpenResult OpenNullSaying(const char* why, MessageQueue& notify) {
 WaveOutOpenResult OpenWaveOut(const WaveOutChoice& choice, const WaveFormat& format, MessageQueue& notify) {
   if (!IsSupported(format)) return {nullptr, "only 16-bit mono PCM at 44100 Hz is supported"};
   switch (choice.kind) {
-    case WaveOutKind::Virtual:
-      return {std::make_unique<VirtualWaveOut>(notify), {}};
-    case WaveOutKind::Null:
-      return OpenNullSaying("", notify);
-    case WaveOutKind::System:
-      return OpenRtAudioWaveOut(notify, choice.api, choice.device).result;
+    case WaveOutKind::Virtual: return {std::make_unique<VirtualWaveOut>(notify), {}};
+    case WaveOutKind::Null: return OpenNullSaying("", notify);
+    case WaveOutKind::System: return OpenRtAudioWaveOut(notify, choice.api, choice.device).result;
     case WaveOutKind::Auto: {
       SystemWaveOutOpenResult system = OpenRtAudioWaveOut(notify);
       if (system.noDevice) return OpenNullSaying("no audio output device found; ", notify);

@@ -62,8 +62,6 @@ bool RiffReader::FindChunk(const char* id, const RiffChunk& parent, RiffChunk& c
   return false;
 }
 
-size_t RiffReader::Read(void* into, size_t bytes) {
-  return file_ ? std::fread(into, 1, bytes, file_.get()) : 0;
-}
+size_t RiffReader::Read(void* into, size_t bytes) { return file_ ? std::fread(into, 1, bytes, file_.get()) : 0; }
 
 }  // namespace tavolin

@@ -23,8 +23,8 @@ std::optional<uint32_t> ChangeFlags(WaveHeader& header, Refuse refuse, Change ch
   uint32_t flags = header.flags.load(std::memory_order_relaxed);
   do {
     if (refuse(flags)) return std::nullopt;
-  } while (!header.flags.compare_exchange_weak(flags, change(flags), std::memory_order_acq_rel,
-                                               std::memory_order_relaxed));
+  } while (
+      !header.flags.compare_exchange_weak(flags, change(flags), std::memory_order_acq_rel, std::memory_order_relaxed));
   return flags;
 }
 
@@ -60,7 +60,7 @@ struct WaveOut::Impl {
   bool started = false;           // a buffer has played since open or the last reset; under `device`
   bool inUnderrun = false;        // the last sample pulled was underrun silence; under `device`
 
-  std::atomic<bool> closed{false};  // set under `device`; Write reads it without
+  std::atomic<bool> closed{false};   // set under `device`; Write reads it without
   std::atomic<uint32_t> writers{0};  // Writes between their test of `closed` and their push
   std::atomic<uint64_t> played{0};
   std::atomic<uint64_t> playedTotal{0};
@@ -84,7 +84,8 @@ struct WaveOut::Impl {
   // The device lets go of a header: clearing WHDR_INQUEUE first lets the
   // owner queue it again as soon as it sees the done message.
   void GiveBack(WaveHeader& header, bool postDone) {
-    ChangeFlags(header, [](uint32_t) { return false; }, [](uint32_t flags) { return (flags | WHDR_DONE) & ~WHDR_INQUEUE; });
+    ChangeFlags(
+        header, [](uint32_t) { return false; }, [](uint32_t flags) { return (flags | WHDR_DONE) & ~WHDR_INQUEUE; });
     if (postDone) notify.Post({MessageId::WaveOutDone, 0, reinterpret_cast<uintptr_t>(&header)});
   }
 

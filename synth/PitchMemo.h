@@ -6,8 +6,8 @@
 // every 44 samples. Audio thread only.
 
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 
 #include "synth/RenderNumerics.h"
 

@@ -74,9 +74,7 @@ void SetFilterCoefficients(Call& c, const Voice& v) {
   return memo.vibrato(sine * p.ModFact.load(kRelaxed) * modPower);
 }
 
-inline int32_t ArpeggioIndex(uint32_t n, double rate) {
-  return TruncToInt32(static_cast<double>(n) * kInvRate / rate);
-}
+inline int32_t ArpeggioIndex(uint32_t n, double rate) { return TruncToInt32(static_cast<double>(n) * kInvRate / rate); }
 
 // The arpeggio step of counter value n, j mod 3 with j = trunc(n / 44100 /
 // rate). For a positive finite rate j never falls as n grows (each operation
@@ -92,9 +90,7 @@ struct ArpeggioStep {
   uint64_t offsetKey = 0;
   double factor = 1.0;
 
-  bool Holds(uint32_t n, double rate) const {
-    return std::bit_cast<uint64_t>(rate) == rateKey && n >= from && n <= to;
-  }
+  bool Holds(uint32_t n, double rate) const { return std::bit_cast<uint64_t>(rate) == rateKey && n >= from && n <= to; }
   [[gnu::noinline]] void Find(uint32_t n, double rate);
 };
 
@@ -145,10 +141,9 @@ inline bool Pitch(Call& c, double freq, BentFrequency& bent, uint32_t n, double&
   PitchMemo& memo = c.state.memo;
   const double bend = c.bend->load(kRelaxed);
   const double shift = syn.PitchShift.load(kRelaxed);
-  if (!bent.known || std::bit_cast<uint64_t>(bend) != bent.bendKey ||
-      std::bit_cast<uint64_t>(shift) != bent.shiftKey) {
+  if (!bent.known || std::bit_cast<uint64_t>(bend) != bent.bendKey || std::bit_cast<uint64_t>(shift) != bent.shiftKey) {
     bent.known = true;
-    bent.value = freq * (*c.bendMemo)(bend) * memo.shift(shift);
+    bent.value = freq * (*c.bendMemo)(bend)*memo.shift(shift);
     bent.bendKey = std::bit_cast<uint64_t>(bend);
     bent.shiftKey = std::bit_cast<uint64_t>(shift);
   }
@@ -556,16 +551,17 @@ Osc RenderSamples(int16_t* buffer, uint32_t count, Voice& v, const Call& call, O
   Call c = call;  // a local copy, which the compiler keeps in registers
   const double lifeTotal = v.lifeTotal;
   const std::atomic<int32_t> ownGate{v.gate};
-  const VoiceConstants k{buffer,
-                         count,
-                         v.amp,
-                         lifeTotal,
-                         v.sweepRate * kInvRate,
-                         std::isfinite(lifeTotal) ? std::bit_cast<uint64_t>(lifeTotal) : ~std::bit_cast<uint64_t>(lifeTotal),
-                         c.A,
-                         c.B,
-                         c.level ? c.level : &kFullChannelLevel,
-                         c.liveGate ? c.liveGate : &ownGate};
+  const VoiceConstants k{
+      buffer,
+      count,
+      v.amp,
+      lifeTotal,
+      v.sweepRate * kInvRate,
+      std::isfinite(lifeTotal) ? std::bit_cast<uint64_t>(lifeTotal) : ~std::bit_cast<uint64_t>(lifeTotal),
+      c.A,
+      c.B,
+      c.level ? c.level : &kFullChannelLevel,
+      c.liveGate ? c.liveGate : &ownGate};
   Progress<Osc> r{oscillator,
                   {{v.counter, v.phase, v.holdValue}, v.lifeLeft, v.sweepPhase, v.resoY, v.resoV},
                   v.startOffset < 0 ? 0u : static_cast<uint32_t>(v.startOffset)};
@@ -622,8 +618,7 @@ Osc RenderSamples(int16_t* buffer, uint32_t count, Voice& v, const Call& call, O
 
 #if defined(__x86_64__)
 // The unison loop compiled for AVX, with the saw sum inlined into it.
-[[gnu::target("avx"), gnu::flatten]] void RenderUnisonWithAvx(int16_t* buffer, uint32_t count, Voice& v,
-                                                              Call& c) {
+[[gnu::target("avx"), gnu::flatten]] void RenderUnisonWithAvx(int16_t* buffer, uint32_t count, Voice& v, Call& c) {
   RenderSamples(buffer, count, v, c, UnisonOsc<true>{c.synth});
 }
 
@@ -659,9 +654,7 @@ void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& 
     case 2: RenderSamples(buffer, count, v, c, PhaseOsc<2>{rectw}); break;
     case 3: RenderSamples(buffer, count, v, c, PhaseOsc<3>{rectw}); break;
     case 4: RenderSamples(buffer, count, v, c, TriangleOsc{}); break;
-    case 5:
-      noise = RenderSamples(buffer, count, v, c, NoiseOsc{noise}).noise;
-      break;
+    case 5: noise = RenderSamples(buffer, count, v, c, NoiseOsc{noise}).noise; break;
     case 6: RenderSamples(buffer, count, v, c, PhaseOsc<6>{rectw}); break;
     case 7: RenderSamples(buffer, count, v, c, OrganAOsc{}); break;
     case 8: RenderSamples(buffer, count, v, c, OrganBOsc{}); break;
@@ -677,9 +670,7 @@ void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& 
     case 10: RenderSamples(buffer, count, v, c, SpikeOsc{}); break;
     case 11: RenderSamples(buffer, count, v, c, PhaseOsc<11>{rectw}); break;
     case 12: RenderSamples(buffer, count, v, c, HalfSawOsc{}); break;
-    case 13:
-      noise = RenderSamples(buffer, count, v, c, HoldNoiseOsc{noise}).noise;
-      break;
+    case 13: noise = RenderSamples(buffer, count, v, c, HoldNoiseOsc{noise}).noise; break;
     case 14: RenderSamples(buffer, count, v, c, FallingSineOsc{}); break;
     default: RenderSamples(buffer, count, v, c, SilentOsc{}); break;
   }

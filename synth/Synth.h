@@ -25,8 +25,8 @@ struct Synth {
   SynthParams params;
   EngineSwitches switches;
   std::atomic<int32_t> CurrentMode{0};
-  std::atomic<double> PitchBend{0.0};   // semitones, live voices
-  std::atomic<double> PitchShift{0.0};  // semitones, all voices
+  std::atomic<double> PitchBend{0.0};                             // semitones, live voices
+  std::atomic<double> PitchShift{0.0};                            // semitones, all voices
   std::array<std::atomic<double>, kMidiChannels> ChannelBend{};   // semitones
   std::array<std::atomic<double>, kMidiChannels> ChannelLevel{};  // 0 until the first song starts
   std::array<std::atomic<int32_t>, kUnisonSaws> UnisonOffset{};   // samples

@@ -87,8 +87,7 @@ int StartVoice(VoiceTable& table, const NoteStart& note, VoiceId* id) {
     // release's gate store must not reach the new voice.
     while (Status(word) == kFree && !(word & kReleasePending)) {
       const uint32_t generation = Generation(word + kGenerationStep);
-      if (slot.active.compare_exchange_weak(word, generation | kClaiming,
-                                            std::memory_order_acquire, relaxed)) {
+      if (slot.active.compare_exchange_weak(word, generation | kClaiming, std::memory_order_acquire, relaxed)) {
         FillSlot(slot, note);
         slot.active.store(generation | kActive, std::memory_order_release);
         if (id) *id = generation;
@@ -116,9 +115,7 @@ void KillVoice(VoiceSlot& slot, VoiceId id) {
     if (Generation(word) != id) return;
     uint32_t killed;
     switch (Status(word)) {
-      case kActive:
-        killed = Generation(word) | kFree | (word & kReleasePending);
-        break;
+      case kActive: killed = Generation(word) | kFree | (word & kReleasePending); break;
       case kWritingBack:
         if (word & kKillPending) return;
         killed = word | kKillPending;

@@ -11,20 +11,11 @@ void PrintEvents(const EventList& events, std::FILE* out) {
         std::fprintf(out, "%" PRIu32 " NoteOn %" PRIu32 " %" PRIu32 " %d\n", e.time, e.channel, e.key,
                      static_cast<int>(e.level));
         break;
-      case NoteOff:
-        std::fprintf(out, "%" PRIu32 " NoteOff %" PRIu32 " %" PRIu32 "\n", e.time, e.channel, e.key);
-        break;
-      case Tempo:
-        std::fprintf(out, "%" PRIu32 " Tempo %" PRIu32 "\n", e.time, e.key);
-        break;
-      case Bend:
-        std::fprintf(out, "%" PRIu32 " Bend %" PRIu32 " %.17g\n", e.time, e.channel, e.value);
-        break;
-      case Volume:
-        std::fprintf(out, "%" PRIu32 " Volume %" PRIu32 " %.17g\n", e.time, e.channel, e.value);
-        break;
-      default:
-        break;
+      case NoteOff: std::fprintf(out, "%" PRIu32 " NoteOff %" PRIu32 " %" PRIu32 "\n", e.time, e.channel, e.key); break;
+      case Tempo: std::fprintf(out, "%" PRIu32 " Tempo %" PRIu32 "\n", e.time, e.key); break;
+      case Bend: std::fprintf(out, "%" PRIu32 " Bend %" PRIu32 " %.17g\n", e.time, e.channel, e.value); break;
+      case Volume: std::fprintf(out, "%" PRIu32 " Volume %" PRIu32 " %.17g\n", e.time, e.channel, e.value); break;
+      default: break;
     }
   }
 }

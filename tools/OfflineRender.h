@@ -13,8 +13,8 @@
 namespace tavolin {
 
 struct RenderResult {
-  bool ok = false;        // false: the reason has been reported
-  uint64_t samples = 0;   // written to the file
+  bool ok = false;       // false: the reason has been reported
+  uint64_t samples = 0;  // written to the file
 };
 
 // Loads, plays and records the song as the settings say. Messages go to stderr.

@@ -52,18 +52,13 @@ int main(int argc, char** argv) {
   const tavolin::ParsedCommandLine parsed =
       tavolin::ParseRenderCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   switch (parsed.action) {
-    case tavolin::RenderAction::Help:
-      std::fputs(tavolin::RenderHelp().c_str(), stdout);
-      return 0;
-    case tavolin::RenderAction::Version:
-      std::printf("tavolin-render %s\n", TAVOLIN_VERSION);
-      return 0;
+    case tavolin::RenderAction::Help: std::fputs(tavolin::RenderHelp().c_str(), stdout); return 0;
+    case tavolin::RenderAction::Version: std::printf("tavolin-render %s\n", TAVOLIN_VERSION); return 0;
     case tavolin::RenderAction::UsageError:
       std::fprintf(stderr, "tavolin-render: %s\n(tavolin-render --help lists the options)\n", parsed.error.c_str());
       return 2;
     case tavolin::RenderAction::PrintEvents:
-    case tavolin::RenderAction::Render:
-      break;
+    case tavolin::RenderAction::Render: break;
   }
   for (const std::string& warning : parsed.warnings) {
     std::fprintf(stderr, "tavolin-render: warning: %s\n", warning.c_str());

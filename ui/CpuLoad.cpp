@@ -33,8 +33,8 @@ void PaintCpuLoad(StatusCanvas& canvas, CpuLoad& load, const std::array<ThreadId
     }
     const uint32_t k = UsedMs(t.last.kernel, t.before.kernel);
     const uint32_t u = UsedMs(t.last.user, t.before.user);
-    std::snprintf(line, sizeof line, "%s: K=%09u %09u U=%09u %09u / [ms/s] K=%03u U=%03u", t.label,
-                  High(t.now.kernel), Low(t.now.kernel), High(t.now.user), Low(t.now.user), k, u);
+    std::snprintf(line, sizeof line, "%s: K=%09u %09u U=%09u %09u / [ms/s] K=%03u U=%03u", t.label, High(t.now.kernel),
+                  Low(t.now.kernel), High(t.now.user), Low(t.now.user), k, u);
     canvas.Text(512, y, line);
     total += k + u;
   }

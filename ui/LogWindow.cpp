@@ -33,7 +33,7 @@ void LogWindow::contextMenuEvent(QContextMenuEvent* event) {
 QString LogLineText(uint8_t status, uint8_t data1, uint8_t data2) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   const char text[] = {kHex[status >> 4], kHex[status & 15], ':', ' ', kHex[data1 >> 4], kHex[data1 & 15], ' ',
-                       kHex[data2 >> 4], kHex[data2 & 15]};
+                       kHex[data2 >> 4],  kHex[data2 & 15]};
   return QString::fromLatin1(text, sizeof text);
 }
 

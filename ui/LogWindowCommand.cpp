@@ -41,9 +41,8 @@ void LogWindowCommand::Toggle() {
 // and scrolled once.
 void LogWindowCommand::OnDoorbell() {
   QStringList lines;
-  const uint64_t dropped = ring_.Drain([&lines](const MidiLogEntry& e) {
-    lines.append(LogLineText(e.status, e.data1, e.data2));
-  });
+  const uint64_t dropped =
+      ring_.Drain([&lines](const MidiLogEntry& e) { lines.append(LogLineText(e.status, e.data1, e.data2)); });
   if (dropped != 0) lines.append(QString("(%1 messages not shown)").arg(dropped));
   if (window_) window_->AppendLines(lines);
 }

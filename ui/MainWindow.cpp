@@ -68,8 +68,10 @@ void MainWindow::AttachEngine(const EngineLinks& links) {
   state_->hooks.startVocoder = [&modulator] { modulator.Start(); };
   sawUnison_->Attach(links.synth);
   state_->hooks.showSawUnisonDialog = [this](bool visible) {
-    if (visible) sawUnison_->ShowBeside(this);
-    else sawUnison_->hide();
+    if (visible)
+      sawUnison_->ShowBeside(this);
+    else
+      sawUnison_->hide();
   };
   state_->hooks.toggleLogWindow = [this] { logWindow_->Toggle(); };
   ConnectPlayerKeys();

@@ -28,8 +28,8 @@ void BeginDrag(DragState& drag, CursorPort& cursor) {
   drag.captured = true;
 }
 
-bool DragMove(DragState& drag, Synth& synth, const MasterChain& master, bool leftDown, bool rightDown,
-              uint32_t nowMs, CursorPort& cursor) {
+bool DragMove(DragState& drag, Synth& synth, const MasterChain& master, bool leftDown, bool rightDown, uint32_t nowMs,
+              CursorPort& cursor) {
   if (!drag.captured) return false;
   bool stepped = false;
   if (leftDown) stepped = TryStep(drag, synth.PitchBend, kBendPerPixel, nowMs, cursor) || stepped;

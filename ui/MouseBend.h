@@ -41,8 +41,8 @@ void BeginDrag(DragState& drag, CursorPort& cursor);
 // voices (PitchBend, 0.002 semitone per pixel up), else the right button
 // shifts all (PitchShift, 0.005). Returns true when the window is to be
 // repainted (a step was taken while the display refresh is on).
-bool DragMove(DragState& drag, Synth& synth, const MasterChain& master, bool leftDown, bool rightDown,
-              uint32_t nowMs, CursorPort& cursor);
+bool DragMove(DragState& drag, Synth& synth, const MasterChain& master, bool leftDown, bool rightDown, uint32_t nowMs,
+              CursorPort& cursor);
 
 // A button came up: the mouse is let go; when no button is left down the
 // bend springs back to 0.

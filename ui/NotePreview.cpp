@@ -29,10 +29,9 @@ void BuildTree(PreviewLane& lane) {
 // Notes among the first `count` whose start is below `time` (starts go up).
 size_t StartingBefore(const PreviewLane& lane, size_t count, uint32_t time) {
   const auto begin = lane.notes.begin();
-  return static_cast<size_t>(
-      std::partition_point(begin, begin + static_cast<ptrdiff_t>(count), [time](const PreviewLane::Note& n) {
-        return n.start < time;
-      }) - begin);
+  return static_cast<size_t>(std::partition_point(begin, begin + static_cast<ptrdiff_t>(count),
+                                                  [time](const PreviewLane::Note& n) { return n.start < time; }) -
+                             begin);
 }
 
 // One lane: the bar of the last note (in list order) covering each pixel,
@@ -87,9 +86,8 @@ void PreparePreviewNotes(PreviewNotes& notes, const std::shared_ptr<const EventL
   if (notes.song == song) return;
   notes.song = song;
   for (PreviewLane& lane : notes.lanes) lane = PreviewLane{};
-  notes.inOrder = song && std::is_sorted(song->begin(), song->end(), [](const SeqEvent& a, const SeqEvent& b) {
-    return a.time < b.time;
-  });
+  notes.inOrder = song && std::is_sorted(song->begin(), song->end(),
+                                         [](const SeqEvent& a, const SeqEvent& b) { return a.time < b.time; });
   if (!notes.inOrder) return;
   const EventList& events = *song;
   // Backwards, remembering the next NoteOff of every channel and key.

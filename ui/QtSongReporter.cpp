@@ -8,9 +8,7 @@
 namespace tavolin {
 
 namespace {
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 }  // namespace
 
 QtSongReporter::QtSongReporter(QWidget* window) : window_(window) {
@@ -39,7 +37,8 @@ void QtSongReporter::SetTitle(std::string_view title) {
   if (onWindowThread) {
     if (window_) window_->setWindowTitle(text);
   } else {
-    QMetaObject::invokeMethod(this, [this] { ShowLatestTitle(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ShowLatestTitle(); }, Qt::QueuedConnection);
   }
 }
 
@@ -81,8 +80,7 @@ bool QtSongReporter::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::ApplicationDeactivate:
       escapeHeld_.store(false, std::memory_order_relaxed);  // its release goes to another program
       break;
-    default:
-      break;
+    default: break;
   }
   return QObject::eventFilter(watched, event);
 }

@@ -1,8 +1,8 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
-#include <QWidget>
 #include <QString>
+#include <QWidget>
 #include <atomic>
 #include <mutex>
 

@@ -22,8 +22,10 @@ void QtWindowPort::RequestRepaint() { doorbell_.Ring(); }
 void QtWindowPort::OnDoorbell() {
   doorbell_.Clear();
   if (!window_) return;
-  if (refresh_) refresh_();
-  else window_->update();
+  if (refresh_)
+    refresh_();
+  else
+    window_->update();
 }
 
 namespace {

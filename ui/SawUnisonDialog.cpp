@@ -93,7 +93,8 @@ void SawUnisonDialog::Attach(Synth& synth) {
   for (int k = 0; k < kUnisonSaws; ++k) {
     const auto i = static_cast<size_t>(k);
     ratios_[i]->setText(QString::fromStdString(FormatFixed6(synth.UnisonRatio[i].load(kRelaxed))));
-    offsets_[i]->setText(QString::fromStdString(FormatUnsigned(static_cast<uint32_t>(synth.UnisonOffset[i].load(kRelaxed)))));
+    offsets_[i]->setText(
+        QString::fromStdString(FormatUnsigned(static_cast<uint32_t>(synth.UnisonOffset[i].load(kRelaxed)))));
   }
 }
 

@@ -33,7 +33,10 @@ const StatusTextCache::Laid& StatusTextCache::Get(const QString& text, const QFo
 // A row's y is where drawText would put the top of the integer ascent; the
 // laid-out text starts at the top of its exact one.
 StatusCanvas::StatusCanvas(StatusFrame& frame, const QFont& font, StatusTextCache& texts)
-    : frame_(frame), font_(font), texts_(texts), metrics_(font),
+    : frame_(frame),
+      font_(font),
+      texts_(texts),
+      metrics_(font),
       top_(QFontMetrics(font).ascent() - metrics_.ascent()) {}
 
 void StatusCanvas::Text(int x, int y, const char* text, QColor foreground, QColor background) {

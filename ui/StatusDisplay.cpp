@@ -1,12 +1,12 @@
 #include "ui/StatusDisplay.h"
 
 #include <QPoint>
-#include <utility>
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
-#include "synth/VoiceHandOff.h"
 #include "synth/RenderNumerics.h"
+#include "synth/VoiceHandOff.h"
 
 namespace tavolin {
 
@@ -41,13 +41,15 @@ void PaintScopeTrace(StatusFrame& f, const DisplayFeed& display) {
   const auto& ring = display.scope;
   std::array<QPoint, kScopeWidth + 1> trace;
   trace[0] = QPoint(0, ScopeY(ring[0]));
-  for (int x = 0; x < kScopeWidth; ++x) trace[static_cast<size_t>(x) + 1] = QPoint(x, ScopeY(ring[(16 * x) % kRingSamples]));
+  for (int x = 0; x < kScopeWidth; ++x)
+    trace[static_cast<size_t>(x) + 1] = QPoint(x, ScopeY(ring[(16 * x) % kRingSamples]));
   f.Polyline(trace, QColor(0, 255, 0));
 }
 
 void PaintSpectrum(StatusFrame& f, const DisplayTap<double, kBlockSamples>& spectrum, int base, QColor colour) {
   std::array<QPoint, kSpectrumPoints> line;
-  for (int i = 0; i < kSpectrumPoints; ++i) line[static_cast<size_t>(i)] = QPoint(kSpectrumLeft + i, SpectrumY(base, spectrum[i]));
+  for (int i = 0; i < kSpectrumPoints; ++i)
+    line[static_cast<size_t>(i)] = QPoint(kSpectrumLeft + i, SpectrumY(base, spectrum[i]));
   f.Polyline(line, colour);
 }
 
@@ -71,8 +73,7 @@ void PaintVoices(StatusCanvas& canvas, VoiceTable& voices) {
   }
 }
 
-void PaintPlayerLine(StatusCanvas& canvas, const SongView& view, uint32_t now, const Player* player,
-                     int32_t mode) {
+void PaintPlayerLine(StatusCanvas& canvas, const SongView& view, uint32_t now, const Player* player, int32_t mode) {
   char line[128];
   if (!view.song) {
     std::snprintf(line, sizeof line, "Not opened: F9=Open");
@@ -111,12 +112,14 @@ void PaintChannels(StatusCanvas& canvas, const Synth& synth) {
   }
   canvas.Text(0, 641, "PBend");
   for (int c = 0; c < kMidiChannels; ++c) {
-    std::snprintf(text, sizeof text, "%d", TruncToInt32(1000.0 * synth.ChannelBend[static_cast<size_t>(c)].load(relaxed)));
+    std::snprintf(text, sizeof text, "%d",
+                  TruncToInt32(1000.0 * synth.ChannelBend[static_cast<size_t>(c)].load(relaxed)));
     canvas.Text(50 + 50 * c, 641, text);
   }
   canvas.Text(0, 652, "Vol");
   for (int c = 0; c < kMidiChannels; ++c) {
-    std::snprintf(text, sizeof text, "%d", TruncToInt32(1000.0 * synth.ChannelLevel[static_cast<size_t>(c)].load(relaxed)));
+    std::snprintf(text, sizeof text, "%d",
+                  TruncToInt32(1000.0 * synth.ChannelLevel[static_cast<size_t>(c)].load(relaxed)));
     canvas.Text(50 + 50 * c, 652, text);
   }
 }

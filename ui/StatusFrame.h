@@ -48,7 +48,7 @@ class StatusFrame {
     QRect bounds;  // every pixel the step can touch
     QRectF shape;  // Fill and Outline: the rectangle; Text: the top-left corner
     QRgb colour;
-    QRgb brush = 0;  // Outline only
+    QRgb brush = 0;                 // Outline only
     uint32_t first = 0, count = 0;  // Polyline: its points in points_
     QStaticText text{};
   };

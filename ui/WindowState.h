@@ -35,8 +35,8 @@ struct WindowState {
 
   KeyContext Keys() { return KeyContext{links.synth, links.master, links.ring, editor, piano, hooks}; }
   StatusSources Sources(Player* player) const {
-    return StatusSources{links.synth, links.ring, links.work, links.clock, editor,
-                         player, links.sequencerThread, links.audioThread, midiInputOpen};
+    return StatusSources{links.synth,           links.ring,        links.work,   links.clock, editor, player,
+                         links.sequencerThread, links.audioThread, midiInputOpen};
   }
 
   EngineLinks links;

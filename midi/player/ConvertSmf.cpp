@@ -181,23 +181,20 @@ bool Converter::HandleMessage(uint8_t status, uint64_t& pos, TrackState& track) 
         Add(track, SeqEvent{.type = NoteOn, .channel = channel, .key = d1, .level = static_cast<double>(level)});
       }
       return true;
-    case 0xA0:
-      return ReadByte(pos, d1) && ReadByte(pos, d2);
+    case 0xA0: return ReadByte(pos, d1) && ReadByte(pos, d2);
     case 0xB0:
       if (!ReadByte(pos, d1) || !ReadByte(pos, d2)) return false;
       HandleController(channel, d1, d2, track);
       return true;
     case 0xC0:
-    case 0xD0:
-      return ReadByte(pos, d1);
+    case 0xD0: return ReadByte(pos, d1);
     case 0xE0: {
       if (!ReadByte(pos, d1) || !ReadByte(pos, d2)) return false;
       const int32_t bend = ((d2 & 0x7F) - 64) * 128 + (d1 & 0x7F);
       Add(track, SeqEvent{.type = Bend, .channel = channel, .value = bend * track.bendRange / 8192.0});
       return true;
     }
-    default:
-      break;
+    default: break;
   }
   uint32_t length = 0;
   if (status == 0xF0 || status == 0xF7) {
@@ -236,22 +233,15 @@ void Converter::HandleController(uint32_t channel, uint8_t number, uint8_t value
       expression = static_cast<uint16_t>(v * 128 + (expression & 0x7F));
       Add(track, SeqEvent{.type = Volume, .channel = channel, .value = expression / 16383.0});
       break;
-    case 43:
-      expression = static_cast<uint16_t>((expression & 0x3F80) + v);
-      break;
-    case 101:
-      track.parameterMsb = v;
-      break;
-    case 100:
-      track.parameterLsb = v;
-      break;
+    case 43: expression = static_cast<uint16_t>((expression & 0x3F80) + v); break;
+    case 101: track.parameterMsb = v; break;
+    case 100: track.parameterLsb = v; break;
     case 6:
       // Registered parameter 0 is the pitch-bend sensitivity in semitones.
       if (track.SelectedParameter() == 0) track.bendRange = static_cast<uint8_t>(v);
       break;
     case 38:  // its fine part is in cents, below what the whole-semitone range can hold
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -294,8 +284,7 @@ EventList Convert(SongReporter& reporter, const uint8_t* data, size_t size, Chan
 
 }  // namespace
 
-EventList ConvertSmf(SongReporter& reporter, const uint8_t* data, size_t size,
-                     const std::function<void()>& closeSong) {
+EventList ConvertSmf(SongReporter& reporter, const uint8_t* data, size_t size, const std::function<void()>& closeSong) {
   return Convert(reporter, data, size, ChannelMessages::Interpreted, closeSong);
 }
 

@@ -29,8 +29,7 @@ inline constexpr char kConvertOutOfMemory[] = "Not enough memory to convert the 
 // `closeSong` closes the current song and silences every voice, and the new
 // list is built in private. Returns the list, empty when the file was refused
 // (the message has been shown) or yields no events.
-EventList ConvertSmf(SongReporter& reporter, const uint8_t* data, size_t size,
-                     const std::function<void()>& closeSong);
+EventList ConvertSmf(SongReporter& reporter, const uint8_t* data, size_t size, const std::function<void()>& closeSong);
 
 // The same reading and timing, but the channel messages are kept as they
 // stand (ChannelMessage events, with the Tempo events that timed them), to be

@@ -8,8 +8,8 @@
 #include <new>
 
 #include "audio/RenderBlock.h"
-#include "platform/ErrorText.h"
 #include "midi/player/ConvertSmf.h"
+#include "platform/ErrorText.h"
 
 namespace tavolin {
 

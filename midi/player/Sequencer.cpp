@@ -140,24 +140,15 @@ void DispatchEvent(Player& player, bool kill) {
   const SeqEvent& e = song[at];
   const uint64_t playPosition = player.ring.device ? player.ring.device->PlayedSamples() : 0;
   switch (e.type) {
-    case NoteOn:
-      StartNote(player, e, playPosition);
-      break;
-    case NoteOff:
-      EndNote(player, e, kill);
-      break;
+    case NoteOn: StartNote(player, e, playPosition); break;
+    case NoteOff: EndNote(player, e, kill); break;
     case Tempo:
       // 0 microseconds per quarter has no tempo: the display keeps the last one.
       if (e.key != 0) player.TempoBPM.store(static_cast<int32_t>((1.0 / (e.key * 0.000001)) * 60.0), relaxed);
       break;
-    case Bend:
-      player.synth.ChannelBend[e.channel].store(e.value, relaxed);
-      break;
-    case Volume:
-      player.synth.ChannelLevel[e.channel].store(e.value, relaxed);
-      break;
-    default:
-      break;
+    case Bend: player.synth.ChannelBend[e.channel].store(e.value, relaxed); break;
+    case Volume: player.synth.ChannelLevel[e.channel].store(e.value, relaxed); break;
+    default: break;
   }
   if (at + 1 == song.size()) {
     player.SongEnded.store(1, relaxed);
@@ -215,18 +206,10 @@ void RunDuePasses(Player& player) {
 
 void CarryOut(Player& player, PlayerCommand command) {
   switch (command) {
-    case PlayerCommand::Start:
-      StartLocked(player);
-      break;
-    case PlayerCommand::Stop:
-      player.cursor.store(kNoCursor, relaxed);
-      break;
-    case PlayerCommand::SkipAhead:
-      SkipAheadLocked(player);
-      break;
-    case PlayerCommand::Close:
-      CloseLocked(player);
-      break;
+    case PlayerCommand::Start: StartLocked(player); break;
+    case PlayerCommand::Stop: player.cursor.store(kNoCursor, relaxed); break;
+    case PlayerCommand::SkipAhead: SkipAheadLocked(player); break;
+    case PlayerCommand::Close: CloseLocked(player); break;
   }
 }
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "tests/WaitUntil.h"
 #include "app/Lifecycle.h"
 #include "app/SoundReports.h"
+#include "tests/WaitUntil.h"
 #include "tests/platform/WaveFileBytes.h"
 #include "tests/synth/ReleaseAnyVoice.h"
 
@@ -145,9 +145,7 @@ TEST(Lifecycle, DeviceThatFailsToOpenIsReportedAndEverythingStops) {
   VirtualClock clock;
   auto app = std::make_unique<App>(window, clock);
   StartUpOptions options;
-  options.openDevice = [](const WaveFormat&, MessageQueue&) {
-    return WaveOutOpenResult{nullptr, "no such device"};
-  };
+  options.openDevice = [](const WaveFormat&, MessageQueue&) { return WaveOutOpenResult{nullptr, "no such device"}; };
   EXPECT_EQ(StartUp(*app, options), StartUpResult::DeviceOpenFailed);
   const auto errors = window.Errors();
   ASSERT_EQ(errors.size(), 1u);

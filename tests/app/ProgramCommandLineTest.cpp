@@ -24,9 +24,11 @@ using test::EnvChanges;
 using test::RunProgram;
 using test::WaitUntil;
 
-const EnvChanges kNoDisplay = {
-    {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"QT_QPA_PLATFORM", std::nullopt},
-    {"XDG_SESSION_TYPE", std::nullopt}, {"WAYLAND_SOCKET", std::nullopt}};
+const EnvChanges kNoDisplay = {{"DISPLAY", std::nullopt},
+                               {"WAYLAND_DISPLAY", std::nullopt},
+                               {"QT_QPA_PLATFORM", std::nullopt},
+                               {"XDG_SESSION_TYPE", std::nullopt},
+                               {"WAYLAND_SOCKET", std::nullopt}};
 
 EnvChanges With(EnvChanges env, const EnvChanges& more) {
   env.insert(env.end(), more.begin(), more.end());
@@ -50,12 +52,21 @@ TEST(ProgramCommandLine, AnswersAndMistakesBeforeAnyWindow) {
       {{"--midi-port"}, kNoDisplay, 2, "", "usage: tavolin"},
       {{"--audio", "oss4"}, kNoDisplay, 2, "", "unknown sound system \"oss4\""},
       {{}, kNoDisplay, 1, "", "no display found"},
-      {{}, With(kNoDisplay, {{"DISPLAY", ":" + std::to_string(500 + getpid() % 400)}}), 1, "",
+      {{},
+       With(kNoDisplay, {{"DISPLAY", ":" + std::to_string(500 + getpid() % 400)}}),
+       1,
+       "",
        "cannot reach the display"},
-      {{}, With(kNoDisplay, {{"WAYLAND_DISPLAY", "/nonexistent/wayland-0"}}), 1, "",
+      {{},
+       With(kNoDisplay, {{"WAYLAND_DISPLAY", "/nonexistent/wayland-0"}}),
+       1,
+       "",
        "no Wayland compositor at /nonexistent/wayland-0); outside a desktop session, run it under a virtual X "
        "server: xvfb-run -a tavolin (in the source tree: xvfb-run -a make run)"},
-      {{"--audio", "alsa:no-such-card"}, {{"QT_QPA_PLATFORM", "offscreen"}}, 1, "",
+      {{"--audio", "alsa:no-such-card"},
+       {{"QT_QPA_PLATFORM", "offscreen"}},
+       1,
+       "",
        "sound system \"alsa\" has no output device"},
   };
   for (const Case& c : cases) {
@@ -90,7 +101,8 @@ TEST(ProgramCommandLine, SongsGivenArePlayedAsAPlaylistOnTheChosenOutput) {
   test::TempFiles files;
   using test::Bytes;
   const Bytes endOfTrack = {0x00, 0xFF, 0x2F, 0x00};
-  const std::string silent = files.Write("silent.mid", test::Smf(0, 480, {test::Cat({{0x00, 0xB0, 7, 100}, endOfTrack})}));
+  const std::string silent =
+      files.Write("silent.mid", test::Smf(0, 480, {test::Cat({{0x00, 0xB0, 7, 100}, endOfTrack})}));
   // One note held for 20 s (120 beats at the default tempo; 57600 ticks).
   const std::string held = files.Write(
       "held.mid", test::Smf(0, 480, {test::Cat({{0x00, 0x90, 57, 127, 0x83, 0xC2, 0x00, 0x80, 57, 0}, endOfTrack})}));

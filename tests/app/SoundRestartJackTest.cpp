@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "tests/WaitUntil.h"
 #include "app/Lifecycle.h"
 #include "app/SoundReports.h"
+#include "tests/WaitUntil.h"
 #include "tests/platform/JackDeathTest.h"
 
 namespace tavolin {
@@ -36,8 +36,7 @@ class NoticeCounter final : public WindowPort {
 
 // The user's side, with the program running on the server: returns what
 // went wrong, or nothing.
-std::string StopReportRestart(App& app, NoticeCounter& window, std::optional<test::JackServer>& server,
-                              bool abrupt) {
+std::string StopReportRestart(App& app, NoticeCounter& window, std::optional<test::JackServer>& server, bool abrupt) {
   auto playedBlocks = [&] { return app.ring.device->PlayedSamples() / kBlockSamples; };
   if (!WaitUntil([&] { return playedBlocks() >= 16; })) return "the ring did not run";
 

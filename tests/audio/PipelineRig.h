@@ -22,8 +22,7 @@ class CountingWindow final : public WindowPort {
 };
 
 struct PipelineRig {
-  explicit PipelineRig(const Clock* externalClock = nullptr)
-      : clock(externalClock ? *externalClock : virtualClock) {
+  explicit PipelineRig(const Clock* externalClock = nullptr) : clock(externalClock ? *externalClock : virtualClock) {
     ring.WaveData = std::make_unique<int16_t[]>(kRingSamples);
     ring.device = &device;
     SetUpHeaders(ring);
@@ -33,13 +32,11 @@ struct PipelineRig {
   }
 
   // The block the last RenderBlock call wrote.
-  int16_t* LastBlock() {
-    return ring.Block((ring.RingIndex.load() + kRingBuffers - 1) % kRingBuffers);
-  }
+  int16_t* LastBlock() { return ring.Block((ring.RingIndex.load() + kRingBuffers - 1) % kRingBuffers); }
 
   // A held voice with everything else at note-start values.
-  int Start(double freq, int32_t mode, int32_t startOffset = 0, double amp = 12288.0,
-            int32_t channel = LiveChannel, double life = 0.25) {
+  int Start(double freq, int32_t mode, int32_t startOffset = 0, double amp = 12288.0, int32_t channel = LiveChannel,
+            double life = 0.25) {
     NoteStart n;
     n.startOffset = startOffset;
     n.freq = freq;

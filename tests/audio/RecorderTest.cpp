@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -49,7 +49,8 @@ class NoticeWindow final : public WindowPort {
 
 std::string TempPath(const std::string& name) {
   // The process id keeps test runs in several build trees apart.
-  return (std::filesystem::temp_directory_path() / ("tavolin-recorder-" + std::to_string(getpid()) + "-" + name)).string();
+  return (std::filesystem::temp_directory_path() / ("tavolin-recorder-" + std::to_string(getpid()) + "-" + name))
+      .string();
 }
 
 // The first sample of every block of a finished file, after checking that
@@ -161,7 +162,8 @@ TEST(Recorder, ARestartAppendsTheEightRequeuedBlocks) {
   std::atomic<bool> restarted{false};
   std::thread audio([&] {  // takes the returns, as the audio thread does
     while (!restarted) {
-      if (auto m = r.queue.GetFor(std::chrono::milliseconds(5))) TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam));
+      if (auto m = r.queue.GetFor(std::chrono::milliseconds(5)))
+        TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam));
     }
   });
   EXPECT_TRUE(RestartSoundSystem(r.ring));
@@ -220,7 +222,8 @@ TEST(Recorder, AtTheSizeLimitTheRecordingEndsWithAMessageAndAValidFile) {
   r.recorder.CheckEnded();
   const auto messages = r.window.Messages();
   // NOLINTNEXTLINE(concurrency-mt-unsafe): no other thread ends the process
-  std::exit(messages.size() == 1 && messages[0].starts_with("ERROR: Can't write to the file: the disk is full") ? 0 : 4);
+  std::exit(messages.size() == 1 && messages[0].starts_with("ERROR: Can't write to the file: the disk is full") ? 0
+                                                                                                                : 4);
 }
 
 TEST(RecorderDeathTest, AFullDiskEndsTheRecordingWithAMessageAndAValidFile) {

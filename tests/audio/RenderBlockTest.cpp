@@ -156,8 +156,8 @@ TEST(RenderBlock, ClearVoiceTableStopsEveryVoiceAndKeepsTheirFields) {
 // spectral filters. Silence has an all-zero spectrum.
 TEST(RenderBlock, SpectralStepFiltersByItsSwitchesAndPublishesTheSpectrum) {
   std::vector<int16_t> unfiltered;
-  for (std::atomic<int32_t> MasterChain::*filter : {static_cast<std::atomic<int32_t> MasterChain::*>(nullptr),
-                                                     &MasterChain::LPFOn, &MasterChain::HPFOn}) {
+  for (std::atomic<int32_t> MasterChain::*filter :
+       {static_cast<std::atomic<int32_t> MasterChain::*>(nullptr), &MasterChain::LPFOn, &MasterChain::HPFOn}) {
     PipelineRig rig;
     RenderBlock(rig.pipeline);
     for (size_t k = 0; k < kBlockSamples; ++k) ASSERT_EQ(rig.areas.Display->outputSpectrum[k], 0.0) << k;
@@ -226,7 +226,8 @@ std::vector<int16_t> RenderScene(int blocks) {
   rig.master.LPFResoOn.store(1, kRelaxed);
   std::vector<int16_t> out;
   for (int b = 0; b < blocks; ++b) {
-    if (b % 4 == 0) rig.Start(rig.synth.noteFreq[30 + b % 40], b / 4 % 15, b * 37 % 1024, 6000.0, b % 3 == 0 ? 2 : LiveChannel);
+    if (b % 4 == 0)
+      rig.Start(rig.synth.noteFreq[30 + b % 40], b / 4 % 15, b * 37 % 1024, 6000.0, b % 3 == 0 ? 2 : LiveChannel);
     if (b % 6 == 5) ReleaseAnyVoice(rig.synth.voices[b % 7]);
     s.switches.DetuneOn.store(b / 16 % 2, kRelaxed);
     s.switches.RingOn.store(b / 32 % 2, kRelaxed);

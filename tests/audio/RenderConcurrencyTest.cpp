@@ -148,7 +148,8 @@ TEST(RenderConcurrency, ModulatorAndRecordingChangesWhileBlocksRender) {
     }
   });
   const std::string path =
-      (std::filesystem::temp_directory_path() / ("tavolin-render-concurrency-" + std::to_string(getpid()) + ".wav")).string();
+      (std::filesystem::temp_directory_path() / ("tavolin-render-concurrency-" + std::to_string(getpid()) + ".wav"))
+          .string();
   for (int round = 0; round < 60; ++round) {
     auto modulator = std::make_unique<ModulatorData>();
     modulator->bytes = 2048 * (1 + round % 5);

@@ -42,7 +42,9 @@ std::string Error(const char* text) { return std::string("Error: ") + text; }
 SeqEvent On(uint32_t time, uint32_t ch, uint32_t key, double level) {
   return {.type = NoteOn, .time = time, .channel = ch, .key = key, .level = level};
 }
-SeqEvent Off(uint32_t time, uint32_t ch, uint32_t key) { return {.type = NoteOff, .time = time, .channel = ch, .key = key}; }
+SeqEvent Off(uint32_t time, uint32_t ch, uint32_t key) {
+  return {.type = NoteOff, .time = time, .channel = ch, .key = key};
+}
 
 void ExpectEvents(const EventList& got, const EventList& want) {
   ASSERT_EQ(got.size(), want.size());
@@ -50,10 +52,18 @@ void ExpectEvents(const EventList& got, const EventList& want) {
     SCOPED_TRACE(i);
     EXPECT_EQ(got[i].type, want[i].type);
     EXPECT_EQ(got[i].time, want[i].time);
-    if (want[i].type != Tempo) { EXPECT_EQ(got[i].channel, want[i].channel); }
-    if (want[i].type <= Tempo || want[i].type == ChannelMessage) { EXPECT_EQ(got[i].key, want[i].key); }
-    if (want[i].type == NoteOn) { EXPECT_EQ(got[i].level, want[i].level); }
-    if (want[i].type >= Bend) { EXPECT_EQ(got[i].value, want[i].value); }
+    if (want[i].type != Tempo) {
+      EXPECT_EQ(got[i].channel, want[i].channel);
+    }
+    if (want[i].type <= Tempo || want[i].type == ChannelMessage) {
+      EXPECT_EQ(got[i].key, want[i].key);
+    }
+    if (want[i].type == NoteOn) {
+      EXPECT_EQ(got[i].level, want[i].level);
+    }
+    if (want[i].type >= Bend) {
+      EXPECT_EQ(got[i].value, want[i].value);
+    }
   }
 }
 

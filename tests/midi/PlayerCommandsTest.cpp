@@ -5,9 +5,9 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
-#include <QThread>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -144,17 +144,17 @@ class PlayerCommandsTest : public QObject {
 
   void commandsStartStopSkipAndClose() {
     QVERIFY(LoadMidiFile(player(), Song("keys.mid", 60).toStdString()));
-    PlaySongCommand(player());                        // Space
+    PlaySongCommand(player());                       // Space
     QTRY_VERIFY(player().ClockStarted.load() == 1);  // the sequencer thread played the first note
-    SkipAheadCommand(player());                       // Right: the note ends inside the second
+    SkipAheadCommand(player());                      // Right: the note ends inside the second
     QTRY_COMPARE(player().cursor.load(), kNoCursor);
     // The commands may be left for the sequencer thread if it holds the lock.
-    StopSongCommand(player());                        // Return
+    StopSongCommand(player());  // Return
     PlaySongCommand(player());
     QTRY_COMPARE(player().cursor.load() == kNoCursor, false);
     StopSongCommand(player());
     QTRY_COMPARE(player().cursor.load(), kNoCursor);
-    CloseMidiFileCommand(player());                   // F11
+    CloseMidiFileCommand(player());  // F11
     QTRY_VERIFY(!ViewSong(player()).song);
     QTRY_COMPARE(window->windowTitle(), QString("Tavolin"));
     PlaySongCommand(player());  // nothing loaded: nothing happens

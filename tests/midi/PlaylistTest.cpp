@@ -11,9 +11,7 @@ namespace tavolin {
 namespace {
 
 // A song of one note of `key`, sounding from 0 to 100 ms.
-test::Bytes OneNote(uint8_t key) {
-  return test::Smf(0, 480, {{0x00, 0x90, key, 0x64, 0x60, 0x80, key, 0x00}});
-}
+test::Bytes OneNote(uint8_t key) { return test::Smf(0, 480, {{0x00, 0x90, key, 0x64, 0x60, 0x80, key, 0x00}}); }
 
 struct PlaylistTest : ::testing::Test {
   test::PlayerRig rig;

@@ -10,7 +10,9 @@ namespace {
 SeqEvent On(uint32_t time, uint32_t ch, uint32_t key, double level = 100) {
   return {.type = NoteOn, .time = time, .channel = ch, .key = key, .level = level};
 }
-SeqEvent Off(uint32_t time, uint32_t ch, uint32_t key) { return {.type = NoteOff, .time = time, .channel = ch, .key = key}; }
+SeqEvent Off(uint32_t time, uint32_t ch, uint32_t key) {
+  return {.type = NoteOff, .time = time, .channel = ch, .key = key};
+}
 
 struct SequencerTest : ::testing::Test {
   test::PlayerRig rig;
@@ -89,8 +91,11 @@ TEST_F(SequencerTest, NoteOffReleasesEveryMatchingVoiceAndLeavesDrumsAlone) {
 
 TEST_F(SequencerTest, OnlyChannelFiltersNotesButNotChannelSettings) {
   rig.synth.params.ONLY_CH.store(2);  // channel index 1
-  Play({On(0, 0, 60), {.type = Bend, .time = 100, .channel = 0, .value = 1.5}, On(500, 1, 62),
-        {.type = Volume, .time = 600, .channel = 3, .value = 0.25}, On(700, 1, 64)},
+  Play({On(0, 0, 60),
+        {.type = Bend, .time = 100, .channel = 0, .value = 1.5},
+        On(500, 1, 62),
+        {.type = Volume, .time = 600, .channel = 3, .value = 0.25},
+        On(700, 1, 64)},
        1000);
   At(1000);
   EXPECT_EQ(rig.ActiveVoices(), 1) << "everything up to the first channel-1 note is played through at once";
@@ -111,8 +116,10 @@ TEST_F(SequencerTest, OnlyChannelFiltersNotesButNotChannelSettings) {
 }
 
 TEST_F(SequencerTest, StartPlaybackResetsChannelsAndPlaysAgainFromTheStart) {
-  Play({{.type = Volume, .time = 0, .channel = 4, .value = 0.5}, On(0, 4, 60),
-        {.type = Tempo, .time = 0, .key = 500000}, Off(100, 4, 60)});
+  Play({{.type = Volume, .time = 0, .channel = 4, .value = 0.5},
+        On(0, 4, 60),
+        {.type = Tempo, .time = 0, .key = 500000},
+        Off(100, 4, 60)});
   At(0);
   At(1);
   EXPECT_EQ(player.TempoBPM.load(), 120);

@@ -105,9 +105,10 @@ TEST_F(ThreadedPlayer, RestartDuringAWaitPlaysAtOnce) {
 }
 
 TEST_F(ThreadedPlayer, SkipAheadFromTheWindowThreadWhileTheSequencerWaits) {
-  InstallSong(app->player, {{.type = NoteOn, .time = 0, .channel = 0, .key = 60, .level = 100},
-                            {.type = NoteOff, .time = 500, .channel = 0, .key = 60},
-                            {.type = NoteOn, .time = 1500, .channel = 0, .key = 62, .level = 100}},
+  InstallSong(app->player,
+              {{.type = NoteOn, .time = 0, .channel = 0, .key = 60, .level = 100},
+               {.type = NoteOff, .time = 500, .channel = 0, .key = 60},
+               {.type = NoteOn, .time = 1500, .channel = 0, .key = 62, .level = 100}},
               "skip.mid");
   StartPlayback(app->player);
   ASSERT_TRUE(WaitUntil([&] { return Active() == 1; }));

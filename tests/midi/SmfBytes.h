@@ -26,9 +26,9 @@ inline Bytes Chunk(const char* id, const Bytes& data) {
 }
 
 inline Bytes Header(uint16_t format, uint16_t division, uint16_t tracks = 1) {
-  return Chunk("MThd", {static_cast<uint8_t>(format >> 8), static_cast<uint8_t>(format),
-                        static_cast<uint8_t>(tracks >> 8), static_cast<uint8_t>(tracks),
-                        static_cast<uint8_t>(division >> 8), static_cast<uint8_t>(division)});
+  return Chunk("MThd",
+               {static_cast<uint8_t>(format >> 8), static_cast<uint8_t>(format), static_cast<uint8_t>(tracks >> 8),
+                static_cast<uint8_t>(tracks), static_cast<uint8_t>(division >> 8), static_cast<uint8_t>(division)});
 }
 
 inline Bytes Track(const Bytes& events) { return Chunk("MTrk", events); }

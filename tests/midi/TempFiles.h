@@ -14,8 +14,8 @@ namespace tavolin::test {
 class TempFiles {
  public:
   TempFiles() {
-    dir_ = std::filesystem::temp_directory_path() / ("tavolin-test-" + std::to_string(getpid()) + "-" +
-                                                     std::to_string(counter_++));
+    dir_ = std::filesystem::temp_directory_path() /
+           ("tavolin-test-" + std::to_string(getpid()) + "-" + std::to_string(counter_++));
     std::filesystem::create_directories(dir_);
   }
   ~TempFiles() {
@@ -24,8 +24,8 @@ class TempFiles {
   }
   std::string Write(const std::string& name, const Bytes& bytes) {
     std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }

@@ -12,8 +12,8 @@ namespace {
 // True when the clock's reading is not ahead of the monotonic clock, read after it.
 bool NotAhead(const Clock& clock) {
   const uint32_t reading = clock.Milliseconds();
-  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now().time_since_epoch());
+  const auto now =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
   return static_cast<int32_t>(static_cast<uint32_t>(now.count()) - reading) >= 0;
 }
 

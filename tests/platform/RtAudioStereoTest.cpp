@@ -76,7 +76,8 @@ TEST(RtAudioJackStereo, PlaysTheMonoRingOnBothPlaybackPorts) {
   MessageQueue notify;
   WaveOutOpenResult open = test::OpenOnJack([&] { return OpenWaveOut(WaveOutKind::System, WaveFormat{}, notify); });
   ASSERT_TRUE(open.device) << open.error;
-  auto probePtr = test::Patiently([] { return std::make_unique<StereoProbe>(); }, [](const auto& p) { return p->Open(); });
+  auto probePtr =
+      test::Patiently([] { return std::make_unique<StereoProbe>(); }, [](const auto& p) { return p->Open(); });
   ASSERT_TRUE(probePtr->Open());
   StereoProbe& probe = *probePtr;
   const std::vector<std::string> left = probe.ConnectionsOf("system:playback_1");

@@ -80,8 +80,9 @@ TEST(RtAudioJackAt48k, ADeviceThatDoesNotOpenIsAnErrorNotTheNullDevice) {
   test::JackServer server("tavolin-test-" + std::to_string(getpid()) + "-48k", 1024, 48000);
   if (!server.WaitUntilUp()) GTEST_SKIP() << "jackd could not be started";
   MessageQueue notify;
-  WaveOutOpenResult open = test::Patiently([&] { return OpenWaveOut(WaveOutKind::Auto, WaveFormat{}, notify); },
-                                           [](const auto& opened) { return opened.error.find("sample rate") != std::string::npos; });
+  WaveOutOpenResult open =
+      test::Patiently([&] { return OpenWaveOut(WaveOutKind::Auto, WaveFormat{}, notify); },
+                      [](const auto& opened) { return opened.error.find("sample rate") != std::string::npos; });
   EXPECT_FALSE(open.device);
   EXPECT_NE(open.error.find("sample rate"), std::string::npos) << open.error;
 }

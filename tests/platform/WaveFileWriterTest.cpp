@@ -43,7 +43,7 @@ TEST(WaveFileWriter, SizesAreFilledInAndSamplesAreLittleEndian) {
   block[0] = -2;
   block[1023] = 0x1234;
   for (int k = 0; k < 40; ++k) ASSERT_TRUE(writer.Append(block.data(), 1024));  // more than the buffer
-  ASSERT_TRUE(writer.Append(block.data(), 1));  // any count, not only whole blocks
+  ASSERT_TRUE(writer.Append(block.data(), 1));                                  // any count, not only whole blocks
   ASSERT_TRUE(writer.Finish());
   ExpectValidWave(path, 2 * (40 * 1024 + 1));
   const auto bytes = ReadAll(path);

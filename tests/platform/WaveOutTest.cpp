@@ -66,13 +66,12 @@ TEST_F(WaveOutTest, CountsUnderrunSamplesAndStretches) {
     uint64_t events;
   };
   const Step steps[] = {
-      {-1, false, 500, 0, 0},      // idle: nothing has played yet
-      {0, false, 1000, 0, 0},      // 1000 of buffer 0
-      {-1, false, 100, 76, 1},     // its last 24, then the queue is empty
-      {-1, false, 300, 376, 1},    // the same stretch goes on
-      {1, false, 2000, 1352, 2},   // buffer 1 ends it; the silence after is a new one
-      {-1, false, 1, 1353, 2},
-      {-1, true, 300, 1353, 2},    // reset: idle again
+      {-1, false, 500, 0, 0},                               // idle: nothing has played yet
+      {0, false, 1000, 0, 0},                               // 1000 of buffer 0
+      {-1, false, 100, 76, 1},                              // its last 24, then the queue is empty
+      {-1, false, 300, 376, 1},                             // the same stretch goes on
+      {1, false, 2000, 1352, 2},                            // buffer 1 ends it; the silence after is a new one
+      {-1, false, 1, 1353, 2},   {-1, true, 300, 1353, 2},  // reset: idle again
       {2, false, 1034, 1363, 3},
   };
   uint64_t pumped = 0;

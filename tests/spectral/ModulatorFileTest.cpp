@@ -12,8 +12,10 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes Le32(uint32_t v) { return {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                                 static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)}; }
+Bytes Le32(uint32_t v) {
+  return {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v >> 16),
+          static_cast<unsigned char>(v >> 24)};
+}
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes out;
@@ -25,7 +27,8 @@ Bytes Id(const char* id) { return Bytes(id, id + std::strlen(id)); }
 
 // A chunk with the size it declares (by default its real size) and its pad byte.
 Bytes Chunk(const char* id, const Bytes& data, int64_t declared = -1) {
-  Bytes out = Cat({Id(id), Le32(declared < 0 ? static_cast<uint32_t>(data.size()) : static_cast<uint32_t>(declared)), data});
+  Bytes out =
+      Cat({Id(id), Le32(declared < 0 ? static_cast<uint32_t>(data.size()) : static_cast<uint32_t>(declared)), data});
   if (data.size() % 2) out.push_back(0);
   return out;
 }
@@ -36,9 +39,7 @@ Bytes Riff(const char* form, const Bytes& chunks, int64_t declared = -1) {
 
 const Bytes kFmt = Chunk("fmt ", Bytes(16, 0));
 
-ModulatorLoad Load(Bytes file) {
-  return LoadModulator(fmemopen(file.data(), file.size(), "rb"), "test.wav");
-}
+ModulatorLoad Load(Bytes file) { return LoadModulator(fmemopen(file.data(), file.size(), "rb"), "test.wav"); }
 
 TEST(ModulatorFile, FindsTheDataChunkAndReadsWhatTheFileHolds) {
   struct Case {
@@ -50,19 +51,29 @@ TEST(ModulatorFile, FindsTheDataChunkAndReadsWhatTheFileHolds) {
   const Bytes four = {0x01, 0x00, 0xFF, 0xFF};
   const Case cases[] = {
       {"plain", Riff("WAVE", Cat({kFmt, Chunk("data", four)})), {1, -1}, 4},
-      {"after an odd-sized chunk and its pad byte", Riff("WAVE", Cat({Chunk("LIST", {1, 2, 3}), Chunk("data", four)})), {1, -1}, 4},
-      {"odd size: the last byte is no sample", Riff("WAVE", Chunk("data", {0x02, 0x01, 0x00, 0x80, 0x7F})), {0x0102, -32768}, 5},
+      {"after an odd-sized chunk and its pad byte",
+       Riff("WAVE", Cat({Chunk("LIST", {1, 2, 3}), Chunk("data", four)})),
+       {1, -1},
+       4},
+      {"odd size: the last byte is no sample",
+       Riff("WAVE", Chunk("data", {0x02, 0x01, 0x00, 0x80, 0x7F})),
+       {0x0102, -32768},
+       5},
       {"claims more than the file holds", Riff("WAVE", Chunk("data", four, 1000)), {1, -1}, 4},
       {"claims 0xFFFFFFFF bytes", Riff("WAVE", Chunk("data", four, 0xFFFFFFFF)), {1, -1}, 4},
       {"the RIFF size bounds the data", Riff("WAVE", Chunk("data", four), 4 + 8 + 2), {1}, 2},
-      {"a RIFF of another form first", Cat({Riff("AVI ", Chunk("data", {9, 9})), Riff("WAVE", Chunk("data", four))}), {1, -1}, 4},
+      {"a RIFF of another form first",
+       Cat({Riff("AVI ", Chunk("data", {9, 9})), Riff("WAVE", Chunk("data", four))}),
+       {1, -1},
+       4},
       {"empty data", Riff("WAVE", Chunk("data", {})), {}, 0},
   };
   for (const Case& c : cases) {
     const ModulatorLoad load = Load(c.file);
     ASSERT_TRUE(load.data) << c.what << ": " << load.error;
     EXPECT_EQ(load.data->bytes, c.bytes) << c.what;
-    EXPECT_EQ(std::vector<int16_t>(load.data->samples.get(), load.data->samples.get() + c.bytes / 2), c.samples) << c.what;
+    EXPECT_EQ(std::vector<int16_t>(load.data->samples.get(), load.data->samples.get() + c.bytes / 2), c.samples)
+        << c.what;
   }
 }
 

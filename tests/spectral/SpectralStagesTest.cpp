@@ -60,11 +60,11 @@ TEST(SpectralStages, FiltersWeightEachStoredBinWithoutMirroring) {
     double factor;  // the mean of the gains of the bin and of its mirror
   };
   for (const Case c : {
-           Case{true, false, 10, (1.0 + 70.0 / 1015.0) / 2},            // about 0.5344
-           Case{true, false, 300, (70.0 / 301.0 + 70.0 / 725.0) / 2},   // about 0.1645
-           Case{false, true, 10, (11.0 / 70.0 + 1.0) / 2},              // about 0.5785
+           Case{true, false, 10, (1.0 + 70.0 / 1015.0) / 2},           // about 0.5344
+           Case{true, false, 300, (70.0 / 301.0 + 70.0 / 725.0) / 2},  // about 0.1645
+           Case{false, true, 10, (11.0 / 70.0 + 1.0) / 2},             // about 0.5785
            Case{false, true, 300, 1.0},
-           Case{true, true, 10, (11.0 / 70.0 + 70.0 / 1015.0) / 2},     // chained in complex form
+           Case{true, true, 10, (11.0 / 70.0 + 70.0 / 1015.0) / 2},  // chained in complex form
        }) {
     Stages s;
     std::vector<int16_t> block = SineOnBin(c.bin, 10000.0);

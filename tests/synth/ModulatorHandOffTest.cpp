@@ -61,7 +61,7 @@ TEST(ModulatorHandOff, StartsAndReplacementsTakeEffectAtTheNextBlock) {
   EXPECT_EQ(h.Position(), 0);
   h.AdvanceFrame();
 
-  h.Start();                  // meant for the old one,
+  h.Start();                   // meant for the old one,
   h.Install(Filled(8192, 2));  // which is replaced before the audio thread looks
   EXPECT_EQ(PlayBlock(h), 0) << "the new modulator starts stopped";
   h.Start();

@@ -9,10 +9,10 @@ namespace tavolin {
 namespace {
 constexpr auto kRelaxed = std::memory_order_relaxed;
 double PlainFrac(double x) { return x - std::trunc(x); }
-}
+}  // namespace
 
 void ReferenceRenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& in,
-                 const std::atomic<int32_t>* liveGate) {
+                          const std::atomic<int32_t>* liveGate) {
   const Synth& syn = in.synth;
   const SynthParams& p = syn.params;
   const bool reso = syn.switches.VoiceResoOn.load(kRelaxed) != 0;
@@ -21,8 +21,8 @@ void ReferenceRenderVoice(int16_t* buffer, uint32_t count, Voice& v, const Rende
     double x = v.sweepPhase;
     if (syn.switches.TimedResoOn.load(kRelaxed) != 0)
       x = static_cast<double>(in.clock.Milliseconds()) * (0.001 / p.LPFTimedReso.load(kRelaxed));
-    const double fc = p.LPFResoCut.load(kRelaxed) +
-                      p.LPFResoSndW.load(kRelaxed) * (1.0 - std::cos(kSweepTwoPi * x)) * 0.5;
+    const double fc =
+        p.LPFResoCut.load(kRelaxed) + p.LPFResoSndW.load(kRelaxed) * (1.0 - std::cos(kSweepTwoPi * x)) * 0.5;
     const double w = fc * kRadPerHz;
     const double r = 1.0 - w / (w + 2.0 * (0.5 / (w + 1.0) + p.LPFResoAmp.load(kRelaxed)) - 2.0);
     A = r * r;
@@ -45,13 +45,18 @@ void ReferenceRenderVoice(int16_t* buffer, uint32_t count, Voice& v, const Rende
     const double modPower = p.ModPower.load(kRelaxed);
     if (modPower >= kMinModPower) {
       const double t = static_cast<double>(in.clock.Milliseconds());
-      F = F * std::pow(kSemi, std::sin(t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs) *
-                                  p.ModFact.load(kRelaxed) * modPower);
+      F = F *
+          std::pow(kSemi, std::sin(t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs) * p.ModFact.load(kRelaxed) * modPower);
     }
     const double P = 44100.0 / F;
     double s = 0.0;
     switch (v.mode) {
-      case 0: case 1: case 2: case 3: case 6: case 11: {
+      case 0:
+      case 1:
+      case 2:
+      case 3:
+      case 6:
+      case 11: {
         const double f = PlainFrac(v.phase / 2.0);
         if (v.mode == 0) s = f < 0.5 ? -0.5 : 0.5;
         if (v.mode == 1) s = f < 0.25 ? -0.75 : 0.25;
@@ -73,9 +78,7 @@ void ReferenceRenderVoice(int16_t* buffer, uint32_t count, Voice& v, const Rende
         v.counter = n + 2;
         break;
       }
-      case 5:
-        s = in.state.noise.Next() / 32767.0 - 0.5;
-        break;
+      case 5: s = in.state.noise.Next() / 32767.0 - 0.5; break;
       case 7: {
         const double P5 = 44100.0 / (5.0 * F), P3 = 44100.0 / (3.0 * F);
         s = 0.25 * std::sin(PlainFrac(n / P * 0.5) * kTwoPiS) +
@@ -134,8 +137,7 @@ void ReferenceRenderVoice(int16_t* buffer, uint32_t count, Voice& v, const Rende
         }
         break;
       }
-      default:
-        break;
+      default: break;
     }
     double g = v.lifeTotal == 0.0 ? 1.0 : v.lifeLeft / v.lifeTotal;
     if (!live) g = g * syn.ChannelLevel[v.channel].load(kRelaxed);

@@ -183,8 +183,9 @@ TEST(RenderEquivalence, FastRendererMatchesPlainFormulasOnACounterThatLags) { Ex
 // conversion's range.
 TEST(RenderEquivalence, PulseLevelsMatchPlainFormulasAtEveryKindOfPhase) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
-  const double phases[] = {-3.5, -1.0, -0.99, -0.0, 0.0, 4.9e-324, 0.24, 0.99, 1.0, 2.75, 0x1p52 + 1.0,
-                           0x1p62 + 1024.0, 0x1p63, 0x1p64, 1e300, kInf, -kInf, std::numeric_limits<double>::quiet_NaN()};
+  const double phases[] = {-3.5,   -1.0,   -0.99, -0.0, 0.0,          4.9e-324,
+                           0.24,   0.99,   1.0,   2.75, 0x1p52 + 1.0, 0x1p62 + 1024.0,
+                           0x1p63, 0x1p64, 1e300, kInf, -kInf,        std::numeric_limits<double>::quiet_NaN()};
   for (int32_t mode = 0; mode <= 2; ++mode) {
     for (double phase : phases) {
       Synth synth;

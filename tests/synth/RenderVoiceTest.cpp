@@ -52,7 +52,7 @@ TEST(RenderVoice, TriangleAt441HzHasPeriod100StartingLow) {
   EXPECT_EQ(rig.buffer[0], -5000);
   for (int i = 0; i < 900; ++i) ASSERT_NEAR(rig.buffer[i], rig.buffer[i + 100], 1) << i;
   EXPECT_EQ(rig.buffer[50], 5000);  // the top half-way through
-  EXPECT_EQ(v.counter, 2048u);  // two steps per sample
+  EXPECT_EQ(v.counter, 2048u);      // two steps per sample
 }
 
 TEST(RenderVoice, StartOffsetLeavesEarlierSamplesAndIsClearedAfter) {
@@ -88,7 +88,7 @@ TEST(RenderVoice, ReleaseLasts11025SamplesAndFreesOnTheFirstBelowZero) {
   EXPECT_EQ(v.active, 0);
   EXPECT_EQ(v.startOffset, 0);
   // Samples 0..11024 carry the voice; the rest of the last block is untouched.
-  EXPECT_EQ(out[0], 1 - 5000);                       // gain 1 on the first
+  EXPECT_EQ(out[0], 1 - 5000);  // gain 1 on the first
   EXPECT_EQ(out[1], static_cast<int16_t>(1 - std::trunc(5000.0 * (0.25 - 1.0 / 44100) / 0.25)));
   EXPECT_NE(out[11024], 1);
   for (size_t i = 11025; i < out.size(); ++i) ASSERT_EQ(out[i], 1) << i;

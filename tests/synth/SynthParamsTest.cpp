@@ -56,9 +56,8 @@ TEST(SynthParams, SwitchesOffAndTablesAtStart) {
     EXPECT_EQ(synth.ChannelLevel[ch], 0.0);  // 1.0 only once a song starts
   }
   const int32_t offsets[] = {0, 2, 4, 6, 8, 10, 12, 14};
-  const double ratios[] = {0.9800000190734863, 0.9900000095367432, 0.9950000047683716,
-                           0.9980000257492065, 1.0019999742507935, 1.0049999952316284,
-                           1.0099999904632568, 1.0199999809265137};
+  const double ratios[] = {0.9800000190734863, 0.9900000095367432, 0.9950000047683716, 0.9980000257492065,
+                           1.0019999742507935, 1.0049999952316284, 1.0099999904632568, 1.0199999809265137};
   for (int k = 0; k < kUnisonSaws; ++k) {
     EXPECT_EQ(synth.UnisonOffset[k], offsets[k]);
     EXPECT_EQ(synth.UnisonRatio[k], ratios[k]);

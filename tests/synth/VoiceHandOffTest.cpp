@@ -29,8 +29,7 @@ NoteStart Tokened(double token, int32_t channel = 0) {
 
 bool Consistent(const Voice& v) {
   return v.amp == v.freq * 2 && v.lifeTotal == v.freq * 3 && v.sweepRate == v.freq * 5 &&
-         v.note == static_cast<int32_t>(static_cast<int64_t>(v.freq) % 1000) &&
-         (v.resoY == 0.0 || v.resoY == v.freq);
+         v.note == static_cast<int32_t>(static_cast<int64_t>(v.freq) % 1000) && (v.resoY == 0.0 || v.resoY == v.freq);
 }
 
 // One pass of a stand-in renderer over the table, using the hand-over the
@@ -226,8 +225,15 @@ TEST(VoiceHandOffThreads, StartReleaseKillAgainstRenderer) {
   for (int w = 0; w < kWriters; ++w) {
     writers.emplace_back([&, w] {
       std::mt19937 rng(w + 1);
-      struct Mine { int slot; double token; };
-      struct Killed { int slot; double token; uint64_t pass; };
+      struct Mine {
+        int slot;
+        double token;
+      };
+      struct Killed {
+        int slot;
+        double token;
+        uint64_t pass;
+      };
       std::vector<Mine> mine;
       std::vector<Killed> killed;
       auto checkKills = [&](bool all) {

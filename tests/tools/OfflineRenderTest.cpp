@@ -6,8 +6,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "tests/midi/TempFiles.h"
 #include "platform/WaveFileWriter.h"
+#include "tests/midi/TempFiles.h"
 #include "tools/VirtualTimeRun.h"
 
 namespace tavolin {
@@ -109,12 +109,12 @@ TEST_F(OfflineRenderTest, SecondsCutTheRenderToTheSample) {
 TEST_F(OfflineRenderTest, HeldNotesAndEmptySongsEnd) {
   // A note-on without a note-off sounds for ever: the render ends with the
   // song, once the block holding its last event has been played.
-  const RenderResult held = Render(files.Write("held.mid", test::Smf(0, 480, {{0x00, 0x90, 60, 0x64}})),
-                                   files.Path("held.wav"));
+  const RenderResult held =
+      Render(files.Write("held.mid", test::Smf(0, 480, {{0x00, 0x90, 60, 0x64}})), files.Path("held.wav"));
   EXPECT_TRUE(held.ok);
   EXPECT_EQ(held.samples, 9u * 1024);
-  const RenderResult empty = Render(files.Write("meta.mid", test::Smf(0, 480, {{0x00, 0xFF, 0x2F, 0x00}})),
-                                    files.Path("meta.wav"));
+  const RenderResult empty =
+      Render(files.Write("meta.mid", test::Smf(0, 480, {{0x00, 0xFF, 0x2F, 0x00}})), files.Path("meta.wav"));
   EXPECT_TRUE(empty.ok);
   const auto s = Samples(ReadAll(files.Path("meta.wav")));
   EXPECT_EQ(s.size(), 9u * 1024);
@@ -153,7 +153,8 @@ TEST_F(OfflineRenderTest, MidiInPlaysTheFilesMessagesAsAKeyboardWould) {
   live.liveInput = true;
   const Bytes program9Bend1 = {0x00, 0xC0, 9, 0x00, 0xE0, 0x00, 0x60};  // 12288: one semitone up
   ASSERT_TRUE(Render(files.Write("messages.mid", test::Smf(0, 480, {test::Cat({program9Bend1, kTwoNotes})})),
-                     files.Path("messages.wav"), live).ok);
+                     files.Path("messages.wav"), live)
+                  .ok);
   RenderSettings set = live;
   set.mode = 9;
   set.params = {{"PitchBend", 1.0}};

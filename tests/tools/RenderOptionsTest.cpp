@@ -8,8 +8,9 @@ namespace {
 ParsedCommandLine Parse(const std::vector<std::string>& args) { return ParseRenderCommandLine(args); }
 
 TEST(RenderOptions, EveryOptionIsTakenInOrder) {
-  const auto p = Parse({"--mode", "9", "--set", "ONLY_CH=2", "--set", "MidiLife=0.5", "--on", "LPFOn", "--on",
-                        "DetuneOn", "--seconds", "1.5", "--quiet", "--vocoder", "voice.wav", "song.mid", "-o", "out.wav"});
+  const auto p =
+      Parse({"--mode", "9", "--set", "ONLY_CH=2", "--set", "MidiLife=0.5", "--on", "LPFOn", "--on", "DetuneOn",
+             "--seconds", "1.5", "--quiet", "--vocoder", "voice.wav", "song.mid", "-o", "out.wav"});
   ASSERT_EQ(p.action, RenderAction::Render) << p.error;
   EXPECT_EQ(p.settings.songPath, "song.mid");
   EXPECT_EQ(p.settings.outPath, "out.wav");
@@ -43,9 +44,9 @@ TEST(RenderOptions, EventsHelpAndVersionNeedNoOutput) {
 TEST(RenderOptions, MistakesAreUsageErrors) {
   const std::vector<std::vector<std::string>> wrong = {
       {},
-      {"song.mid"},                                   // no output
-      {"a.mid", "b.mid", "-o", "x.wav"},              // two songs
-      {"song.mid", "-o"},                             // missing value
+      {"song.mid"},                       // no output
+      {"a.mid", "b.mid", "-o", "x.wav"},  // two songs
+      {"song.mid", "-o"},                 // missing value
       {"song.mid", "-o", "x.wav", "--mode", "15"},
       {"song.mid", "-o", "x.wav", "--mode", "1.5"},
       {"song.mid", "-o", "x.wav", "--set", "Nope=1"},

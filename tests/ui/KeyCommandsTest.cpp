@@ -155,8 +155,8 @@ class KeyCommandsTest : public QObject {
 
   void playerKeysCallThePlayer() {
     Rig r;
-    for (uint8_t vk : {uint8_t{0x78}, uint8_t{0x7A}, VK_SPACE, VK_RETURN, VK_RIGHT, VK_NEXT, uint8_t{0x79},
-                       uint8_t{0x7B}}) {
+    for (uint8_t vk :
+         {uint8_t{0x78}, uint8_t{0x7A}, VK_SPACE, VK_RETURN, VK_RIGHT, VK_NEXT, uint8_t{0x79}, uint8_t{0x7B}}) {
       r.Plain(vk);
     }
     QCOMPARE(r.calls, (std::vector<std::string>{"open", "close", "play", "stop", "skip", "next"}));
@@ -184,7 +184,7 @@ class KeyCommandsTest : public QObject {
     QCOMPARE(v.channel.load(), 255);
     QCOMPARE(v.mode.load(), 7);
     QCOMPARE(v.startOffset.load(), 0);  // no device: position 0
-    r.Plain('W');  // unshifted W plays semitone 14
+    r.Plain('W');                       // unshifted W plays semitone 14
     QCOMPARE(r.synth.voices[1].note.load(), 38);
     r.Shift('W');  // recording, and no note
     QCOMPARE(r.Sounding(), 2);
@@ -227,7 +227,7 @@ class KeyCommandsTest : public QObject {
 
   void releaseLooksUnderTheOctaveInForceNow() {
     Rig r;
-    r.Plain('C');  // note 28
+    r.Plain('C');       // note 28
     r.Plain(0x70 + 4);  // F5
     r.Up('C');          // looks for note 52
     QCOMPARE(r.synth.voices[0].gate.load(), 1);

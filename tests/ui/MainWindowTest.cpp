@@ -7,12 +7,12 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/MidiInPort.h"
 #include "synth/VoiceHandOff.h"
 #include "ui/LogWindowCommand.h"
-#include "platform/MidiInPort.h"
 #include "ui/MainWindow.h"
-#include "ui/SawUnisonDialog.h"
 #include "ui/QtWindowPort.h"
+#include "ui/SawUnisonDialog.h"
 
 namespace tavolin {
 

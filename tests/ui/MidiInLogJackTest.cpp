@@ -2,10 +2,10 @@
 // our virtual port, through the MIDI input to the voices and to the main
 // window's log window, where each message shows as its line in order.
 
+#include <unistd.h>
 #include <QTest>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "audio/WaveRing.h"
 #include "midi/input/MidiInProc.h"

@@ -23,11 +23,11 @@ class ParamTableTest : public ::testing::Test {
 };
 
 TEST_F(ParamTableTest, RowsInTheirOrderWithTheirLabels) {
-  const char* labels[] = {"MasterVol", "Howling.", "LPFFact[PgUp]", "HPFFact[PgUp]", "DetuneFact[D]",
-                          "ringFact[R]", "rectwFact[Ctrl-2]", "Life[s]", "MidiLife[s]", "MidiDrumLife[s]",
-                          "Distortion[T]", "ModPower", "ModFact", "ModFreq", "LPFResoCut[Z]", "LPFResoAmp[Z]",
-                          "LPFResoSound[X]", "LPFResoPlus[X]", "LPFResoSndW[X]", "LPFTimedReso[C]", "ONLY CH",
-                          "ArpeggioRate[A]", "ArpeggioS1", "ArpeggioS2"};
+  const char* labels[] = {"MasterVol",     "Howling.",          "LPFFact[PgUp]",  "HPFFact[PgUp]",  "DetuneFact[D]",
+                          "ringFact[R]",   "rectwFact[Ctrl-2]", "Life[s]",        "MidiLife[s]",    "MidiDrumLife[s]",
+                          "Distortion[T]", "ModPower",          "ModFact",        "ModFreq",        "LPFResoCut[Z]",
+                          "LPFResoAmp[Z]", "LPFResoSound[X]",   "LPFResoPlus[X]", "LPFResoSndW[X]", "LPFTimedReso[C]",
+                          "ONLY CH",       "ArpeggioRate[A]",   "ArpeggioS1",     "ArpeggioS2"};
   for (int r = 0; r < kParamRows; ++r) EXPECT_STREQ(editor.ParamTable[static_cast<size_t>(r)].label, labels[r]);
   EXPECT_EQ(editor.ParamTable[20].value, &synth.params.ONLY_CH);
   EXPECT_EQ(editor.ParamTable[14].value, &synth.params.LPFResoCut);

@@ -4,12 +4,12 @@
 
 #include <QFontMetrics>
 #include <QImage>
-#include <vector>
 #include <QPainter>
 #include <QTest>
 #include <functional>
 #include <mutex>
 #include <random>
+#include <vector>
 
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
@@ -50,7 +50,6 @@ struct Rig : StatusRig {
       StartPlayback(player);
     }
   }
-
 };
 
 // The preview as a plain walk paints it: every note up to the first event
@@ -112,7 +111,11 @@ class StatusDisplayTest : public QObject {
   // them on an opaque background, the first time and every time after.
   void cachedTextsMatchDrawText() {
     const QFont font = StatusFont();
-    const struct { int x, y; const char* text; QColor fg, bg; } texts[] = {
+    const struct {
+      int x, y;
+      const char* text;
+      QColor fg, bg;
+    } texts[] = {
         {1, 1, "123456 samples of buffer played: DEL to restart sound system.", kWhite, kBlack},
         {80, 663, "LPFResoCut", Qt::black, kWhite},
         {160, 674, "0.980000", Qt::black, kGreen},
@@ -246,13 +249,13 @@ class StatusDisplayTest : public QObject {
 
   void notePreview() {
     Rig r;
-    r.Song({{NoteOn, 0, 0, 60, 100, 0},      // sounds through the whole preview
-            {NoteOn, 0, 1, 64, 100, 0},      // over before now
+    r.Song({{NoteOn, 0, 0, 60, 100, 0},  // sounds through the whole preview
+            {NoteOn, 0, 1, 64, 100, 0},  // over before now
             {NoteOff, 1000, 1, 64, 0, 0},
-            {NoteOn, 3000, 2, 62, 20, 0},    // from now + 1 s to now + 2 s
-            {NoteOn, 3500, 3, 70, 50, 0},    // no NoteOff: no width
+            {NoteOn, 3000, 2, 62, 20, 0},  // from now + 1 s to now + 2 s
+            {NoteOn, 3500, 3, 70, 50, 0},  // no NoteOff: no width
             {NoteOff, 4000, 2, 62, 0, 0},
-            {NoteOn, 7000, 4, 66, 100, 0},   // beyond now + 5 s: not walked
+            {NoteOn, 7000, 4, 66, 100, 0},  // beyond now + 5 s: not walked
             {NoteOff, 7100, 4, 66, 0, 0},
             {NoteOff, 20000, 0, 60, 0, 0}},
            true);
