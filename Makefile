@@ -44,10 +44,10 @@ format: deps
 format-check: deps
 	bash scripts/format --check
 
-# The formatting; normal build with every test; clang-tidy over its sources; ThreadSanitizer
-# build with the threaded tests; AddressSanitizer+UndefinedBehaviorSanitizer
-# build with the engine tests; a one-minute run of each fuzz target; the
-# 64-bit ARM cross build.
+# The formatting; normal build with every test; clang-tidy over its sources;
+# ThreadSanitizer build with the threaded tests; AddressSanitizer+
+# UndefinedBehaviorSanitizer build with the engine tests; a one-minute run of
+# each fuzz target; the 64-bit ARM cross build.
 test: deps format-check test-normal lint test-tsan test-asan test-fuzz test-arm64
 	@echo "make test: all configurations passed"
 
