@@ -1,29 +1,34 @@
 # Tavolin: `make run` starts the synthesizer (`make run ARGS="--audio jack
 # song.mid"` passes arguments), `make test` checks the formatting (`make
 # format` applies it), builds every configuration (any compiler warning stops
-# it), runs every test and `make lint` (clang-tidy, any finding stops it), `make bench` runs the benchmarks, `make soak MINUTES=10`
-# plays a stress song in the real program (by hand), `make install` installs
-# the programs under PREFIX and `make uninstall` removes them again.
-# Each target installs the system packages it needs first (scripts/install-deps).
+# it), runs every test and `make lint` (clang-tidy, any finding stops it),
+# `make bench` runs the benchmarks, `make soak MINUTES=10` plays a stress song
+# in the real program (by hand), `make install` installs the programs under
+# PREFIX and `make uninstall` removes them again.
+# Each target installs the system packages it needs first (scripts/install-deps):
+# those for building and running, and the test tools for the targets that
+# need them.
 
 JOBS ?= 2
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
-CTEST = ctest --output-on-failure --no-tests=error -j $(JOBS)
-# The test builds treat warnings as errors; release, run and install do not.
-WERROR = -DTAVOLIN_WERROR=ON
-CONFIGURE_TEST = $(CMAKE_CONFIGURE) -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
+export JOBS FUZZ_SECONDS
 
-.PHONY: all deps release run install uninstall format format-check test test-normal lint test-tsan test-asan test-fuzz test-arm64 bench soak clean
+.PHONY: all deps test-deps release run install uninstall format format-check test test-normal lint test-tsan \
+  test-asan test-fuzz test-arm64 bench soak clean
 
 all: release
 
+# What building and running need; the test tools come on top for the targets
+# that test, check, format or measure.
 deps:
-	@bash scripts/install-deps
+	@bash scripts/install-deps run
 
-# The Release build of the two programs (tests and benchmarks are built by
-# their own targets).
+test-deps:
+	@bash scripts/install-deps test
+
+# The Release build of the two programs.
 release: deps
-	@$(CMAKE_CONFIGURE) -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(CMAKE_CONFIGURE) -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTAVOLIN_WITH_TESTS=OFF >/dev/null
 	@cmake --build build/release -j $(JOBS) --target tavolin tavolin-render
 
 run: release
@@ -38,76 +43,54 @@ uninstall:
 	@bash scripts/uninstall build/release
 
 # clang-format over every C++ file (.clang-format has the style).
-format: deps
+format: test-deps
 	@bash scripts/format
 
-format-check: deps
-	bash scripts/format --check
+format-check: test-deps
+	@bash scripts/test format
 
-# The formatting; normal build with every test; clang-tidy over its sources;
-# ThreadSanitizer build with the threaded tests; AddressSanitizer+
-# UndefinedBehaviorSanitizer build with the engine tests; a one-minute run of
-# each fuzz target; the 64-bit ARM cross build.
-test: deps format-check test-normal lint test-tsan test-asan test-fuzz test-arm64
-	@echo "make test: all configurations passed"
-
-test-normal:
-	$(CONFIGURE_TEST)
-	cmake --build build/test -j $(JOBS)
-	cd build/test && QT_QPA_PLATFORM=offscreen $(CTEST)
-
-# clang-tidy (.clang-tidy's checks) over our sources, compiled as the test
-# tree's compile database says, with its Qt code generated.
-lint: deps
-	$(CONFIGURE_TEST)
-	cmake --build build/test -j $(JOBS) --target autogen
-	bash scripts/lint build/test $(JOBS)
-
-test-tsan:
-	$(CMAKE_CONFIGURE) -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_SANITIZE=thread $(WERROR) \
-	  -DTAVOLIN_WITH_UI=OFF -DTAVOLIN_WITH_BENCH=OFF
-	cmake --build build/tsan -j $(JOBS)
-	cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(CTEST) -L threaded
-
-test-asan:
-	$(CMAKE_CONFIGURE) -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_SANITIZE=address $(WERROR) \
-	  -DTAVOLIN_WITH_UI=OFF -DTAVOLIN_WITH_BENCH=OFF
-	cmake --build build/asan -j $(JOBS)
-	cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -L engine
-
-# The MIDI file converter and the modulator loader under libFuzzer (clang,
-# ASan+UBSan), seeded with the test files; new finds stay in build/fuzz/.
-FUZZ_SECONDS ?= 60
-test-fuzz:
-	CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVOLIN_FUZZ=ON $(WERROR)
-	cmake --build build/fuzz -j $(JOBS)
-	mkdir -p build/fuzz/corpus build/fuzz/wave-corpus
-	build/fuzz/fuzz/convert_smf_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build/fuzz/ \
-	  build/fuzz/corpus tests/midi/data
-	build/fuzz/fuzz/modulator_file_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build/fuzz/ \
-	  build/fuzz/wave-corpus tests/spectral/data
-
-# The engine, player and offline renderer cross-built for 64-bit ARM, their
-# tests run under qemu-user, and songs rendered by this build and by the
-# normal build's renderer compared byte for byte.
-test-arm64: deps
+# Every check (scripts/test): the formatting; the normal build with every
+# test; clang-tidy over its sources; ThreadSanitizer with the threaded tests;
+# AddressSanitizer+UndefinedBehaviorSanitizer with the engine tests; a
+# one-minute run of each fuzz target (FUZZ_SECONDS); the 64-bit ARM cross
+# build with the engine tests under qemu and its renders compared byte for
+# byte with the normal build's. The stages that do not share a build tree run
+# side by side; each can be run alone with its own target below.
+test: test-deps
 	@bash scripts/install-arm64-deps
-	$(CONFIGURE_TEST)
-	cmake --build build/test -j $(JOBS) --target tavolin-render
-	$(CMAKE_CONFIGURE) -S . -B build/arm64 -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DTAVOLIN_WITH_UI=OFF -DTAVOLIN_WITH_BENCH=OFF \
-	  -DTAVOLIN_HOST_RENDER=$(CURDIR)/build/test/tools/tavolin-render
-	cmake --build build/arm64 -j $(JOBS)
-	cd build/arm64 && $(CTEST) -L engine
+	@bash scripts/test
 
-bench: release
+test-normal: test-deps
+	@bash scripts/test normal
+
+lint: test-deps
+	@bash scripts/test lint
+
+test-tsan: test-deps
+	@bash scripts/test tsan
+
+test-asan: test-deps
+	@bash scripts/test asan
+
+FUZZ_SECONDS ?= 60
+test-fuzz: test-deps
+	@bash scripts/test fuzz
+
+test-arm64: test-deps
+	@bash scripts/install-arm64-deps
+	@bash scripts/test arm64
+
+# The benchmarks and the soak's tools are built in the release tree, on demand.
+bench: test-deps release
+	@$(CMAKE_CONFIGURE) -S . -B build/release -DTAVOLIN_WITH_BENCH=ON >/dev/null
 	@cmake --build build/release -j $(JOBS) --target tavolin-bench
 	build/release/bench/tavolin-bench
 
 # The real program under Xvfb on a private JACK dummy server, MINUTES long,
 # every voice busy: underruns, xruns and block render times (scripts/soak).
 MINUTES ?= 10
-soak: release
+soak: test-deps release
+	@$(CMAKE_CONFIGURE) -S . -B build/release -DTAVOLIN_WITH_BENCH=ON >/dev/null
 	@cmake --build build/release -j $(JOBS) --target tavolin-jack-xruns
 	@bash scripts/soak build/release $(MINUTES)
 
