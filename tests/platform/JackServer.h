@@ -63,8 +63,12 @@ class JackServer {
       prctl(PR_SET_PDEATHSIG, SIGTERM);
       freopen("/dev/null", "w", stdout);
       freopen("/dev/null", "w", stderr);
-      execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy", "-r", rate_.c_str(), "-p",
-             period_.c_str(), static_cast<char*>(nullptr));
+      // Synchronous, with a client timeout of 10 s: each cycle waits for every
+      // client, so that a client that the machine's load makes late still
+      // sees every MIDI event of the cycle, where an asynchronous server
+      // would go on without it and the events would be lost.
+      execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "--sync", "--timeout", "10000", "-d", "dummy",
+             "-r", rate_.c_str(), "-p", period_.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
   }
