@@ -11,6 +11,7 @@
 
 JOBS ?= 2
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
+# scripts/test takes these (FUZZ_SECONDS: 60 unless given).
 export JOBS FUZZ_SECONDS
 
 .PHONY: all deps test-deps release run install uninstall format format-check test test-normal lint test-tsan \
@@ -72,7 +73,6 @@ test-tsan: test-deps
 test-asan: test-deps
 	@bash scripts/test asan
 
-FUZZ_SECONDS ?= 60
 test-fuzz: test-deps
 	@bash scripts/test fuzz
 
