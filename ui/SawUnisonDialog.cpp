@@ -4,9 +4,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
 
 #include "ui/CNumberText.h"
 #include "ui/DialogUnits.h"
+#include "ui/KeyboardReturn.h"
 
 namespace tavolin {
 
@@ -103,12 +106,25 @@ void SawUnisonDialog::Apply() {
   }
 }
 
+// Each time it opens: a dialog moved away and closed comes back beside the
+// window, which may have moved meanwhile.
 void SawUnisonDialog::ShowBeside(QWidget* keyboardOwner) {
-  show();
-  if (keyboardOwner) {
-    keyboardOwner->activateWindow();
-    keyboardOwner->setFocus(Qt::OtherFocusReason);
+  if (keyboardOwner && !isVisible()) {
+    move(PlaceBeside(keyboardOwner->frameGeometry(), frameGeometry().size(),
+                     keyboardOwner->screen()->availableGeometry()));
   }
+  show();
+  ReturnKeyboard(keyboardOwner);
+}
+
+QPoint PlaceBeside(const QRect& window, const QSize& size, const QRect& screen) {
+  int x = window.right() + 1;
+  if (x + size.width() - 1 > screen.right()) {
+    x = window.left() - size.width();
+    if (x < screen.left()) x = std::max(screen.left(), screen.right() + 1 - size.width());
+  }
+  const int y = std::max(screen.top(), std::min(window.top(), screen.bottom() + 1 - size.height()));
+  return {x, y};
 }
 
 }  // namespace tavolin
