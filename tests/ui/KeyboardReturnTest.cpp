@@ -12,6 +12,9 @@
 
 namespace tavolin {
 
+// Generous: activation goes through the event queue of a busy machine.
+constexpr int kWaitMs = 30000;
+
 class KeyboardReturnTest : public QObject {
   Q_OBJECT
 
@@ -25,7 +28,7 @@ class KeyboardReturnTest : public QObject {
     window.show();
     window.activateWindow();
     window.setFocus();
-    if (!QTest::qWaitForWindowActive(&window) || !window.hasFocus()) return false;
+    if (!QTest::qWaitForWindowActive(&window, kWaitMs) || !window.hasFocus()) return false;
     bool shown = false;
     QTimer::singleShot(0, [&] {
       QWidget* dialog = QApplication::activeModalWidget();
@@ -33,7 +36,7 @@ class KeyboardReturnTest : public QObject {
       if (dialog) dialog->close();
     });
     run(&window);
-    return shown && QTest::qWaitForWindowActive(&window) && window.hasFocus();
+    return shown && QTest::qWaitForWindowActive(&window, kWaitMs) && window.hasFocus();
   }
 
  private slots:
