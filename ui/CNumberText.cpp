@@ -75,7 +75,8 @@ uint32_t ParseUnsignedWhole(std::string_view text) {
     value = value * 10 + static_cast<uint64_t>(text[i] - '0');
     if (value > UINT32_MAX) return 0;
   }
-  return digits == 0 ? 0 : static_cast<uint32_t>(value);
+  while (i < text.size() && IsCSpace(text[i])) ++i;
+  return digits == 0 || i < text.size() ? 0 : static_cast<uint32_t>(value);
 }
 
 }  // namespace tavolin

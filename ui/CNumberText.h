@@ -21,9 +21,9 @@ std::string FormatUnsigned(uint32_t value);
 // an infinity, one too small 0 or a denormal.
 double ParseDecimalPrefix(std::string_view text);
 
-// An unsigned whole number: leading white space, an optional "+", then
-// decimal digits up to the first other character. No digits, a minus sign
-// or a value beyond 32 bits gives 0.
+// An unsigned whole number: an optional "+", then decimal digits, with white
+// space around them. Any other text ("12ab", "-3", "") or a value beyond 32
+// bits gives 0.
 uint32_t ParseUnsignedWhole(std::string_view text);
 
 }  // namespace tavolin

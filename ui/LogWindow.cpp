@@ -13,13 +13,32 @@ LogWindow::LogWindow(QWidget* owner) : QListWidget(owner), menu_(new QMenu(this)
   // Every line has the same height: lets the list lay out a long log quickly.
   setUniformItemSizes(true);
   move(300, 200);
-  menu_->addAction("Clear", this, &QListWidget::clear);
+  menu_->addAction("Clear", this, &LogWindow::Clear);
 }
 
 void LogWindow::AppendLines(const QStringList& lines) {
   if (lines.isEmpty()) return;
   addItems(lines);
-  scrollToItem(item(count() - 1), QAbstractItemView::PositionAtBottom);
+  DropOldest();
+  QListWidgetItem* newest = item(count() - 1);
+  setCurrentItem(newest, QItemSelectionModel::NoUpdate);
+  scrollToItem(newest, QAbstractItemView::PositionAtBottom);
+}
+
+void LogWindow::Clear() {
+  clear();
+  dropped_ = 0;
+}
+
+// The oldest lines go in one removal; the notice above them counts them all.
+void LogWindow::DropOldest() {
+  const int notice = dropped_ > 0 ? 1 : 0;
+  const int excess = count() - notice - kMaxLines;
+  if (excess <= 0) return;
+  if (notice == 0) insertItem(0, QString());
+  model()->removeRows(1, excess);
+  dropped_ += excess;
+  item(0)->setText(QString("(%1 older lines dropped: the window keeps the newest %2)").arg(dropped_).arg(kMaxLines));
 }
 
 // The global position is signed: screens left of or above the primary one

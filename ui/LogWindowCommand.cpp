@@ -29,9 +29,12 @@ void LogWindowCommand::Toggle() {
   auto* window = new LogWindow(owner_);
   window_ = window;
   // The close box ends here too: logging stops with the window, unless a
-  // newer window has taken its place meanwhile.
-  connect(window, &QObject::destroyed, this, [this, window] {
-    if (!window_ || window_ == window) ring_.Close();
+  // newer window has taken its place meanwhile. The window is told apart by
+  // its number, not through window_: while `destroyed` is sent, the object is
+  // no longer a LogWindow, and window_ would convert it to one.
+  const uint64_t number = ++windowsOpened_;
+  connect(window, &QObject::destroyed, this, [this, number] {
+    if (number == windowsOpened_) ring_.Close();
   });
   ring_.Open();
   window->show();

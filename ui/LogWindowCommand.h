@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <cstdint>
 
 #include "ui/LogWindow.h"
 #include "ui/MidiLogRing.h"
@@ -34,6 +35,7 @@ class LogWindowCommand final : public QObject {
   MidiLogRing ring_;
   QSocketNotifier* notifier_ = nullptr;
   QPointer<LogWindow> window_;
+  uint64_t windowsOpened_ = 0;
 };
 
 }  // namespace tavolin

@@ -1,27 +1,11 @@
 #include "ui/MidiDeviceDialog.h"
 
-#include <QFontMetrics>
 #include <QListWidget>
 #include <QPushButton>
 
+#include "ui/DialogUnits.h"
+
 namespace tavolin {
-
-namespace {
-
-// The layout is given in dialog units: a quarter of the average character
-// width across, an eighth of the line height down.
-class DialogUnits {
- public:
-  explicit DialogUnits(const QFont& font) : metrics_(font) {}
-  QRect Rect(int x, int y, int w, int h) const { return {X(x), Y(y), X(w), Y(h)}; }
-  int X(int units) const { return units * metrics_.averageCharWidth() / 4; }
-  int Y(int units) const { return units * metrics_.height() / 8; }
-
- private:
-  QFontMetrics metrics_;
-};
-
-}  // namespace
 
 MidiDeviceDialog::MidiDeviceDialog(const std::vector<std::string>& lines, QWidget* parent)
     : QDialog(parent),
@@ -30,6 +14,7 @@ MidiDeviceDialog::MidiDeviceDialog(const std::vector<std::string>& lines, QWidge
       cancel_(new QPushButton(QString::fromUtf8("ｷｬﾝｾﾙ"), this)) {
   setWindowTitle("Select MIDI IN device!");
   setModal(true);
+  setFont(DialogFont());
   const DialogUnits du(font());
   setFixedSize(du.X(187), du.Y(93));
   list_->setGeometry(du.Rect(5, 5, 120, 80));

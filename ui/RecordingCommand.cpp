@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "audio/Recorder.h"
+#include "ui/KeyboardReturn.h"
 
 namespace tavolin {
 
@@ -12,6 +13,7 @@ constexpr int kWatchMs = 250;
 }  // namespace
 
 QString AskRecordingFile(QWidget* window) {
+  const ReturnKeyboardOnExit keyboardBack(window);
   // Both spellings: the filters of Linux dialogs tell case apart.
   return QFileDialog::getSaveFileName(window, "Save WAVE file for RecordingOutput...", QString(),
                                       "WAVE FILE (*.wav *.WAV)", nullptr, QFileDialog::DontConfirmOverwrite);

@@ -1,12 +1,15 @@
 #include "ui/SawUnisonDialog.h"
 
-#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
 
 #include "ui/CNumberText.h"
+#include "ui/DialogUnits.h"
+#include "ui/KeyboardReturn.h"
 
 namespace tavolin {
 
@@ -15,22 +18,6 @@ namespace {
 constexpr auto kRelaxed = std::memory_order_relaxed;
 // A field is read up to this many characters.
 constexpr int kFieldChars = 15;
-
-// The layout is given in dialog units: a quarter of the font's average
-// character width across, an eighth of its height down.
-struct DialogUnits {
-  explicit DialogUnits(const QFont& font) {
-    const QFontMetrics metrics(font);
-    const QString alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    baseX = (metrics.horizontalAdvance(alphabet) + 26) / 52;
-    baseY = metrics.height();
-  }
-  QRect Rect(int x, int y, int w, int h) const { return {X(x), Y(y), X(x + w) - X(x), Y(y + h) - Y(y)}; }
-  int X(int dlu) const { return (dlu * baseX + 2) / 4; }
-  int Y(int dlu) const { return (dlu * baseY + 4) / 8; }
-  int baseX;
-  int baseY;
-};
 
 // Rows of the upper four and the lower four fields; the gap marks the split.
 constexpr int kRowY[kUnisonSaws] = {25, 40, 55, 70, 95, 110, 125, 140};
@@ -41,7 +28,7 @@ std::string FieldText(const QLineEdit* field) { return field->text().left(kField
 
 SawUnisonDialog::SawUnisonDialog(QWidget* owner) : QDialog(owner) {
   setWindowTitle(QString::fromUtf8("SawUnison(Shift+0) ぱらめーた"));
-  setFont(QFont("IPAPGothic", 9));
+  setFont(DialogFont());
   setAttribute(Qt::WA_ShowWithoutActivating);
   BuildControls();
 }
@@ -119,12 +106,25 @@ void SawUnisonDialog::Apply() {
   }
 }
 
+// Each time it opens: a dialog moved away and closed comes back beside the
+// window, which may have moved meanwhile.
 void SawUnisonDialog::ShowBeside(QWidget* keyboardOwner) {
-  show();
-  if (keyboardOwner) {
-    keyboardOwner->activateWindow();
-    keyboardOwner->setFocus(Qt::OtherFocusReason);
+  if (keyboardOwner && !isVisible()) {
+    move(PlaceBeside(keyboardOwner->frameGeometry(), frameGeometry().size(),
+                     keyboardOwner->screen()->availableGeometry()));
   }
+  show();
+  ReturnKeyboard(keyboardOwner);
+}
+
+QPoint PlaceBeside(const QRect& window, const QSize& size, const QRect& screen) {
+  int x = window.right() + 1;
+  if (x + size.width() - 1 > screen.right()) {
+    x = window.left() - size.width();
+    if (x < screen.left()) x = std::max(screen.left(), screen.right() + 1 - size.width());
+  }
+  const int y = std::max(screen.top(), std::min(window.top(), screen.bottom() + 1 - size.height()));
+  return {x, y};
 }
 
 }  // namespace tavolin

@@ -22,8 +22,9 @@ class SawUnisonDialog final : public QDialog {
 
   // The tables that Apply writes; the fields show their current values.
   void Attach(Synth& synth);
-  // Shown without taking the keyboard from the main window, so piano keys
-  // never land in a field.
+  // Shown beside the main window, so that it hides none of the window's
+  // display, and without taking the keyboard from it, so piano keys never
+  // land in a field.
   void ShowBeside(QWidget* keyboardOwner);
   void Apply();
 
@@ -38,5 +39,10 @@ class SawUnisonDialog final : public QDialog {
   std::array<QLineEdit*, kUnisonSaws> offsets_{};
   std::array<QLineEdit*, kUnisonSaws> ratios_{};
 };
+
+// Where a window of `size` goes beside `window`: on its right, else on its
+// left, else at the screen's right edge; level with its top, within the
+// screen.
+QPoint PlaceBeside(const QRect& window, const QSize& size, const QRect& screen);
 
 }  // namespace tavolin

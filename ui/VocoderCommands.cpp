@@ -6,11 +6,13 @@
 #include <QWidget>
 
 #include "spectral/ModulatorFile.h"
+#include "ui/KeyboardReturn.h"
 
 namespace tavolin {
 
 void OpenVocoderWave(ModulatorHandOff& modulator, QWidget* window) {
   modulator.Free();
+  const ReturnKeyboardOnExit keyboardBack(window);
   // Linux file systems tell the cases apart.
   const QString path =
       QFileDialog::getOpenFileName(window, "Open WAVE file for Vocoder", QString(), "WAVE FILE (*.wav *.WAV)");

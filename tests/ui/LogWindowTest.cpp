@@ -1,5 +1,6 @@
 // The log window: lines from the sink, one scroll per batch to the newest
-// line, the "Clear" menu, and a new empty window after a close.
+// line, the bound on its lines, the "Clear" menu, and a new empty window
+// after a close.
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -54,6 +55,29 @@ class LogWindowTest : public QObject {
     for (size_t i = 0; i < MidiLogRing::kCapacity + 3; ++i) log.Sink()->Log(0xF8, 0, 0);
     QTRY_COMPARE_WITH_TIMEOUT(log.Window()->count(), static_cast<int>(MidiLogRing::kCapacity) + 1, 30000);
     QCOMPARE(log.Window()->item(log.Window()->count() - 1)->text(), QString("(3 messages not shown)"));
+  }
+
+  // A log that never stops keeps its newest lines and says in one line how
+  // many went; the caret follows the newest line; "Clear" starts afresh.
+  void keepsTheNewestLinesWithTheCaretOnTheLast() {
+    QWidget owner;
+    LogWindow window(&owner);
+    QStringList lines;
+    for (int i = 0; i < LogWindow::kMaxLines; ++i) lines.append(QString::number(i));
+    window.AppendLines(lines);
+    QCOMPARE(window.count(), LogWindow::kMaxLines);
+    QCOMPARE(window.currentRow(), LogWindow::kMaxLines - 1);
+    window.AppendLines({"a", "b"});
+    window.AppendLines({"c"});
+    QCOMPARE(window.count(), LogWindow::kMaxLines + 1);
+    QCOMPARE(window.item(0)->text(), QString("(3 older lines dropped: the window keeps the newest 100000)"));
+    QCOMPARE(window.item(1)->text(), QString("3"));
+    QCOMPARE(window.currentItem()->text(), QString("c"));
+    QVERIFY(window.selectedItems().isEmpty());
+    window.findChild<QMenu*>()->actions()[0]->trigger();
+    window.AppendLines({"d"});
+    QCOMPARE(window.count(), 1);
+    QCOMPARE(window.currentRow(), 0);
   }
 
   void rightClickMenuClearsTheList() {

@@ -1,5 +1,5 @@
-// The MIDI input device dialog: its texts, OK without a selection, the
-// result numbering, Cancel and the close box.
+// The MIDI input device dialog: its texts, its size by the dialogs' rule, OK
+// without a selection, the result numbering, Cancel and the close box.
 
 #include <QListWidget>
 #include <QPushButton>
@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "ui/MidiDeviceDialog.h"
+#include "ui/SawUnisonDialog.h"
 
 namespace tavolin {
 
@@ -35,6 +36,22 @@ class MidiDeviceDialogTest : public QObject {
     QCOMPARE(dialog.List()->item(0)->text(), QString("Zeta"));
     QVERIFY(dialog.List()->selectedItems().isEmpty());
     QVERIFY(dialog.OkButton()->isDefault());
+  }
+
+  // Both dialogs: dialog units of one font, a quarter of the letters'
+  // rounded average width across and an eighth of the height down, each
+  // corner mapped on its own.
+  void bothDialogsSizedInUnitsOfTheDialogFont() {
+    MidiDeviceDialog devices({}, nullptr);
+    SawUnisonDialog saws(nullptr);
+    QCOMPARE(devices.font(), saws.font());
+    const QFontMetrics metrics(devices.font());
+    const int baseX = (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") + 26) / 52;
+    const auto x = [&](int units) { return (units * baseX + 2) / 4; };
+    const auto y = [&](int units) { return (units * metrics.height() + 4) / 8; };
+    QCOMPARE(devices.size(), QSize(x(187), y(93)));
+    QCOMPARE(saws.size(), QSize(x(134), y(159)));
+    QCOMPARE(devices.CancelButton()->geometry(), QRect(x(130), y(24), x(180) - x(130), y(38) - y(24)));
   }
 
   void okWithoutSelectionStaysOpenThenTheChosenLinePlusOne() {

@@ -1,7 +1,8 @@
 // The unison-saw dialog: the fields' texts, the mirror rule while typing,
-// and what Apply stores.
+// what Apply stores, and where it opens.
 
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 
 #include "synth/Synth.h"
@@ -75,6 +76,41 @@ class SawUnisonDialogTest : public QObject {
     QCOMPARE(static_cast<uint32_t>(synth.UnisonOffset[2].load()), 4294967295u);
     QCOMPARE(synth.UnisonOffset[3].load(), 6);
     QVERIFY(dialog.isVisible());
+  }
+
+  // It opens beside the main window, never over it, and leaves it the keyboard.
+  void opensBesideTheMainWindow() {
+    QWidget owner;
+    owner.setFocusPolicy(Qt::StrongFocus);
+    owner.resize(400, 300);
+    const QRect screen = owner.screen()->availableGeometry();
+    SawUnisonDialog dialog(&owner);
+    for (const int x : {screen.left(), screen.right() + 1 - 400}) {
+      owner.move(x, screen.top() + 10);
+      owner.show();
+      dialog.hide();
+      dialog.ShowBeside(&owner);
+      QVERIFY(screen.contains(dialog.frameGeometry()));
+      QVERIFY(!dialog.frameGeometry().intersects(owner.frameGeometry()));
+      QCOMPARE(dialog.y(), owner.y());
+      QTRY_VERIFY_WITH_TIMEOUT(owner.hasFocus(), 30000);
+    }
+  }
+
+  // Right, else left, else at the screen's right edge; kept on the screen.
+  void placeBesideKeepsOnTheScreen() {
+    const QRect screen(0, 0, 1000, 800);
+    const QSize size(200, 300);
+    const struct {
+      QRect window;
+      QPoint at;
+    } cases[] = {
+        {{100, 50, 500, 400}, {600, 50}},    // room on the right
+        {{400, 50, 500, 400}, {200, 50}},    // only on the left
+        {{100, 50, 850, 400}, {800, 50}},    // neither: at the right edge
+        {{100, 700, 500, 100}, {600, 500}},  // low: raised into the screen
+    };
+    for (const auto& c : cases) QCOMPARE(PlaceBeside(c.window, size, screen), c.at);
   }
 
   // Escape only hides: the unapplied text is there when it comes back.
