@@ -115,11 +115,11 @@ void MainWindow::paintEvent(QPaintEvent* event) {
   PaintShownStatus(painter, state_->status, event->region());
 }
 
-// A held key arrives as press events marked auto-repeat (X11 and Wayland
-// send a release before each): every press is a key-down, as the key tables
-// expect, and only the last release is a key-up.
+// A held key repeats its press: every press is a key-down, as the key tables
+// expect, and only the real release is a key-up.
 void MainWindow::keyPressEvent(QKeyEvent* event) {
   const uint8_t vk = VirtualKeyOf(*event);
+  keyRepeat_.Press(vk, event->timestamp());
   if (!state_ || vk == 0 || IsSystemKeyPress(*event)) return QWidget::keyPressEvent(event);
   const LiveInputs live = liveInputs_();
   KeyContext keys = state_->Keys();
@@ -128,7 +128,15 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event) {
   const uint8_t vk = VirtualKeyOf(*event);
-  if (!state_ || vk == 0 || event->isAutoRepeat()) return QWidget::keyReleaseEvent(event);
+  if (!state_ || vk == 0) {
+    keyRepeat_.Settle();
+    return QWidget::keyReleaseEvent(event);
+  }
+  keyRepeat_.Release(vk, event->timestamp());
+}
+
+void MainWindow::ReleaseKey(uint8_t vk) {
+  if (!state_) return;
   KeyContext keys = state_->Keys();
   KeyUp(keys, vk);
 }

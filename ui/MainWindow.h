@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "ui/KeyAutoRepeat.h"
 #include "ui/MouseBend.h"
 #include "ui/StatusDisplay.h"
 #include "ui/WindowState.h"
@@ -49,6 +50,7 @@ class MainWindow : public QWidget {
   MidiLogSink* LogWindowSink();
   LogWindowCommand* LogWindows() { return logWindow_; }
   SawUnisonDialog* SawUnison() { return sawUnison_; }
+  KeyAutoRepeat& KeyRepeat() { return keyRepeat_; }
 
   // Where the live modifier and button state and the screen cursor come
   // from (tests replace the system's).
@@ -73,6 +75,7 @@ class MainWindow : public QWidget {
   void ConnectPlayerKeys();
   void ConnectRecordingKey();
   void ConnectMidiInputKey();
+  void ReleaseKey(uint8_t vk);
 
   Player* player_ = nullptr;
   RecordingCommand* recording_ = nullptr;  // a child of the window
@@ -80,6 +83,7 @@ class MainWindow : public QWidget {
   SawUnisonDialog* sawUnison_;             // a child of the window
   std::unique_ptr<MidiInputCommand> midiInput_;
   std::unique_ptr<WindowState> state_;
+  KeyAutoRepeat keyRepeat_{[this](uint8_t vk) { ReleaseKey(vk); }};
   std::function<LiveInputs()> liveInputs_;
   std::unique_ptr<CursorPort> systemCursor_;
   CursorPort* cursor_ = nullptr;
