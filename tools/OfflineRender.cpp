@@ -97,6 +97,7 @@ bool LoadVocoder(App& app, const RenderSettings& settings) {
     std::fprintf(stderr, "tavolin-render: %s\n", load.error.c_str());
     return false;
   }
+  if (!load.warning.empty()) std::fprintf(stderr, "tavolin-render: warning: %s\n", load.warning.c_str());
   app.modulator.Install(std::move(load.data));
   return true;
 }

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QWidget>
+#include <cstdio>
 
 #include "spectral/ModulatorFile.h"
 
@@ -20,6 +21,7 @@ void OpenVocoderWave(ModulatorHandOff& modulator, QWidget* window) {
     QMessageBox::critical(window, "Error", QString::fromStdString(load.error));
     return;
   }
+  if (!load.warning.empty()) std::fprintf(stderr, "tavolin: warning: %s\n", load.warning.c_str());
   modulator.Install(std::move(load.data));
 }
 
