@@ -1,7 +1,7 @@
 #pragma once
 // Reading the vocoder's modulator from a WAVE file: the samples of its
-// "data" chunk, taken as 16-bit little-endian mono whatever the format chunk
-// says (it is not read).
+// "data" chunk, taken as 16-bit little-endian mono at 44100 Hz whatever the
+// format chunk says; a format chunk that says otherwise only earns a warning.
 
 #include <cstdio>
 #include <functional>
@@ -15,6 +15,8 @@ namespace tavolin {
 struct ModulatorLoad {
   std::unique_ptr<ModulatorData> data;  // null when refused
   std::string error;                    // why, for the user; empty on success
+  // How the data is read, when the format chunk says another format; else empty.
+  std::string warning;
 };
 
 // Called between the reads of a large data chunk (the window thread handles

@@ -63,15 +63,99 @@ void SetFilterCoefficients(Call& c, const Voice& v) {
   c.B = k.B;
 }
 
-// The vibrato's factor at the clock's present reading. Out of line: it
-// calls the clock and, when the reading has moved, the sine; inlined, it
-// would crowd the registers of the sample loops.
-[[gnu::noinline]] double VibratoFactor(const Call& c, double modPower) {
-  const SynthParams& p = c.synth.params;
+// An input as bits, so that a comparison tells every change.
+[[gnu::always_inline]] inline uint64_t Bits(const std::atomic<double>& input) {
+  return std::bit_cast<uint64_t>(input.load(kRelaxed));
+}
+[[gnu::always_inline]] inline int32_t Bits(const std::atomic<int32_t>& input) { return input.load(kRelaxed); }
+
+// Every input F depends on besides the note's frequency, the voice's
+// counter and the clock, each listed once beside the field that keeps it
+// (Visit): Pitch computes F from what ReadInputs put there, and SamePitch
+// compares the inputs with that, one by one, so that an input added here is
+// both used and watched. The arpeggio's inputs matter only while it is on
+// and the vibrato's only while ModPower reaches kMinModPower, which the
+// inputs of every sample say.
+struct PitchInputs {
+  struct Every {
+    uint64_t bend = 0;
+    uint64_t shift = 0;
+    int32_t arpeggioOn = 0;
+    uint64_t modPower = 0;
+    template <typename Self, typename Each>
+    [[gnu::always_inline]] static bool Visit(Self& kept, const Call& c, Each each) {
+      const Synth& syn = c.synth;
+      return each(kept.bend, *c.bend) && each(kept.shift, syn.PitchShift) &&
+             each(kept.arpeggioOn, syn.switches.ArpeggioOn) && each(kept.modPower, syn.params.ModPower);
+    }
+    bool ArpeggioOn() const { return arpeggioOn != 0; }
+    bool VibratoOn() const { return std::bit_cast<double>(modPower) >= kMinModPower; }
+  };
+  struct Arpeggio {
+    uint64_t rate = 0;
+    uint64_t offset1 = 0;
+    uint64_t offset2 = 0;
+    template <typename Self, typename Each>
+    [[gnu::always_inline]] static bool Visit(Self& kept, const Call& c, Each each) {
+      const SynthParams& p = c.synth.params;
+      return each(kept.rate, p.ArpeggioRate) && each(kept.offset1, p.ArpeggioS1) && each(kept.offset2, p.ArpeggioS2);
+    }
+  };
+  struct Vibrato {
+    uint64_t frequency = 0;
+    uint64_t depth = 0;
+    template <typename Self, typename Each>
+    [[gnu::always_inline]] static bool Visit(Self& kept, const Call& c, Each each) {
+      const SynthParams& p = c.synth.params;
+      return each(kept.frequency, p.ModFreq) && each(kept.depth, p.ModFact);
+    }
+  };
+
+  Every every;
+  Arpeggio arpeggio;  // as last read while the arpeggio was on
+  Vibrato vibrato;    // as last read while the vibrato was on
+};
+
+// What Visit does with each input: keeps it, or compares it with what was
+// kept. Function objects, not lambdas, so that they are inlined for certain:
+// a call would clobber the registers of the sample loops.
+struct KeepInput {
+  template <typename Field, typename Input>
+  [[gnu::always_inline]] bool operator()(Field& field, const Input& input) const {
+    field = Bits(input);
+    return true;
+  }
+};
+struct InputUnchanged {
+  template <typename Field, typename Input>
+  [[gnu::always_inline]] bool operator()(const Field& field, const Input& input) const {
+    return field == Bits(input);
+  }
+};
+
+template <typename Group>
+[[gnu::always_inline]] inline void ReadInputs(Group& kept, const Call& c) {
+  Group::Visit(kept, c, KeepInput{});
+}
+
+// Stops at the first input that has changed.
+template <typename Group>
+[[gnu::always_inline]] inline bool SameInputs(const Group& kept, const Call& c) {
+  return Group::Visit(kept, c, InputUnchanged{});
+}
+
+inline double Value(uint64_t bits) { return std::bit_cast<double>(bits); }
+
+// The vibrato's factor at the clock's present reading, from its inputs as
+// read after the clock, which it leaves in `used`. Out of line: it calls the
+// clock and, when the reading has moved, the sine; inlined, it would crowd
+// the registers of the sample loops.
+[[gnu::noinline]] double VibratoFactor(const Call& c, double modPower, PitchInputs::Vibrato& used) {
   PitchMemo& memo = c.state.memo;
   const double t = static_cast<double>(c.clock.Milliseconds());
-  const double sine = memo.vibratoSine(t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs);
-  return memo.vibrato(sine * p.ModFact.load(kRelaxed) * modPower);
+  ReadInputs(used, c);
+  const double sine = memo.vibratoSine(t * Value(used.frequency) * kTwoPiSPerMs);
+  return memo.vibrato(sine * Value(used.depth) * modPower);
 }
 
 inline int32_t ArpeggioIndex(uint32_t n, double rate) { return TruncToInt32(static_cast<double>(n) * kInvRate / rate); }
@@ -90,7 +174,8 @@ struct ArpeggioStep {
   uint64_t offsetKey = 0;
   double factor = 1.0;
 
-  bool Holds(uint32_t n, double rate) const { return std::bit_cast<uint64_t>(rate) == rateKey && n >= from && n <= to; }
+  bool Holds(uint32_t n, double rate) const { return std::bit_cast<uint64_t>(rate) == rateKey && Covers(n); }
+  bool Covers(uint32_t n) const { return n >= from && n <= to; }
   [[gnu::noinline]] void Find(uint32_t n, double rate);
 };
 
@@ -119,55 +204,49 @@ void ArpeggioStep::Find(uint32_t n, double rate) {
   to = static_cast<uint32_t>(same);
 }
 
-// What one call remembers about the pitch: the note frequency times bend
-// and shift while neither changes, the arpeggio step, and whether the
-// arpeggio and the vibrato were on at the last sample.
+// What one call remembers about the pitch: the inputs as the last Pitch
+// read them, the note frequency times bend and shift while neither changes,
+// and the arpeggio step.
 struct BentFrequency {
   bool known = false;  // Pitch sets it on its first sample
-  uint64_t bendKey = 0;
-  uint64_t shiftKey = 0;
+  PitchInputs inputs;
   double value = 0.0;
   ArpeggioStep arpeggio;
-  bool arpeggioOn = false;
-  bool vibratoOn = false;
+  bool Modulated() const { return inputs.every.ArpeggioOn() || inputs.every.VibratoOn(); }
 };
 
 // F of one sample: note frequency, bend, shift, arpeggio step, vibrato,
 // evaluating whatever has changed. Returns whether SamePitch can take over
 // at the next sample.
 inline bool Pitch(Call& c, double freq, BentFrequency& bent, uint32_t n, double& F) {
-  const Synth& syn = c.synth;
-  const SynthParams& p = syn.params;
   PitchMemo& memo = c.state.memo;
-  const double bend = c.bend->load(kRelaxed);
-  const double shift = syn.PitchShift.load(kRelaxed);
-  if (!bent.known || std::bit_cast<uint64_t>(bend) != bent.bendKey || std::bit_cast<uint64_t>(shift) != bent.shiftKey) {
+  PitchInputs::Every every;
+  ReadInputs(every, c);
+  if (!bent.known || every.bend != bent.inputs.every.bend || every.shift != bent.inputs.every.shift) {
     bent.known = true;
-    bent.value = freq * (*c.bendMemo)(bend)*memo.shift(shift);
-    bent.bendKey = std::bit_cast<uint64_t>(bend);
-    bent.shiftKey = std::bit_cast<uint64_t>(shift);
+    bent.value = freq * (*c.bendMemo)(Value(every.bend)) * memo.shift(Value(every.shift));
   }
+  bent.inputs.every = every;
   F = bent.value;
-  bent.arpeggioOn = syn.switches.ArpeggioOn.load(kRelaxed) != 0;
-  if (bent.arpeggioOn) {
-    const double rate = p.ArpeggioRate.load(kRelaxed);
+  if (every.ArpeggioOn()) {
+    PitchInputs::Arpeggio& in = bent.inputs.arpeggio;
+    ReadInputs(in, c);
+    const double rate = Value(in.rate);
     ArpeggioStep& arpeggio = bent.arpeggio;
     if (!arpeggio.Holds(n, rate)) arpeggio.Find(n, rate);
     // Step 0 multiplies by SEMI^0 = 1, which leaves F exactly as it is.
     if (arpeggio.step != 0) {
-      const double semitones = (arpeggio.step == 1 ? p.ArpeggioS1 : p.ArpeggioS2).load(kRelaxed);
-      if (!arpeggio.factorValid || std::bit_cast<uint64_t>(semitones) != arpeggio.offsetKey) {
-        arpeggio.factor = memo.arpeggio[arpeggio.step](static_cast<double>(TruncToInt32(semitones)));
-        arpeggio.offsetKey = std::bit_cast<uint64_t>(semitones);
+      const uint64_t offset = arpeggio.step == 1 ? in.offset1 : in.offset2;
+      if (!arpeggio.factorValid || offset != arpeggio.offsetKey) {
+        arpeggio.factor = memo.arpeggio[arpeggio.step](static_cast<double>(TruncToInt32(Value(offset))));
+        arpeggio.offsetKey = offset;
         arpeggio.factorValid = true;
       }
       F = F * arpeggio.factor;
     }
   }
-  const double modPower = p.ModPower.load(kRelaxed);
-  bent.vibratoOn = modPower >= kMinModPower;
-  if (bent.vibratoOn) {
-    F = F * VibratoFactor(c, modPower);
+  if (every.VibratoOn()) {
+    F = F * VibratoFactor(c, Value(every.modPower), bent.inputs.vibrato);
     return c.tick != nullptr;
   }
   return true;
@@ -175,38 +254,27 @@ inline bool Pitch(Call& c, double freq, BentFrequency& bent, uint32_t n, double&
 
 // Whether this sample's F is that of the sample before, read without a
 // single function call, so that the loop around it keeps its state in
-// registers (a call would clobber them all): the same bits of bend and
-// shift, the arpeggio and the vibrato on or off as before, the same
-// arpeggio step and offset, and a vibrato whose angle and depth have the
+// registers (a call would clobber them all): the inputs Pitch used, bit for
+// bit, the same arpeggio step, and a vibrato whose angle and depth have the
 // same bits. F is then the same product of the same remembered factors.
-// Modulated: the arpeggio or the vibrato was on; if not, both must still
-// be off, which takes two comparisons.
+// Modulated: the arpeggio or the vibrato was on; if not, the inputs every
+// sample reads say that both still are off.
 template <bool Modulated>
 [[gnu::always_inline]] inline bool SamePitch(const Call& c, const BentFrequency& bent, uint32_t n) {
-  const Synth& syn = c.synth;
-  const SynthParams& p = syn.params;
-  if (std::bit_cast<uint64_t>(c.bend->load(kRelaxed)) != bent.bendKey ||
-      std::bit_cast<uint64_t>(syn.PitchShift.load(kRelaxed)) != bent.shiftKey)
-    return false;
-  const bool arpeggioOn = syn.switches.ArpeggioOn.load(kRelaxed) != 0;
-  if constexpr (!Modulated) return !arpeggioOn && !(p.ModPower.load(kRelaxed) >= kMinModPower);
-  if (arpeggioOn != bent.arpeggioOn) return false;
-  if (bent.arpeggioOn) {
-    const ArpeggioStep& arpeggio = bent.arpeggio;
-    if (!arpeggio.Holds(n, p.ArpeggioRate.load(kRelaxed))) return false;
-    if (arpeggio.step != 0 &&
-        std::bit_cast<uint64_t>((arpeggio.step == 1 ? p.ArpeggioS1 : p.ArpeggioS2).load(kRelaxed)) !=
-            arpeggio.offsetKey)
-      return false;
+  const PitchInputs& used = bent.inputs;
+  if (!SameInputs(used.every, c)) return false;
+  if constexpr (!Modulated) return true;
+  if (used.every.ArpeggioOn()) {
+    // Pitch found the step for the rate it kept.
+    if (!SameInputs(used.arpeggio, c) || !bent.arpeggio.Covers(n)) return false;
   }
-  const double modPower = p.ModPower.load(kRelaxed);
-  if ((modPower >= kMinModPower) != bent.vibratoOn) return false;
-  if (bent.vibratoOn) {
+  if (used.every.VibratoOn()) {
+    if (!SameInputs(used.vibrato, c)) return false;
     const PitchMemo& memo = c.state.memo;
     const double t = static_cast<double>(c.tick->load(kRelaxed));
-    const double angle = t * p.ModFreq.load(kRelaxed) * kTwoPiSPerMs;
+    const double angle = t * Value(used.vibrato.frequency) * kTwoPiSPerMs;
     if (!memo.vibratoSine.Holds(angle)) return false;
-    const double depth = memo.vibratoSine.value * p.ModFact.load(kRelaxed) * modPower;
+    const double depth = memo.vibratoSine.value * Value(used.vibrato.depth) * Value(used.every.modPower);
     if (!memo.vibrato.Holds(depth)) return false;
   }
   return true;
@@ -493,10 +561,11 @@ struct Progress {
 // keeps in registers. Held at full level, the envelope stays as it is and
 // only the sweep moves; from the sample on which the gate is found cleared
 // (or whenever the voice is not at full level) a second loop moves the
-// envelope on every sample, until it reaches full level again.
+// envelope on every sample, until it reaches full level again. Flattened:
+// the oscillator's sample, too, is inlined however large the loop grows.
 template <bool Modulated, bool Filter, typename Osc>
-[[gnu::noinline]] RunEnd Run(const Call& call, const VoiceConstants& constants, const BentFrequency& pitch,
-                             Progress<Osc>& progress) {
+[[gnu::noinline, gnu::flatten]] RunEnd Run(const Call& call, const VoiceConstants& constants,
+                                           const BentFrequency& pitch, Progress<Osc>& progress) {
   // Local copies, which the compiler keeps in registers.
   const Call c = call;
   const VoiceConstants k = constants;
@@ -591,7 +660,7 @@ Osc RenderSamples(int16_t* buffer, uint32_t count, Voice& v, const Call& call, O
       break;
     }
     if (!callFree) continue;
-    const bool modulated = bent.arpeggioOn || bent.vibratoOn;
+    const bool modulated = bent.Modulated();
     RunEnd end;
     do {
       if (modulated)

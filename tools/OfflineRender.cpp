@@ -9,19 +9,25 @@
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "platform/ErrorText.h"
-#include "platform/StagedFile.h"
 #include "platform/WaveFileWriter.h"
 #include "spectral/ModulatorFile.h"
 #include "synth/VoiceHandOff.h"
 #include "tools/EngineInputs.h"
 #include "tools/LiveMessageFeed.h"
+#include "tools/RenderOutput.h"
 #include "tools/VirtualTimeRun.h"
 
 namespace tavolin {
 
 namespace {
 
-constexpr char kTooLong[] = "a WAVE file holds at most 4 GiB (13.5 hours)";
+// Said when the song (not the disk) would outgrow the file.
+void ReportTooLong(const RenderSettings& settings) {
+  std::fprintf(stderr,
+               "tavolin-render: %s: the song is longer than a WAVE file holds (4 GiB, 13.5 hours); "
+               "--seconds S renders its first S seconds\n",
+               settings.songPath.c_str());
+}
 
 std::atomic<int32_t>* FindSwitch(App& app, const std::string& name) {
   EngineSwitches& s = app.synth.switches;
@@ -91,6 +97,7 @@ bool LoadVocoder(App& app, const RenderSettings& settings) {
     std::fprintf(stderr, "tavolin-render: %s\n", load.error.c_str());
     return false;
   }
+  if (!load.warning.empty()) std::fprintf(stderr, "tavolin-render: warning: %s\n", load.warning.c_str());
   app.modulator.Install(std::move(load.data));
   return true;
 }
@@ -105,12 +112,12 @@ uint64_t ExpectedSamples(App& app, const RenderSettings& settings, const LiveMes
 // False (said on stderr) when the song alone would outgrow a WAVE file.
 bool FitsInWaveFile(App& app, const RenderSettings& settings, const LiveMessageFeed& live) {
   if (settings.seconds || ExpectedSamples(app, settings, live) * 2 <= kWaveDataLimit) return true;
-  ReportCantWrite(settings.outPath, kTooLong);
+  ReportTooLong(settings);
   return false;
 }
 
 // The output, staged beside its destination. False when it cannot be (said on stderr).
-bool OpenOutput(StagedFile& output, WaveFileWriter& writer, const std::string& path, const WaveFormat& format) {
+bool OpenOutput(RenderOutput& output, WaveFileWriter& writer, const std::string& path, const WaveFormat& format) {
   if (const std::string why = output.Stage(path); !why.empty()) {
     ReportCantWrite(path, why);
     return false;
@@ -137,8 +144,11 @@ bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessa
     uint32_t count = kBlockSamples;
     if (limited) count = static_cast<uint32_t>(std::min<uint64_t>(count, limit - written));
     if (!writer.Append(block.data(), count)) {
-      const bool full = writer.Error() == WaveWriteError::SizeLimit;
-      ReportCantWrite(settings.outPath, full ? kTooLong : ErrorText(writer.SystemError()));
+      if (writer.Error() == WaveWriteError::SizeLimit) {
+        ReportTooLong(settings);
+      } else {
+        ReportCantWrite(settings.outPath, ErrorText(writer.SystemError()));
+      }
       return false;
     }
     written += count;
@@ -183,7 +193,7 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
   }
   bool ok = reporter.Errors() == 0 && LoadVocoder(*app, settings) && FitsInWaveFile(*app, settings, live);
   // Written under a temporary name, so that a failure leaves the destination as it was.
-  StagedFile output;
+  RenderOutput output;
   WaveFileWriter writer;
   ok = ok && OpenOutput(output, writer, settings.outPath, app->format);
   if (ok) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "tools/EventDump.h"
 #include "tools/OfflineRender.h"
 #include "tools/RenderOptions.h"
+#include "tools/RenderOutput.h"
 #include "tools/StderrReporters.h"
 
 namespace {
@@ -35,7 +37,7 @@ int PrintSongEvents(const std::string& path, const std::string& outPath) {
     tavolin::PrintEvents(events, stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  tavolin::StagedFile staged;
+  tavolin::RenderOutput staged;
   if (const std::string why = staged.Stage(outPath); !why.empty()) return CantWrite(outPath, why);
   std::FILE* list = std::fopen(staged.WritePath().c_str(), "w");
   if (!list) return CantWrite(outPath, tavolin::ErrorText(errno));
@@ -64,6 +66,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tavolin-render: warning: %s\n", warning.c_str());
   }
   tavolin::StagedFile::RemoveOnTerminationSignals();
+  // A reader that quits early makes the copy-out fail with EPIPE, which
+  // removes the temporary file, instead of ending the process with it left.
+  std::signal(SIGPIPE, SIG_IGN);
   if (parsed.action == tavolin::RenderAction::PrintEvents) {
     return PrintSongEvents(parsed.settings.songPath, parsed.settings.outPath);
   }

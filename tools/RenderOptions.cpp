@@ -63,7 +63,7 @@ std::string RenderHelp() {
       "writes what the sound device would have played (16-bit mono, 44100 Hz).\n"
       "\n"
       "  -o, --output FILE   the WAVE file to write (with --events: the list);\n"
-      "                      written whole or not at all\n"
+      "                      written whole or not at all; - is standard output\n"
       "  --mode N            oscillator mode of new voices (0..14)\n"
       "  --set NAME=VALUE    a parameter by name (the names follow); repeatable\n"
       "  --on SWITCH         DetuneOn RingOn VoiceResoOn TimedResoOn ArpeggioOn\n"

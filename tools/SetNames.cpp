@@ -26,7 +26,7 @@ constexpr Meaning kMeanings[] = {
     {"HPFFact", "spectral high-pass corner (Page Up) (FFT bins of 43.07 Hz)", {}},
     {"DetuneFact", "detune (Shift+D): two renderings at 1 -/+ this (factor)", {}},
     {"ringFact", "ring modulation (Shift+R): second rendering at 1 + this (factor)", {}},
-    {"rectwFact", "mode 11's pulse: high for 1/this of each period (factor)", {}},
+    {"rectwFact", "mode 11's pulse: low for 1/this of each period (factor)", {}},
     {"Life", "fade-out of computer-keyboard and MIDI-input notes (seconds)", {}},
     {"MidiLife", "fade-out of song notes (seconds)", {}},
     {"MidiDrumLife", "length of song drum notes, channel 10 (seconds)", {}},

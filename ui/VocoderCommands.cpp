@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QWidget>
+#include <cstdio>
 
 #include "spectral/ModulatorFile.h"
 #include "ui/KeyboardReturn.h"
@@ -22,6 +23,7 @@ void OpenVocoderWave(ModulatorHandOff& modulator, QWidget* window) {
     QMessageBox::critical(window, "Error", QString::fromStdString(load.error));
     return;
   }
+  if (!load.warning.empty()) std::fprintf(stderr, "tavolin: warning: %s\n", load.warning.c_str());
   modulator.Install(std::move(load.data));
 }
 

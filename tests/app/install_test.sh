@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # make install and make uninstall, on this build tree and a temporary
-# prefix: the programs run from there, the desktop entry is valid, and the
-# uninstall leaves no file behind.
+# prefix: the programs run from there, the desktop entry is valid, every
+# relative link of the installed pages resolves, and the uninstall leaves no
+# file behind.
 # usage: install_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
@@ -14,7 +15,11 @@ bash "$source_dir/scripts/install" "$build" "$prefix" >/dev/null 2>&1 || fail "i
 expected="bin/tavolin
 bin/tavolin-render
 share/applications/tavolin.desktop
+share/doc/tavolin/CONTRIBUTING.md
 share/doc/tavolin/README.md
+share/doc/tavolin/docs/ARCHITECTURE.md
+share/doc/tavolin/docs/note-path.svg
+share/doc/tavolin/docs/screenshot.png
 share/icons/hicolor/scalable/apps/tavolin.svg"
 installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
 [ "$installed" = "$expected" ] || fail "installed files:
@@ -22,6 +27,12 @@ $installed"
 "$prefix/bin/tavolin" --version | grep -q '^tavolin [0-9]' || fail "the installed tavolin does not run"
 "$prefix/bin/tavolin-render" --version | grep -q '^tavolin-render [0-9]' || fail "the installed tavolin-render does not run"
 desktop-file-validate "$prefix/share/applications/tavolin.desktop" || fail "desktop entry"
+doc=$prefix/share/doc/tavolin
+while IFS= read -r page; do
+  for link in $(grep -o '](\([^)#:][^)#:]*\)' "$page" | cut -c3-); do
+    [ -e "$(dirname "$page")/$link" ] || fail "${page#"$doc"/} links to $link, which is not installed"
+  done
+done < <(find "$doc" -name '*.md')
 
 bash "$source_dir/scripts/uninstall" "$build" >/dev/null || fail "uninstall failed"
 left=$(cd "$prefix" && find . -type f -o -type d -name tavolin)

@@ -77,6 +77,45 @@ TEST(ModulatorFile, FindsTheDataChunkAndReadsWhatTheFileHolds) {
   }
 }
 
+Bytes Le16(uint16_t v) { return {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)}; }
+
+// A format chunk: tag, channels, rate, bits, and for the extensible tag the
+// sub-format's code.
+Bytes Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t subFormat = 0) {
+  const auto align = static_cast<uint16_t>(channels * bits / 8);
+  Bytes data = Cat({Le16(tag), Le16(channels), Le32(rate), Le32(rate * align), Le16(align), Le16(bits)});
+  if (tag == 0xFFFE) data = Cat({data, Le16(22), Le16(bits), Le32(0), Le16(subFormat), Bytes(14, 0)});
+  return Chunk("fmt ", data);
+}
+
+TEST(ModulatorFile, WarnsHowAFileOfAnotherFormatIsRead) {
+  struct Case {
+    Bytes fmt;
+    const char* warning;  // empty: none
+  };
+  const Case cases[] = {
+      {Fmt(1, 1, 44100, 16), ""},
+      {Fmt(0xFFFE, 1, 44100, 16, 1), ""},
+      {{}, ""},
+      {Fmt(1, 1, 48000, 16), "holds 1-channel 16-bit PCM at 48000 Hz;"},
+      {Fmt(1, 2, 44100, 16), "holds 2-channel 16-bit PCM at 44100 Hz;"},
+      {Fmt(1, 1, 44100, 8), "holds 1-channel 8-bit PCM at 44100 Hz;"},
+      {Fmt(3, 1, 44100, 32), "holds 1-channel 32-bit float at 44100 Hz;"},
+      {Fmt(0xFFFE, 2, 96000, 24, 1), "holds 2-channel 24-bit PCM at 96000 Hz;"},
+  };
+  for (const Case& c : cases) {
+    const ModulatorLoad load = Load(Riff("WAVE", Cat({c.fmt, Chunk("data", {1, 0, 2, 0})})));
+    ASSERT_TRUE(load.data) << load.error;
+    EXPECT_EQ(load.data->bytes, 4u);  // read as ever
+    if (*c.warning == '\0') {
+      EXPECT_EQ(load.warning, "");
+    } else {
+      EXPECT_EQ(load.warning.rfind(std::string("\"test.wav\" ") + c.warning, 0), 0u) << load.warning;
+      EXPECT_NE(load.warning.find("reads its data as 16-bit mono PCM at 44100 Hz"), std::string::npos);
+    }
+  }
+}
+
 TEST(ModulatorFile, RefusesWhatCannotBeUsedAndSaysWhy) {
   struct Case {
     Bytes file;

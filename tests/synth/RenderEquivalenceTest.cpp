@@ -32,6 +32,9 @@ class ScriptedClock final : public Clock {
     if (r % 4001 == 0) p.ArpeggioS1.store(static_cast<double>(3 + r % 3), kRelaxed);
     if (r % 6007 == 0) p.ArpeggioRate.store(0.01 + static_cast<double>(r % 4) * 0.02, kRelaxed);
     if (r % 5003 == 0) p.ModFact.store(0.25 + static_cast<double>(r % 3) * 0.5, kRelaxed);
+    if (r % 3001 == 0) p.ModFreq.store(4.0 + static_cast<double>(r % 4), kRelaxed);
+    if (r % 7001 == 0) p.ArpeggioS2.store(static_cast<double>(6 + r % 3), kRelaxed);
+    if (r % 9001 == 0) p.ModPower.store((r / 9001) % 4 == 3 ? 0.0 : 0.3, kRelaxed);
     if (r % 20011 == 0) synth_.switches.ArpeggioOn.store(static_cast<int32_t>((r / 20011) % 2), kRelaxed);
     if (r % 30011 == 0) p.rectwFact.store(2.0 + static_cast<double>(r % 5), kRelaxed);
     return static_cast<uint32_t>(1000 + r / 44);

@@ -39,6 +39,9 @@ for name in $names; do
 done
 check "names listed" 27 "$(printf '%s\n' "$names" | wc -l | tr -d ' ')"
 
+# One note held for 200000 quarters of half a second: 28 hours.
+printf 'MThd\000\000\000\006\000\000\000\001\000\001MTrk\000\000\000\016\000\220\074\144\214\232\100\200\074\000\000\377\057\000' >"$out/long.mid"
+
 # Each row runs in $out/w, where o.wav holds "old" before it: the exit code,
 # a piece of stderr (empty: stderr must be empty) and o.wav afterwards, kept
 # or new; nothing else may be left in the folder.
@@ -70,6 +73,8 @@ row 2 "decimal number" kept --set Life=-inf "$song" -o o.wav
 row 2 "decimal number" kept --seconds " 1" "$song" -o o.wav
 row 2 "4 GiB" kept --seconds 86400 "$song" -o o.wav
 row 2 "4 GiB" kept --seconds 100000 "$song" -o o.wav
+row 1 "long.mid: the song is longer than a WAVE file holds (4 GiB, 13.5 hours); --seconds S renders its first S seconds" kept "$out/long.mid" -o o.wav
+row 0 "" new --seconds 0.5 "$out/long.mid" -o o.wav
 row 2 "--mode takes" kept --mode 99 "$song" -o o.wav
 row 2 "no output file" kept "$song"
 row 1 "$data: Can't open the MIDI file. (Is a directory)" kept "$data" -o o.wav
@@ -98,5 +103,26 @@ check "terminated" "143 old o.wav" "$? $(cat "$out/w/o.wav") $(ls -A "$out/w")"
 "$render" --quiet "$song" -o "$out/a.wav"
 "$render" --quiet "$song" -o "$out/b.wav"
 cmp -s "$out/a.wav" "$out/b.wav"; check "same bytes" 0 $?
+
+# Standard output, a pipe by name and a FIFO get the bytes of a file, which
+# an independent reader takes from the pipe as a whole WAVE file. They are
+# staged in TMPDIR, which is left empty, also by a reader that quits early.
+mkdir "$out/tmp"
+export TMPDIR="$out/tmp"
+"$render" --quiet "$song" -o - | cat >"$out/dash.wav"
+"$render" --quiet "$song" -o /dev/stdout | cat >"$out/stdout.wav"
+mkfifo "$out/fifo"
+cat "$out/fifo" >"$out/fifo.wav" &
+"$render" --quiet "$song" -o "$out/fifo"
+wait $!
+for name in dash stdout fifo; do
+  cmp -s "$out/a.wav" "$out/$name.wav"; check "same bytes through $name" 0 $?
+done
+check "read from a pipe" "1 2 44100 $((($(wc -c <"$out/a.wav") - 46) / 2))" "$("$render" --quiet "$song" -o - |
+  python3 -c 'import sys, wave; w = wave.open(sys.stdin.buffer); n = len(w.readframes(1 << 30)) // 2
+print(w.getnchannels(), w.getsampwidth(), w.getframerate(), n)')"
+check "events to standard output" "0 NoteOn 0 60 100" "$("$render" --events "$song" -o - | sed -n 2p)"
+"$render" --quiet "$song" -o - 2>/dev/null | head -c 46 >/dev/null
+check "no temporary file left" "" "$(ls -A "$TMPDIR")"
 
 exit $fail
