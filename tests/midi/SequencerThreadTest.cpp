@@ -2,6 +2,8 @@
 // thread that is never held up by them.
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -9,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "RecordingReporter.h"
 #include "TempFiles.h"
@@ -180,6 +183,35 @@ TEST(SequencerShutDown, StopJustBeforeTheWaitEndsTheThread) {
   EXPECT_TRUE(app->sequencerThread.JoinFor(std::chrono::milliseconds(4000)));
   EXPECT_TRUE(stopped.load());
   EXPECT_EQ(ShutDown(*app), ShutDownResult::Clean);
+}
+
+// The sequencer thread reads and converts a playlist's next file at normal
+// priority: at its real-time one it would hold up the audio thread sharing
+// its core. It gets that priority back to play the song.
+TEST_F(ThreadedPlayer, ThePlaylistsNextFileIsConvertedAtNormalPriority) {
+  ASSERT_TRUE(WaitUntil([&] { return app->sequencerThread.SystemId() != 0; }));
+  const auto sequencerPolicy = [&] {
+    int policy = -1;
+    sched_param param{};
+    pthread_getschedparam(app->sequencerThread.Native().native_handle(), &policy, &param);
+    return std::pair{policy, param.sched_priority};
+  };
+  const auto realtime = sequencerPolicy();
+  if (realtime.first != SCHED_FIFO) GTEST_SKIP() << "the system refuses real-time priority";
+  std::atomic<int> policyWhileConverting{-1};
+  reporter.onTitle = [&](std::string_view title) {
+    if (title == "Converting..." && CurrentThreadId() == app->sequencerThread.SystemId()) {
+      policyWhileConverting.store(sched_getscheduler(0));
+    }
+  };
+  test::TempFiles files;
+  const std::string next = files.Write("next.mid", test::Smf(0, 480, {{0x00, 0x90, 0x3E, 0x64}}));
+  ASSERT_TRUE(
+      OpenPlaylist(app->player, {files.Write("first.mid", test::Smf(0, 480, {{0x00, 0x90, 0x3C, 0x64}})), next}));
+  StartPlayback(app->player);  // its one event ends it at once
+  ASSERT_TRUE(WaitUntil([&] { return ViewSong(app->player).currentFile == next; }));
+  EXPECT_EQ(policyWhileConverting.load(), SCHED_OTHER);
+  EXPECT_EQ(sequencerPolicy(), realtime);
 }
 
 // A note at 0 and one `gap` milliseconds later, as a file: 1 ms per tick,
