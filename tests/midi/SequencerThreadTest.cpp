@@ -5,14 +5,18 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
+#include "PlayerRig.h"
 #include "RecordingReporter.h"
 #include "TempFiles.h"
 #include "app/Lifecycle.h"
@@ -212,6 +216,56 @@ TEST_F(ThreadedPlayer, ThePlaylistsNextFileIsConvertedAtNormalPriority) {
   ASSERT_TRUE(WaitUntil([&] { return ViewSong(app->player).currentFile == next; }));
   EXPECT_EQ(policyWhileConverting.load(), SCHED_OTHER);
   EXPECT_EQ(sequencerPolicy(), realtime);
+}
+
+// Whether another thread could take `lock` now, that is: the caller does not hold it.
+bool FreeForOthers(std::recursive_mutex& lock) {
+  bool free = false;
+  std::thread([&] {
+    if (!lock.try_lock()) return;
+    free = true;
+    lock.unlock();
+  }).join();
+  return free;
+}
+
+// Whichever way the song is closed, the title is set with the sequencer
+// lock free: setting it goes through the window, and the sequencer must
+// never wait for the lock behind that.
+TEST(SequencerTitles, AreSetWithTheLockFree) {
+  test::PlayerRig rig;
+  test::TempFiles files;
+  Player& player = rig.player;
+  std::atomic<int> heldTitles{0};
+  rig.reporter.onTitle = [&](std::string_view) {
+    if (!FreeForOthers(rig.lock)) ++heldTitles;
+  };
+  const std::string song = files.Write("a.mid", test::Smf(0, 480, {{0x00, 0x90, 0x3C, 0x64}}));
+  const std::pair<const char*, std::function<void()>> closes[] = {
+      {"F11", [&] { CloseMidiFile(player); }},
+      {"Page Down without a playlist", [&] { NextPlaylistFile(player); }},
+      {"Page Down to the next file",
+       [&] {
+         OpenPlaylist(player, {song, files.Write("empty.mid", test::Smf(0, 480, {{0x00, 0xFF, 0x2F, 0x00}}))});
+         NextPlaylistFile(player);
+       }},
+      {"F11 left for the sequencer",
+       [&] {
+         std::unique_lock held(player.lock);
+         std::thread([&] { CloseMidiFile(player); }).join();
+         const std::atomic<int32_t> stop{0};
+         SequencerPass(player, held, stop);
+       }},
+  };
+  for (const auto& [name, close] : closes) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(LoadMidiFile(player, song));
+    const size_t before = rig.reporter.Titles().size();
+    close();
+    const std::vector<std::string> titles = rig.reporter.Titles();
+    EXPECT_NE(std::find(titles.begin() + static_cast<ptrdiff_t>(before), titles.end(), "Tavolin"), titles.end());
+  }
+  EXPECT_EQ(heldTitles.load(), 0);
 }
 
 // A note at 0 and one `gap` milliseconds later, as a file: 1 ms per tick,
