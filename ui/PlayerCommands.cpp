@@ -26,8 +26,10 @@ bool OpenMidiFileDialog(Player& player, QWidget* window) {
   return OpenPlaylist(player, paths);
 }
 
-void OpenMidiFileCommand(Player& player, QWidget* window) {
-  if (OpenMidiFileDialog(player, window) && !ShiftDown()) StartPlayback(player);
+void OpenMidiFileCommand(Player& player, LoadTurns& loads, QWidget* window) {
+  loads.Run([&player, window] {
+    if (OpenMidiFileDialog(player, window) && !ShiftDown()) StartPlayback(player);
+  });
 }
 
 void CloseMidiFileCommand(Player& player) { CloseMidiFile(player); }
@@ -40,10 +42,12 @@ void StopSongCommand(Player& player) { StopPlayback(player); }
 
 void SkipAheadCommand(Player& player) { SkipAhead(player); }
 
-void NextPlaylistFileCommand(Player& player) { NextPlaylistFile(player); }
+void NextPlaylistFileCommand(Player& player, LoadTurns& loads) {
+  loads.Run([&player] { NextPlaylistFile(player); });
+}
 
-void LoadDroppedFile(Player& player, const QString& path, bool shiftHeld) {
-  LoadMidiFile(player, path.toStdString(), !shiftHeld);
+void LoadDroppedFile(Player& player, LoadTurns& loads, const QString& path, bool shiftHeld) {
+  loads.Run([&player, path = path.toStdString(), shiftHeld] { LoadMidiFile(player, path, !shiftHeld); });
 }
 
 QString FirstDroppedFile(const QMimeData* mime) {

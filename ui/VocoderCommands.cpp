@@ -9,7 +9,9 @@
 
 namespace tavolin {
 
-void OpenVocoderWave(ModulatorHandOff& modulator, QWidget* window) {
+namespace {
+
+void ChooseAndLoad(ModulatorHandOff& modulator, QWidget* window) {
   modulator.Free();
   // Linux file systems tell the cases apart.
   const QString path =
@@ -21,6 +23,12 @@ void OpenVocoderWave(ModulatorHandOff& modulator, QWidget* window) {
     return;
   }
   modulator.Install(std::move(load.data));
+}
+
+}  // namespace
+
+void OpenVocoderWave(ModulatorHandOff& modulator, LoadTurns& loads, QWidget* window) {
+  loads.Run([&modulator, window] { ChooseAndLoad(modulator, window); });
 }
 
 }  // namespace tavolin
