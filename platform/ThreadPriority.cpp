@@ -18,4 +18,22 @@ bool RaiseToRealtimePriority(std::thread& thread) {
   return pthread_setschedparam(thread.native_handle(), SCHED_FIFO, &param) == 0;
 }
 
+NormalPriorityScope::NormalPriorityScope() {
+  sched_param param{};
+  if (pthread_getschedparam(pthread_self(), &policy_, &param) != 0) return;
+  if (policy_ != SCHED_FIFO && policy_ != SCHED_RR) return;
+  priority_ = param.sched_priority;
+  const sched_param normal{};
+  lowered_ = pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal) == 0;
+}
+
+NormalPriorityScope::~NormalPriorityScope() {
+  if (!lowered_) return;
+  sched_param param{};
+  param.sched_priority = priority_;
+  // The thread got its real-time priority through this same call, so the
+  // system lets it have it back.
+  pthread_setschedparam(pthread_self(), policy_, &param);
+}
+
 }  // namespace tavolin

@@ -64,7 +64,7 @@ void MainWindow::ConnectMidiInputKey() {
 void MainWindow::AttachEngine(const EngineLinks& links) {
   state_ = std::make_unique<WindowState>(links);
   ModulatorHandOff& modulator = links.modulator;
-  state_->hooks.openVocoderWave = [this, &modulator] { OpenVocoderWave(modulator, this); };
+  state_->hooks.openVocoderWave = [this, &modulator] { OpenVocoderWave(modulator, loads_, this); };
   state_->hooks.startVocoder = [&modulator] { modulator.Start(); };
   sawUnison_->Attach(links.synth);
   state_->hooks.showSawUnisonDialog = [this](bool visible) {
@@ -87,12 +87,12 @@ void MainWindow::ConnectPlayerKeys() {
   if (!state_ || !player_) return;
   Player& player = *player_;
   KeyHooks& hooks = state_->hooks;
-  hooks.openMidiFile = [this, &player] { OpenMidiFileCommand(player, this); };
+  hooks.openMidiFile = [this, &player] { OpenMidiFileCommand(player, loads_, this); };
   hooks.closeMidiFile = [&player] { CloseMidiFileCommand(player); };
   hooks.playSong = [&player] { PlaySongCommand(player); };
   hooks.stopSong = [&player] { StopSongCommand(player); };
   hooks.skipAhead = [&player] { SkipAheadCommand(player); };
-  hooks.nextPlaylistFile = [&player] { NextPlaylistFileCommand(player); };
+  hooks.nextPlaylistFile = [this, &player] { NextPlaylistFileCommand(player, loads_); };
 }
 
 void MainWindow::RefreshStatus() {
@@ -182,7 +182,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
   // The drop ends before the file is converted, so its source is not held up.
   const bool shiftHeld = event->modifiers().testFlag(Qt::ShiftModifier);
   QMetaObject::invokeMethod(
-      this, [this, path, shiftHeld] { LoadDroppedFile(*player_, path, shiftHeld); }, Qt::QueuedConnection);
+      this, [this, path, shiftHeld] { LoadDroppedFile(*player_, loads_, path, shiftHeld); }, Qt::QueuedConnection);
 }
 
 }  // namespace tavolin

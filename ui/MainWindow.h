@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "midi/player/LoadTurns.h"
 #include "ui/KeyAutoRepeat.h"
 #include "ui/MouseBend.h"
 #include "ui/StatusDisplay.h"
@@ -78,6 +79,7 @@ class MainWindow : public QWidget {
   void ReleaseKey(uint8_t vk);
 
   Player* player_ = nullptr;
+  LoadTurns loads_;                        // songs and the modulator: one load at a time
   RecordingCommand* recording_ = nullptr;  // a child of the window
   LogWindowCommand* logWindow_;            // a child of the window
   SawUnisonDialog* sawUnison_;             // a child of the window

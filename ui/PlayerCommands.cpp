@@ -9,6 +9,7 @@
 
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
+#include "ui/KeyboardReturn.h"
 
 namespace tavolin {
 
@@ -19,6 +20,7 @@ bool ShiftDown() { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt:
 bool OpenMidiFileDialog(Player& player, QWidget* window) {
   const QStringList chosen =
       QFileDialog::getOpenFileNames(window, "Open MIDI file", QString(), "MIDI FILE (*.mid *.midi)");
+  ReturnKeyboard(window);
   if (chosen.isEmpty()) return false;
   std::vector<std::string> paths;
   paths.reserve(static_cast<size_t>(chosen.size()));
@@ -26,8 +28,10 @@ bool OpenMidiFileDialog(Player& player, QWidget* window) {
   return OpenPlaylist(player, paths);
 }
 
-void OpenMidiFileCommand(Player& player, QWidget* window) {
-  if (OpenMidiFileDialog(player, window) && !ShiftDown()) StartPlayback(player);
+void OpenMidiFileCommand(Player& player, LoadTurns& loads, QWidget* window) {
+  loads.Run([&player, window] {
+    if (OpenMidiFileDialog(player, window) && !ShiftDown()) StartPlayback(player);
+  });
 }
 
 void CloseMidiFileCommand(Player& player) { CloseMidiFile(player); }
@@ -40,10 +44,12 @@ void StopSongCommand(Player& player) { StopPlayback(player); }
 
 void SkipAheadCommand(Player& player) { SkipAhead(player); }
 
-void NextPlaylistFileCommand(Player& player) { NextPlaylistFile(player); }
+void NextPlaylistFileCommand(Player& player, LoadTurns& loads) {
+  loads.Run([&player] { NextPlaylistFile(player); });
+}
 
-void LoadDroppedFile(Player& player, const QString& path, bool shiftHeld) {
-  LoadMidiFile(player, path.toStdString(), !shiftHeld);
+void LoadDroppedFile(Player& player, LoadTurns& loads, const QString& path, bool shiftHeld) {
+  loads.Run([&player, path = path.toStdString(), shiftHeld] { LoadMidiFile(player, path, !shiftHeld); });
 }
 
 QString FirstDroppedFile(const QMimeData* mime) {

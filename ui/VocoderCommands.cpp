@@ -11,7 +11,9 @@
 
 namespace tavolin {
 
-void OpenVocoderWave(ModulatorHandOff& modulator, QWidget* window) {
+namespace {
+
+void ChooseAndLoad(ModulatorHandOff& modulator, QWidget* window) {
   modulator.Free();
   const ReturnKeyboardOnExit keyboardBack(window);
   // Linux file systems tell the cases apart.
@@ -25,6 +27,12 @@ void OpenVocoderWave(ModulatorHandOff& modulator, QWidget* window) {
   }
   if (!load.warning.empty()) std::fprintf(stderr, "tavolin: warning: %s\n", load.warning.c_str());
   modulator.Install(std::move(load.data));
+}
+
+}  // namespace
+
+void OpenVocoderWave(ModulatorHandOff& modulator, LoadTurns& loads, QWidget* window) {
+  loads.Run([&modulator, window] { ChooseAndLoad(modulator, window); });
 }
 
 }  // namespace tavolin

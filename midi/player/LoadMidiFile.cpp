@@ -10,6 +10,7 @@
 #include "audio/RenderBlock.h"
 #include "midi/player/ConvertSmf.h"
 #include "platform/ErrorText.h"
+#include "platform/ThreadPriority.h"
 
 namespace tavolin {
 
@@ -65,6 +66,8 @@ std::optional<FileBytes> ReadMidiFile(const std::string& path, SongReporter& rep
 bool LoadMidiFile(Player& player, const std::string& path, bool play) {
   EventList list;
   {  // the file is freed before the song goes in: the events keep no reference to it
+    // On the sequencer thread this would otherwise run at real-time priority.
+    const NormalPriorityScope normalPriority;
     const std::optional<FileBytes> file = ReadMidiFile(path, *player.reporter);
     if (!file) return false;
     list = ConvertSmf(*player.reporter, file->bytes.data(), file->size, [&player] {

@@ -21,7 +21,8 @@ struct FileBytes {
 // and the system's reason) and gives nothing.
 std::optional<FileBytes> ReadMidiFile(const std::string& path, SongReporter& reporter);
 
-// Reads and converts the file without the sequencer lock, installs the list
+// Reads and converts the file without the sequencer lock and at normal
+// priority (a real-time caller gets its priority back), installs the list
 // as the song (and with `play` starts it in the same step) and shows the
 // file name in the title, then queues the eight output buffers again. True
 // only when a new song was installed: a file that cannot be opened (shown as

@@ -25,6 +25,7 @@ void InstallSong(Player& player, EventList list, const std::string& path, bool p
     player.cursor.store(kNoCursor, std::memory_order_relaxed);
     if (play) CarryOut(player, PlayerCommand::Start);
   }
+  ShowDueTitle(player);
   WakeSequencer(player);
 }
 
@@ -35,8 +36,7 @@ void WakeSequencer(Player& player) {
 }
 
 void RunOrPost(Player& player, PlayerCommand command) {
-  std::unique_lock hold(player.lock, std::try_to_lock);
-  if (hold.owns_lock()) {
+  if (std::unique_lock hold(player.lock, std::try_to_lock); hold.owns_lock()) {
     CarryOutPosted(player);
     CarryOut(player, command);
   } else {
@@ -44,7 +44,13 @@ void RunOrPost(Player& player, PlayerCommand command) {
     player.mailbox.commands.push_back(command);
     player.mailbox.pending.store(true, std::memory_order_release);
   }
+  ShowDueTitle(player);
   WakeSequencer(player);
+}
+
+void ShowDueTitle(Player& player) {
+  if (!player.closedTitleDue.exchange(false, std::memory_order_acq_rel)) return;
+  if (!player.published.load(std::memory_order_acquire)) player.reporter->SetTitle("Tavolin");
 }
 
 void CarryOutPosted(Player& player) {

@@ -6,7 +6,7 @@
 // The sequencer lock guards the song, the playlist and every change of the
 // cursor and the clock. It is held only for short steps: a dispatch, a
 // command, installing a converted song; never while a file is read or
-// converted, never while the sequencer sleeps. Readers that must not wait
+// converted or a title is set, never while the sequencer sleeps. Readers that must not wait
 // at all (painting, the player keys) see the song through its published
 // copy and the atomic cursor. Commands from such threads never wait for the
 // lock either: one that finds it taken is left in the mailbox, and the
@@ -74,6 +74,11 @@ struct Player {
   std::atomic<int32_t> ClockStarted{0};
   std::atomic<int32_t> SongEnded{0};
   std::atomic<int32_t> TempoBPM{0};
+  // Set under the lock by a close; the title it calls for is shown by
+  // whoever lets go of the lock (ShowDueTitle), never with it held: the
+  // window thread sets a title through Qt, and the sequencer must not wait
+  // behind that.
+  std::atomic<bool> closedTitleDue{false};
 
   PlayerMailbox mailbox;
 };
@@ -102,6 +107,10 @@ void WakeSequencer(Player& player);
 // Runs `command` now if the lock is free (or already held by this thread),
 // after whatever the mailbox holds; otherwise posts it for the holder.
 void RunOrPost(Player& player, PlayerCommand command);
+
+// Without the lock: shows the title a close under the lock called for,
+// unless a song has come in since (its loader shows its own).
+void ShowDueTitle(Player& player);
 
 // With the lock held: carries out the commands in the mailbox, oldest first.
 void CarryOutPosted(Player& player);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <optional>
+#include <string>
 
 #include "audio/RenderBlock.h"
 #include "midi/player/LoadMidiFile.h"
@@ -127,7 +128,7 @@ void CloseLocked(Player& player) {
   player.song.reset();
   player.published.store(nullptr, std::memory_order_release);
   player.cursor.store(kNoCursor, relaxed);
-  player.reporter->SetTitle("Tavolin");
+  player.closedTitleDue.store(true, std::memory_order_release);
 }
 
 }  // namespace
@@ -167,8 +168,10 @@ namespace {
 void SleepUntilWoken(Player& player, std::unique_lock<std::recursive_mutex>& held, const std::atomic<int32_t>& stop,
                      std::optional<std::chrono::milliseconds> limit = std::nullopt) {
   PlayerMailbox& box = player.mailbox;
-  std::unique_lock bell(box.mutex);
   held.unlock();
+  ShowDueTitle(player);
+  // A wake that comes before the mailbox is taken is kept in `rung`.
+  std::unique_lock bell(box.mutex);
   const auto woken = [&] { return box.rung || stop.load(std::memory_order_acquire) != 0; };
   if (limit) {
     box.doorbell.wait_for(bell, *limit, woken);
@@ -198,10 +201,13 @@ void SequencerPass(Player& player, std::unique_lock<std::recursive_mutex>& held,
 }
 
 void RunDuePasses(Player& player) {
-  std::unique_lock held(player.lock);
-  // Each round either waits for time to move or starts the next playlist
-  // file, so this ends after at most one round per playlist entry.
-  while (DispatchDueEvents(player) == Due::Ended && TakeSongEnd(player)) NextFileUnlocked(player, held);
+  {
+    std::unique_lock held(player.lock);
+    // Each round either waits for time to move or starts the next playlist
+    // file, so this ends after at most one round per playlist entry.
+    while (DispatchDueEvents(player) == Due::Ended && TakeSongEnd(player)) NextFileUnlocked(player, held);
+  }
+  ShowDueTitle(player);
 }
 
 void CarryOut(Player& player, PlayerCommand command) {
@@ -221,26 +227,37 @@ void SkipAhead(Player& player) { RunOrPost(player, PlayerCommand::SkipAhead); }
 
 void CloseMidiFile(Player& player) { RunOrPost(player, PlayerCommand::Close); }
 
+namespace {
+
+// The file Page Down moves to, if any; closes the song unless the playlist ends.
+std::optional<std::string> StepPlaylistLocked(Player& player) {
+  const bool hasPlaylist = !player.playlist.empty();
+  if (!hasPlaylist || player.playlistCurrent + 1 < player.playlist.size()) {
+    CloseLocked(player);
+    ClearVoiceTable(player.synth.voices);
+  }
+  if (!hasPlaylist) return std::nullopt;
+  if (++player.playlistCurrent >= player.playlist.size()) {
+    player.playlist.clear();
+    player.playlistCurrent = 0;
+    return std::nullopt;
+  }
+  return player.playlist[player.playlistCurrent];
+}
+
+}  // namespace
+
 void NextPlaylistFile(Player& player) {
-  std::string path;
+  std::optional<std::string> path;
   {
     std::lock_guard hold(player.lock);
     CarryOutPosted(player);
-    const bool hasPlaylist = !player.playlist.empty();
-    if (!hasPlaylist || player.playlistCurrent + 1 < player.playlist.size()) {
-      CloseLocked(player);
-      ClearVoiceTable(player.synth.voices);
-    }
-    if (!hasPlaylist) return;
-    if (++player.playlistCurrent >= player.playlist.size()) {
-      player.playlist.clear();
-      player.playlistCurrent = 0;
-      return;
-    }
-    path = player.playlist[player.playlistCurrent];
+    path = StepPlaylistLocked(player);
   }
+  ShowDueTitle(player);
+  if (!path) return;
   WakeSequencer(player);
-  LoadMidiFile(player, path, true);
+  LoadMidiFile(player, *path, true);
 }
 
 }  // namespace tavolin

@@ -86,6 +86,7 @@ class PlayerCommandsTest : public QObject {
   VirtualClock clock;
   std::unique_ptr<App> app;
   std::unique_ptr<test::TempFiles> files;
+  LoadTurns loads;
 
   Player& player() { return app->player; }
   QString Song(const char* name, uint8_t key) {
@@ -97,7 +98,7 @@ class PlayerCommandsTest : public QObject {
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(path), QUrl::fromLocalFile("/nonexistent/second.mid")});
     QVERIFY(window->acceptDrops());
-    LoadDroppedFile(player(), FirstDroppedFile(&mime), shift);
+    LoadDroppedFile(player(), loads, FirstDroppedFile(&mime), shift);
   }
 
  private slots:
@@ -140,6 +141,20 @@ class PlayerCommandsTest : public QObject {
     QCOMPARE(QString::fromStdString(ViewSong(player()).currentFile), second);
     QCOMPARE(player().cursor.load(), kNoCursor);
     QVERIFY(player().playlist.empty());
+  }
+
+  // Page Down pressed again while the file it moved to converts (which
+  // handles the window's events): that load waits for the first instead of
+  // running inside it, so the file asked for last is the one that stays.
+  void aLoadAskedForDuringALoadWaitsForIt() {
+    const std::vector<std::string> paths = {Song("1.mid", 60).toStdString(), Song("2.mid", 62).toStdString(),
+                                            Song("3.mid", 64).toStdString()};
+    QVERIFY(OpenPlaylist(player(), paths));
+    QMetaObject::invokeMethod(
+        window.get(), [this] { QTest::keyClick(window.get(), Qt::Key_PageDown); }, Qt::QueuedConnection);
+    QTest::keyClick(window.get(), Qt::Key_PageDown);
+    QCOMPARE(ViewSong(player()).currentFile, paths[2]);
+    QCOMPARE(window->windowTitle(), QString::fromStdString("Tavolin - " + paths[2]));
   }
 
   void commandsStartStopSkipAndClose() {

@@ -1,6 +1,7 @@
 #pragma once
 // A SongReporter that remembers what it was asked to show.
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ namespace tavolin::test {
 class RecordingReporter final : public SongReporter {
  public:
   void SetTitle(std::string_view title) override {
+    if (onTitle) onTitle(title);
     std::lock_guard hold(mutex_);
     titles_.emplace_back(title);
   }
@@ -31,6 +33,8 @@ class RecordingReporter final : public SongReporter {
     std::lock_guard hold(mutex_);
     return errors_;
   }
+  // Runs on the caller's thread; set before the load that calls it.
+  std::function<void(std::string_view)> onTitle;
   int pumps = 0;
   int escapeFromCall = 0;
   int escapeCalls = 0;

@@ -2,14 +2,21 @@
 // thread that is never held up by them.
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "PlayerRig.h"
 #include "RecordingReporter.h"
 #include "TempFiles.h"
 #include "app/Lifecycle.h"
@@ -180,6 +187,91 @@ TEST(SequencerShutDown, StopJustBeforeTheWaitEndsTheThread) {
   EXPECT_TRUE(app->sequencerThread.JoinFor(std::chrono::milliseconds(4000)));
   EXPECT_TRUE(stopped.load());
   EXPECT_EQ(ShutDown(*app), ShutDownResult::Clean);
+}
+
+// The sequencer thread reads and converts a playlist's next file at normal
+// priority: at its real-time one it would hold up the audio thread sharing
+// its core. It gets that priority back to play the song.
+TEST_F(ThreadedPlayer, ThePlaylistsNextFileIsConvertedAtNormalPriority) {
+  ASSERT_TRUE(WaitUntil([&] { return app->sequencerThread.SystemId() != 0; }));
+  const auto sequencerPolicy = [&] {
+    int policy = -1;
+    sched_param param{};
+    pthread_getschedparam(app->sequencerThread.Native().native_handle(), &policy, &param);
+    return std::pair{policy, param.sched_priority};
+  };
+  const auto realtime = sequencerPolicy();
+  if (realtime.first != SCHED_FIFO) GTEST_SKIP() << "the system refuses real-time priority";
+  std::atomic<int> policyWhileConverting{-1};
+  reporter.onTitle = [&](std::string_view title) {
+    if (title == "Converting..." && CurrentThreadId() == app->sequencerThread.SystemId()) {
+      policyWhileConverting.store(sched_getscheduler(0));
+    }
+  };
+  test::TempFiles files;
+  const std::string next = files.Write("next.mid", test::Smf(0, 480, {{0x00, 0x90, 0x3E, 0x64}}));
+  ASSERT_TRUE(
+      OpenPlaylist(app->player, {files.Write("first.mid", test::Smf(0, 480, {{0x00, 0x90, 0x3C, 0x64}})), next}));
+  StartPlayback(app->player);  // its one event ends it at once
+  // Waits for the title rather than the song: libstdc++ 12's atomic
+  // shared_ptr lets a load go with relaxed order, which ThreadSanitizer takes
+  // for a race with the sequencer's next store.
+  ASSERT_TRUE(WaitUntil([&] {
+    const std::vector<std::string> titles = reporter.Titles();
+    return std::find(titles.begin(), titles.end(), "Tavolin - " + next) != titles.end();
+  }));
+  EXPECT_EQ(policyWhileConverting.load(), SCHED_OTHER);
+  EXPECT_EQ(sequencerPolicy(), realtime);
+}
+
+// Whether another thread could take `lock` now, that is: the caller does not hold it.
+bool FreeForOthers(std::recursive_mutex& lock) {
+  bool free = false;
+  std::thread([&] {
+    if (!lock.try_lock()) return;
+    free = true;
+    lock.unlock();
+  }).join();
+  return free;
+}
+
+// Whichever way the song is closed, the title is set with the sequencer
+// lock free: setting it goes through the window, and the sequencer must
+// never wait for the lock behind that.
+TEST(SequencerTitles, AreSetWithTheLockFree) {
+  test::PlayerRig rig;
+  test::TempFiles files;
+  Player& player = rig.player;
+  std::atomic<int> heldTitles{0};
+  rig.reporter.onTitle = [&](std::string_view) {
+    if (!FreeForOthers(rig.lock)) ++heldTitles;
+  };
+  const std::string song = files.Write("a.mid", test::Smf(0, 480, {{0x00, 0x90, 0x3C, 0x64}}));
+  const std::pair<const char*, std::function<void()>> closes[] = {
+      {"F11", [&] { CloseMidiFile(player); }},
+      {"Page Down without a playlist", [&] { NextPlaylistFile(player); }},
+      {"Page Down to the next file",
+       [&] {
+         OpenPlaylist(player, {song, files.Write("empty.mid", test::Smf(0, 480, {{0x00, 0xFF, 0x2F, 0x00}}))});
+         NextPlaylistFile(player);
+       }},
+      {"F11 left for the sequencer",
+       [&] {
+         std::unique_lock held(player.lock);
+         std::thread([&] { CloseMidiFile(player); }).join();
+         const std::atomic<int32_t> stop{0};
+         SequencerPass(player, held, stop);
+       }},
+  };
+  for (const auto& [name, close] : closes) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(LoadMidiFile(player, song));
+    const size_t before = rig.reporter.Titles().size();
+    close();
+    const std::vector<std::string> titles = rig.reporter.Titles();
+    EXPECT_NE(std::find(titles.begin() + static_cast<ptrdiff_t>(before), titles.end(), "Tavolin"), titles.end());
+  }
+  EXPECT_EQ(heldTitles.load(), 0);
 }
 
 // A note at 0 and one `gap` milliseconds later, as a file: 1 ms per tick,
