@@ -1,12 +1,19 @@
 // The keyboard goes back to the main window when the save and the open
-// dialog close, chosen or cancelled, window manager or not.
+// dialogs close, chosen or cancelled, window manager or not.
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QTest>
 #include <QTimer>
 
+#include <mutex>
+
+#include "audio/WaveRing.h"
+#include "midi/player/Player.h"
+#include "platform/Clock.h"
 #include "synth/ModulatorHandOff.h"
+#include "synth/Synth.h"
+#include "ui/PlayerCommands.h"
 #include "ui/RecordingCommand.h"
 #include "ui/VocoderCommands.h"
 
@@ -43,7 +50,14 @@ class KeyboardReturnTest : public QObject {
   void saveAndOpenDialogsGiveTheKeyboardBack() {
     QVERIFY(KeyboardBackAfter([](QWidget* window) { AskRecordingFile(window); }));
     ModulatorHandOff modulator;
-    QVERIFY(KeyboardBackAfter([&](QWidget* window) { OpenVocoderWave(modulator, window); }));
+    LoadTurns loads;
+    QVERIFY(KeyboardBackAfter([&](QWidget* window) { OpenVocoderWave(modulator, loads, window); }));
+    Synth synth;
+    WaveRing ring;
+    SteadyClock clock;
+    std::recursive_mutex lock;
+    Player player{synth, ring, clock, lock};
+    QVERIFY(KeyboardBackAfter([&](QWidget* window) { OpenMidiFileDialog(player, window); }));
   }
 };
 
