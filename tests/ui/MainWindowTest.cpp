@@ -5,8 +5,11 @@
 #include <QPaintEvent>
 #include <QTest>
 #include <atomic>
+#include <mutex>
 #include <thread>
 
+#include "audio/Recorder.h"
+#include "midi/player/Player.h"
 #include "platform/MidiInPort.h"
 #include "synth/VoiceHandOff.h"
 #include "ui/LogWindowCommand.h"
@@ -30,7 +33,7 @@ struct EngineRig final : CursorPort {
     BuildNoteFreqTable(synth.noteFreq);
     ring.WaveData.reset(new int16_t[kRingSamples]());
     AllocateWorkAreas(work);
-    window.AttachEngine({synth, master, ring, work, modulator, clock, {}, {}});
+    window.Attach({{synth, master, ring, work, modulator, clock, {}, {}}, player, recorder, midiIn});
     window.SetLiveInputSource([this] { return live; });
     window.SetCursorPort(this);
   }
@@ -65,6 +68,12 @@ struct EngineRig final : CursorPort {
   LiveInputs live;
   ScreenPoint cursor{500, 500};
   MainWindow window;
+  std::recursive_mutex songLock;
+  Player player{synth, ring, clock, songLock};
+  QtWindowPort port{&window};
+  WaveFormat format;
+  Recorder recorder{ring, port, format};
+  MidiInPort midiIn{[](void*, const uint8_t*, size_t) {}, nullptr};
 };
 
 class MainWindowTest : public QObject {
@@ -176,9 +185,6 @@ class MainWindowTest : public QObject {
 
   void statusLineAsksTheMidiInputWhetherItIsOpen() {
     EngineRig r;
-    QVERIFY(!r.window.State()->Sources(nullptr).midiInputOpen);  // no input attached: "Sleep"
-    MidiInPort port([](void*, const uint8_t*, size_t) {}, nullptr);
-    r.window.AttachMidiInput(&port);
     const auto open = r.window.State()->Sources(nullptr).midiInputOpen;
     QVERIFY(open);
     QVERIFY(!open());
