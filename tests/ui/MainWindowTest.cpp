@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QTest>
@@ -198,6 +199,29 @@ class MainWindowTest : public QObject {
     const QImage image = r.window.grab().toImage();
     QCOMPARE(image.pixelColor(300, 128), QColor(0, 255, 0));
     QCOMPARE(image.pixelColor(0, 200), QColor(255, 255, 255));
+  }
+
+  // Each Delete while the sound server is down reports the stop again: one
+  // box while it is open, a new one once it was closed.
+  void aNoticeStillOpenIsNotShownAgain() {
+    MainWindow window;
+    window.show();
+    QtWindowPort port(&window);
+    const auto notices = [] {
+      QList<QMessageBox*> open;
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) open.push_back(box);
+      }
+      return open;
+    };
+    port.ShowNotice("The sound output stopped.", "Error");
+    port.ShowNotice("The sound output stopped.", "Error");
+    QCOMPARE(notices().size(), 1);
+    port.ShowNotice("Another notice", "Error");
+    QCOMPARE(notices().size(), 2);
+    for (QMessageBox* box : notices()) box->close();
+    port.ShowNotice("The sound output stopped.", "Error");
+    QCOMPARE(notices().size(), 1);
   }
 
   // Repaint requests from another thread reach the window as repaints, and a
