@@ -23,7 +23,7 @@ enum class StartUpResult { Running, DeviceOpenFailed, PrepareFailed, OutOfMemory
 
 // Threads, device, work areas, voice table, note frequencies, eight silent
 // buffers queued. On failure the user has been told and everything started
-// has been taken down again; the program then ends with exit code 0.
+// has been taken down again; the program then ends with exit code 1.
 StartUpResult StartUp(App& app, const StartUpOptions& options = {});
 
 enum class ShutDownResult { Clean, WorkerStuck };

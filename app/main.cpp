@@ -3,26 +3,15 @@
 // and songs to play (CommandLine.h).
 
 #include <QApplication>
-#include <QTimer>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/AudioChoice.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
-#include "app/Lifecycle.h"
-#include "app/SoundReports.h"
-#include "midi/player/LoadMidiFile.h"
-#include "midi/player/Sequencer.h"
+#include "app/Program.h"
 #include "platform/ThreadName.h"
-#include "ui/MainWindow.h"
-#include "ui/MidiInputCommand.h"
-#include "ui/QtSongReporter.h"
-#include "ui/QtWindowPort.h"
-#include "ui/TerminationSignals.h"
 
 namespace {
 
@@ -72,50 +61,5 @@ int main(int argc, char** argv) {
   // The window thread, as the status display labels it.
   tavolin::NameCurrentThread("Main");
 
-  tavolin::MainWindow window;
-  window.show();
-  // From here on, a SIGTERM during start-up closes the window once the event loop runs.
-  tavolin::CloseOnTerminationSignals(&window);
-  tavolin::QtWindowPort port(&window, [&window] { window.RefreshStatus(); });
-  tavolin::QtSongReporter songReporter(&window);
-  tavolin::SteadyClock clock;
-  auto app = std::make_unique<tavolin::App>(port, clock);
-  app->player.reporter = &songReporter;
-  tavolin::StartUpOptions startUp;
-  startUp.device = options->audio;
-  if (tavolin::StartUp(*app, startUp) != tavolin::StartUpResult::Running) return 0;
-  window.AttachPlayer(&app->player);
-  window.AttachRecorder(&app->recorder);
-  window.AttachMidiInput(&app->midiInPort);
-  // MIDI input is closed at shut-down, before the window (and the sink in it) goes.
-  app->midiIn.SetLogSink(window.LogWindowSink());
-  window.AttachEngine({app->synth, app->master, app->ring, app->work, app->modulator, clock,
-                       [&app] { return app->sequencerThread.SystemId(); },
-                       [&app] { return app->audioThread.SystemId(); }});
-
-  if (options->midiPort) window.MidiInput()->OpenByName(*options->midiPort);
-  if (!options->songs.empty()) {
-    // As F9 does with the files chosen in its dialog, once the window is up.
-    QMetaObject::invokeMethod(
-        &window,
-        [&app, songs = options->songs] {
-          if (tavolin::OpenPlaylist(app->player, songs)) tavolin::StartPlayback(app->player);
-        },
-        Qt::QueuedConnection);
-  }
-
-  // The window thread looks after the output device; the audio path never waits for it.
-  QTimer soundWatch;
-  QObject::connect(&soundWatch, &QTimer::timeout, [&app] { tavolin::WatchSoundOutput(*app); });
-  soundWatch.start(250);
-  const int code = QApplication::exec();
-  soundWatch.stop();
-  std::fprintf(stderr, "%s\n", tavolin::OutputReport(app->outputs.Totals()).c_str());
-  std::fprintf(stderr, "%s\n", tavolin::BlockTimeReport(app->blockTimings).c_str());
-  if (tavolin::ShutDown(*app) == tavolin::ShutDownResult::WorkerStuck) {
-    // A worker may still be using the engine's memory: end without tearing it down.
-    std::fflush(nullptr);
-    std::_Exit(code);
-  }
-  return code;
+  return tavolin::RunProgram(*options);
 }

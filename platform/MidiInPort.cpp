@@ -9,7 +9,10 @@ namespace tavolin {
 
 namespace {
 
-constexpr const char* kClientName = "Tavolin";
+// A client of its own name: on JACK, sharing the sound output's "Tavolin"
+// would have the server rename whichever came second, and the port's name
+// would depend on the output chosen.
+constexpr const char* kClientName = "Tavolin-MIDI";
 constexpr const char* kPortName = "MIDI in";
 
 // The library does not fall back by itself: without a sequencer device its

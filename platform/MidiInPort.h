@@ -3,7 +3,8 @@
 // otherwise, plus a virtual input port of our own that other programs can
 // connect to. Every short message reaches the handler on the MIDI library's
 // thread (system exclusive is dropped). Window thread only, apart from the
-// handler.
+// handler. The input is the client "Tavolin-MIDI" with the port "MIDI in"
+// (on JACK: "Tavolin-MIDI:MIDI in"), whatever the sound output.
 
 #include <cstddef>
 #include <cstdint>

@@ -15,8 +15,9 @@ class WindowPort {
   // A modal error box with an error icon and an OK button. Called on the
   // window thread only.
   virtual void ShowError(std::string_view text, std::string_view caption) = 0;
-  // A box that waits for no one: shown, and the caller goes on at once.
-  // Window thread only. Where errors never wait (a report on stderr), the
+  // A box that waits for no one: shown, and the caller goes on at once. The
+  // same notice while its box is still open adds no second box. Window
+  // thread only. Where errors never wait (a report on stderr), the
   // error path will do.
   virtual void ShowNotice(std::string_view text, std::string_view caption) { ShowError(text, caption); }
 };

@@ -35,57 +35,19 @@ MainWindow::~MainWindow() = default;
 
 MidiLogSink* MainWindow::LogWindowSink() { return logWindow_->Sink(); }
 
-void MainWindow::AttachPlayer(Player* player) {
-  player_ = player;
-  ConnectPlayerKeys();
+void MainWindow::Attach(const WindowLinks& links) {
+  player_ = &links.player;
+  recording_ = new RecordingCommand(links.recorder, this);
+  midiInput_ = std::make_unique<MidiInputCommand>(links.midiInput, this);
+  state_ = std::make_unique<WindowState>(links.engine);
+  sawUnison_->Attach(links.engine.synth);
+  ConnectKeys();
 }
 
-void MainWindow::AttachRecorder(Recorder* recorder) {
-  recording_ = new RecordingCommand(*recorder, this);
-  ConnectRecordingKey();
-  ConnectMidiInputKey();
-}
-
-void MainWindow::AttachMidiInput(MidiInPort* port) {
-  midiInput_ = std::make_unique<MidiInputCommand>(*port, this);
-  ConnectMidiInputKey();
-}
-
-void MainWindow::ConnectMidiInputKey() {
-  if (!state_ || !midiInput_) return;
-  MidiInputCommand& command = *midiInput_;
-  state_->hooks.toggleMidiInput = [this, &command] {
-    command.Toggle();
-    RefreshStatus();  // the status line's MIDI-IN state
-  };
-  state_->midiInputOpen = [&command] { return command.IsOpen(); };
-}
-
-void MainWindow::AttachEngine(const EngineLinks& links) {
-  state_ = std::make_unique<WindowState>(links);
-  ModulatorHandOff& modulator = links.modulator;
-  state_->hooks.openVocoderWave = [this, &modulator] { OpenVocoderWave(modulator, loads_, this); };
-  state_->hooks.startVocoder = [&modulator] { modulator.Start(); };
-  sawUnison_->Attach(links.synth);
-  state_->hooks.showSawUnisonDialog = [this](bool visible) {
-    if (visible)
-      sawUnison_->ShowBeside(this);
-    else
-      sawUnison_->hide();
-  };
-  state_->hooks.toggleLogWindow = [this] { logWindow_->Toggle(); };
-  ConnectPlayerKeys();
-  ConnectRecordingKey();
-}
-
-void MainWindow::ConnectRecordingKey() {
-  if (!state_ || !recording_) return;
-  state_->hooks.toggleRecording = [recording = recording_] { recording->Toggle(); };
-}
-
-void MainWindow::ConnectPlayerKeys() {
-  if (!state_ || !player_) return;
+void MainWindow::ConnectKeys() {
   Player& player = *player_;
+  ModulatorHandOff& modulator = state_->links.modulator;
+  MidiInputCommand& midiInput = *midiInput_;
   KeyHooks& hooks = state_->hooks;
   hooks.openMidiFile = [this, &player] { OpenMidiFileCommand(player, loads_, this); };
   hooks.closeMidiFile = [&player] { CloseMidiFileCommand(player); };
@@ -93,6 +55,21 @@ void MainWindow::ConnectPlayerKeys() {
   hooks.stopSong = [&player] { StopSongCommand(player); };
   hooks.skipAhead = [&player] { SkipAheadCommand(player); };
   hooks.nextPlaylistFile = [this, &player] { NextPlaylistFileCommand(player, loads_); };
+  hooks.openVocoderWave = [this, &modulator] { OpenVocoderWave(modulator, loads_, this); };
+  hooks.startVocoder = [&modulator] { modulator.Start(); };
+  hooks.showSawUnisonDialog = [this](bool visible) {
+    if (visible)
+      sawUnison_->ShowBeside(this);
+    else
+      sawUnison_->hide();
+  };
+  hooks.toggleRecording = [recording = recording_] { recording->Toggle(); };
+  hooks.toggleLogWindow = [this] { logWindow_->Toggle(); };
+  hooks.toggleMidiInput = [this, &midiInput] {
+    midiInput.Toggle();
+    RefreshStatus();  // the status line's MIDI-IN state
+  };
+  state_->midiInputOpen = [&midiInput] { return midiInput.IsOpen(); };
 }
 
 void MainWindow::RefreshStatus() {

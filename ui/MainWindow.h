@@ -20,6 +20,15 @@ class SawUnisonDialog;
 class MidiInPort;
 class MidiInputCommand;
 
+// Everything the window works on once the engine runs, handed over in one
+// piece so that no key command can be left unconnected.
+struct WindowLinks {
+  EngineLinks engine;
+  Player& player;         // the player keys and dropped files
+  Recorder& recorder;     // Shift+W
+  MidiInPort& midiInput;  // Shift+M and the status line's MIDI-IN state
+};
+
 // The main window: no menus, every command is a key; the whole client area
 // is painted by the window itself.
 class MainWindow : public QWidget {
@@ -32,17 +41,10 @@ class MainWindow : public QWidget {
   explicit MainWindow(QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The MIDI file player that the player keys and dropped files work on.
-  void AttachPlayer(Player* player);
-  // The recorder that Shift+W starts and stops.
-  void AttachRecorder(Recorder* recorder);
-  // The MIDI input that Shift+M opens and closes.
-  void AttachMidiInput(MidiInPort* port);
+  // Links the window to the running engine and connects every key command.
+  // Until then the window stays black and the keys do nothing. Once only.
+  void Attach(const WindowLinks& links);
   MidiInputCommand* MidiInput() const { return midiInput_.get(); }
-
-  // The running engine that the keys, the mouse and the display work on.
-  // Until it is attached the window stays black and the keys do nothing.
-  void AttachEngine(const EngineLinks& links);
   WindowState* State() { return state_.get(); }
 
   // Where MIDI input logs each short message: valid as long as this window,
@@ -73,9 +75,8 @@ class MainWindow : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void ConnectPlayerKeys();
-  void ConnectRecordingKey();
-  void ConnectMidiInputKey();
+  // Every key hook, set in this one place.
+  void ConnectKeys();
   void ReleaseKey(uint8_t vk);
 
   Player* player_ = nullptr;

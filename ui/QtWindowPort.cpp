@@ -39,10 +39,18 @@ void QtWindowPort::ShowError(std::string_view text, std::string_view caption) {
 }
 
 void QtWindowPort::ShowNotice(std::string_view text, std::string_view caption) {
+  std::erase_if(notices_, [](const QPointer<QMessageBox>& box) { return box.isNull(); });
+  for (const QPointer<QMessageBox>& box : notices_) {
+    if (box->isVisible() && box->text() == ToQString(text) && box->windowTitle() == ToQString(caption)) {
+      box->raise();  // the same notice again: the one still open says it
+      return;
+    }
+  }
   auto* box = new QMessageBox(QMessageBox::Critical, ToQString(caption), ToQString(text), QMessageBox::Ok, Owner());
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);
   box->show();
+  notices_.emplace_back(box);
 }
 
 }  // namespace tavolin

@@ -3,10 +3,12 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 #include "platform/Doorbell.h"
 #include "platform/WindowPort.h"
 
+class QMessageBox;
 class QSocketNotifier;
 
 namespace tavolin {
@@ -31,6 +33,7 @@ class QtWindowPort final : public QObject, public WindowPort {
   QWidget* Owner() const;
 
   QPointer<QWidget> window_;
+  std::vector<QPointer<QMessageBox>> notices_;  // gone once closed
   std::function<void()> refresh_;
   Doorbell doorbell_;
   QSocketNotifier* notifier_ = nullptr;

@@ -45,7 +45,7 @@ struct WindowState {
   DragState drag;
   KeyHooks hooks;
   StatusState status;
-  std::function<bool()> midiInputOpen;  // none until MIDI input is attached
+  std::function<bool()> midiInputOpen;
 };
 
 }  // namespace tavolin

@@ -15,6 +15,7 @@
 
 #include "TempFiles.h"
 #include "app/Lifecycle.h"
+#include "app/Program.h"
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "ui/MainWindow.h"
@@ -114,8 +115,7 @@ class PlayerCommandsTest : public QObject {
       return WaveOutOpenResult{std::make_unique<VirtualWaveOut>(queue), {}};
     };
     QCOMPARE(StartUp(*app, options), StartUpResult::Running);
-    window->AttachPlayer(&app->player);
-    window->AttachEngine({app->synth, app->master, app->ring, app->work, app->modulator, clock, {}, {}});
+    window->Attach(WindowLinksOf(*app));
     window->show();
     files = std::make_unique<test::TempFiles>();
   }

@@ -1,13 +1,17 @@
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QTest>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
+#include "audio/Recorder.h"
+#include "midi/player/Player.h"
 #include "platform/MidiInPort.h"
 #include "synth/VoiceHandOff.h"
 #include "ui/LogWindowCommand.h"
@@ -31,7 +35,7 @@ struct EngineRig final : CursorPort {
     BuildNoteFreqTable(synth.noteFreq);
     ring.WaveData.reset(new int16_t[kRingSamples]());
     AllocateWorkAreas(work);
-    window.AttachEngine({synth, master, ring, work, modulator, clock, {}, {}});
+    window.Attach({{synth, master, ring, work, modulator, clock, {}, {}}, player, recorder, midiIn});
     window.SetLiveInputSource([this] { return live; });
     window.SetCursorPort(this);
   }
@@ -70,6 +74,12 @@ struct EngineRig final : CursorPort {
   LiveInputs live;
   ScreenPoint cursor{500, 500};
   MainWindow window;
+  std::recursive_mutex songLock;
+  Player player{synth, ring, clock, songLock};
+  QtWindowPort port{&window};
+  WaveFormat format;
+  Recorder recorder{ring, port, format};
+  MidiInPort midiIn{[](void*, const uint8_t*, size_t) {}, nullptr};
 };
 
 class MainWindowTest : public QObject {
@@ -203,9 +213,6 @@ class MainWindowTest : public QObject {
 
   void statusLineAsksTheMidiInputWhetherItIsOpen() {
     EngineRig r;
-    QVERIFY(!r.window.State()->Sources(nullptr).midiInputOpen);  // no input attached: "Sleep"
-    MidiInPort port([](void*, const uint8_t*, size_t) {}, nullptr);
-    r.window.AttachMidiInput(&port);
     const auto open = r.window.State()->Sources(nullptr).midiInputOpen;
     QVERIFY(open);
     QVERIFY(!open());
@@ -219,6 +226,29 @@ class MainWindowTest : public QObject {
     const QImage image = r.window.grab().toImage();
     QCOMPARE(image.pixelColor(300, 128), QColor(0, 255, 0));
     QCOMPARE(image.pixelColor(0, 200), QColor(255, 255, 255));
+  }
+
+  // Each Delete while the sound server is down reports the stop again: one
+  // box while it is open, a new one once it was closed.
+  void aNoticeStillOpenIsNotShownAgain() {
+    MainWindow window;
+    window.show();
+    QtWindowPort port(&window);
+    const auto notices = [] {
+      QList<QMessageBox*> open;
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) open.push_back(box);
+      }
+      return open;
+    };
+    port.ShowNotice("The sound output stopped.", "Error");
+    port.ShowNotice("The sound output stopped.", "Error");
+    QCOMPARE(notices().size(), 1);
+    port.ShowNotice("Another notice", "Error");
+    QCOMPARE(notices().size(), 2);
+    for (QMessageBox* box : notices()) box->close();
+    port.ShowNotice("The sound output stopped.", "Error");
+    QCOMPARE(notices().size(), 1);
   }
 
   // Repaint requests from another thread reach the window as repaints, and a

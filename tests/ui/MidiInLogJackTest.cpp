@@ -36,11 +36,11 @@ class MidiInLogJackTest : public QObject {
     MidiInProc midiIn(synth, ring);
     MidiInPort port(&MidiInProc::Receive, &midiIn);
     MainWindow window;
-    window.AttachMidiInput(&port);
+    MidiInputCommand input(port, &window);
     midiIn.SetLogSink(window.LogWindowSink());
     window.LogWindows()->Toggle();
-    window.MidiInput()->OpenByName("virtual");
-    QVERIFY(window.MidiInput()->IsOpen());
+    input.OpenByName("virtual");
+    QVERIFY(input.IsOpen());
 
     test::JackMidiSender sender;
     QVERIFY(sender.Ok());

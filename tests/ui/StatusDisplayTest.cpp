@@ -16,6 +16,7 @@
 #include "midi/player/Sequencer.h"
 #include "synth/VoiceHandOff.h"
 #include "tests/ui/StatusRig.h"
+#include "tests/ui/StatusText.h"
 #include "ui/StatusDisplay.h"
 
 namespace tavolin {
@@ -72,24 +73,6 @@ void PaintPreviewByWalking(QPainter& painter, const EventList& song, uint32_t no
     const int t = static_cast<int>((std::min(end, now + 5000) - now) / 10);
     if (t > s) painter.fillRect(640 + s, top, t - s, 3, QColor(0, PreviewGreen(e.level), 0));
   }
-}
-
-// `text` as the display draws it at (x, y), compared over its cell (at most maxWidth wide).
-bool ShowsText(const QImage& picture, int x, int y, const char* text, QColor fg = kWhite, QColor bg = kBlack,
-               int maxWidth = 1140) {
-  QImage alone(picture.size(), picture.format());
-  alone.fill(Qt::black);
-  {
-    StatusFrame frame;
-    StatusTextCache texts;
-    StatusCanvas(frame, StatusFont(), texts).Text(x, y, text, fg, bg);
-    QPainter painter(&alone);
-    frame.Paint(painter, StatusFont(), QRegion(alone.rect()));
-  }
-  const QFontMetrics metrics(StatusFont());
-  const int width = std::min(maxWidth, metrics.horizontalAdvance(QString::fromLatin1(text)));
-  const QRect cell(x, y, width, metrics.ascent() + metrics.descent());
-  return picture.copy(cell) == alone.copy(cell);
 }
 
 bool IsBlackArea(const QImage& picture, QRect area) {
