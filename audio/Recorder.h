@@ -1,7 +1,12 @@
 #pragma once
-// Recording of the output into a WAVE file: every block that the ring queues
-// on the device while a recording runs is appended to the file, in the
-// order it was queued (a restart's and a file load's writes included).
+// Recording of the output into a WAVE file: what the listener heard, each
+// block once per play. A block is appended when the audio thread queues its
+// buffer again after the device played it, before the buffer is refilled
+// (WriteNextBuffer); the ring's other writes (a restart, a file load) queue
+// blocks still to be played, recorded when they come back in turn.
+//
+// About every half second the writer thread flushes the file and brings its
+// two sizes up to date, so that a file left by a crash is valid.
 //
 // The ring's writers (the audio, window and sequencer threads) never wait on
 // the disk: Append copies the block into a lock-free FIFO several seconds
@@ -45,8 +50,9 @@ class Recorder final : public BlockSink {
   Recorder& operator=(const Recorder&) = delete;
 
   // Creates (or empties) the file, writes its header and starts appending.
-  // False, after the "Can't open to write" box, when the file cannot be
-  // created; a recording that ended by itself is finished first.
+  // False, after the "Can't open to write" box and a line on stderr with the
+  // path and the reason, when the file cannot be created; a recording that
+  // ended by itself is finished first.
   bool Start(const std::string& path);
   // Stops appending, writes every block handed over so far, fixes the two
   // sizes and closes the file. Nothing happens when no recording runs.

@@ -21,6 +21,15 @@ bool AllMarksCleared(const WaveRing& ring) {
   }
   return true;
 }
+
+// Takes the index first, so that callers on different threads never queue
+// or append the same header in one round.
+uint32_t ClaimNextIndex(WaveRing& ring) {
+  uint32_t index = ring.RingIndex.load(relaxed);
+  while (!ring.RingIndex.compare_exchange_weak(index, (index + 1) % kRingBuffers, std::memory_order_acq_rel, relaxed)) {
+  }
+  return index;
+}
 }  // namespace
 
 void SetUpHeaders(WaveRing& ring) {
@@ -36,11 +45,7 @@ void SetUpHeaders(WaveRing& ring) {
 }
 
 uint32_t WriteNextBuffer(WaveRing& ring) {
-  // Take the index first, so that callers on different threads never queue
-  // or append the same header in one round.
-  uint32_t index = ring.RingIndex.load(relaxed);
-  while (!ring.RingIndex.compare_exchange_weak(index, (index + 1) % kRingBuffers, std::memory_order_acq_rel, relaxed)) {
-  }
+  const uint32_t index = ClaimNextIndex(ring);
   WaveHeader& header = ring.WaveHeaders[index];
   // A write the device refuses (the header is still queued, as during a
   // file load's WriteAllBuffers) puts nothing new in front of the listener,
@@ -53,7 +58,9 @@ uint32_t WriteNextBuffer(WaveRing& ring) {
 }
 
 void WriteAllBuffers(WaveRing& ring) {
-  for (uint32_t i = 0; i < kRingBuffers; ++i) WriteNextBuffer(ring);
+  // Nothing is recorded here: these blocks are yet to be played, and each is
+  // recorded when its buffer comes back and is queued again.
+  for (uint32_t i = 0; i < kRingBuffers; ++i) ring.device->Write(ring.WaveHeaders[ClaimNextIndex(ring)]);
 }
 
 void ResetOutput(WaveRing& ring) {

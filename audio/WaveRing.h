@@ -17,8 +17,8 @@ namespace tavolin {
 inline constexpr uint32_t kRingBuffers = 8;
 inline constexpr uint32_t kRingSamples = kRingBuffers * kBlockSamples;
 
-// Receives every block at the moment the ring queues it (the recorder).
-// Appends may come from the audio, window and sequencer threads.
+// Receives each block the device has played, as its buffer is queued again
+// (the recorder). Appends may come from any thread that queues buffers.
 class BlockSink {
  public:
   virtual ~BlockSink() = default;
@@ -62,13 +62,15 @@ struct WaveRing {
 // Points header k at block k, with the ring's field values; the data must be allocated.
 void SetUpHeaders(WaveRing& ring);
 
-// [audio thread; also window and sequencer threads] Queues header RingIndex
-// (refused by the device if it is still queued), appends its block to a
-// running recording when the device took it, advances RingIndex; returns the
-// new RingIndex. Safe from several threads: each caller gets its own index.
+// [audio thread] Queues header RingIndex again after the device played it
+// (refused by the device if it is still queued), appends its block, which
+// still holds what was heard, to a running recording when the device took
+// it, advances RingIndex; returns the new RingIndex. Safe from several
+// threads: each caller gets its own index.
 uint32_t WriteNextBuffer(WaveRing& ring);
 
-// Eight WriteNextBuffer calls, in ring order from RingIndex, which ends unchanged.
+// Any thread: queues the eight headers in ring order from RingIndex, which
+// ends unchanged, and records nothing: the blocks are yet to be played.
 void WriteAllBuffers(WaveRing& ring);
 
 // Marks all eight headers for discarding and resets the device, which gives
