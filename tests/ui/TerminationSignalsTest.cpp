@@ -19,7 +19,7 @@ class TerminationSignalsTest : public QObject {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
       window.show();
       QVERIFY(std::raise(signal) == 0);
-      QTRY_VERIFY2(!window.isVisible(), strsignal(signal));
+      QTRY_VERIFY2(!window.isVisible(), qPrintable(QString("signal %1").arg(signal)));
     }
   }
 
