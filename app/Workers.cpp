@@ -14,7 +14,7 @@ bool HandleAudioMessage(App& app, BlockPipeline& pipeline, const Message& messag
   if (app.stopFlag.load(std::memory_order_acquire) != 0) return false;
   if (message.id != MessageId::WaveOutDone) return true;  // a wake-up, nothing to do
   auto& header = *reinterpret_cast<WaveHeader*>(message.lParam);
-  if (TakeCompletion(header)) {
+  if (TakeCompletion(app.ring, header)) {
     const BlockTimer timed(app.blockTimings);
     RenderBlock(pipeline);
   }

@@ -1,9 +1,9 @@
 #pragma once
 // Recording of the output into a WAVE file: what the listener heard, each
-// block once per play. A block is appended when the audio thread queues its
-// buffer again after the device played it, before the buffer is refilled
-// (WriteNextBuffer); the ring's other writes (a restart, a file load) queue
-// blocks still to be played, recorded when they come back in turn.
+// block once per play. A block is appended when the device gives its buffer
+// back played (TakeCompletion, on the audio thread), before it is refilled;
+// one that a restart's reset gives back unplayed is recorded once it has
+// been played again.
 //
 // About every half second the writer thread flushes the file and brings its
 // two sizes up to date, so that a file left by a crash is valid.

@@ -23,7 +23,7 @@ bool AllMarksCleared(const WaveRing& ring) {
 }
 
 // Takes the index first, so that callers on different threads never queue
-// or append the same header in one round.
+// the same header in one round.
 uint32_t ClaimNextIndex(WaveRing& ring) {
   uint32_t index = ring.RingIndex.load(relaxed);
   while (!ring.RingIndex.compare_exchange_weak(index, (index + 1) % kRingBuffers, std::memory_order_acq_rel, relaxed)) {
@@ -46,21 +46,12 @@ void SetUpHeaders(WaveRing& ring) {
 
 uint32_t WriteNextBuffer(WaveRing& ring) {
   const uint32_t index = ClaimNextIndex(ring);
-  WaveHeader& header = ring.WaveHeaders[index];
-  // A write the device refuses (the header is still queued, as during a
-  // file load's WriteAllBuffers) puts nothing new in front of the listener,
-  // so nothing is recorded for it either.
-  if (!ring.device->Write(header)) return (index + 1) % kRingBuffers;
-  if (BlockSink* recorder = ring.recorder.load(std::memory_order_acquire)) {
-    recorder->Append(header.data, header.bufferLength);
-  }
+  ring.device->Write(ring.WaveHeaders[index]);
   return (index + 1) % kRingBuffers;
 }
 
 void WriteAllBuffers(WaveRing& ring) {
-  // Nothing is recorded here: these blocks are yet to be played, and each is
-  // recorded when its buffer comes back and is queued again.
-  for (uint32_t i = 0; i < kRingBuffers; ++i) ring.device->Write(ring.WaveHeaders[ClaimNextIndex(ring)]);
+  for (uint32_t i = 0; i < kRingBuffers; ++i) WriteNextBuffer(ring);
 }
 
 void ResetOutput(WaveRing& ring) {
@@ -72,7 +63,15 @@ void ResetOutput(WaveRing& ring) {
   ring.device->Reset();
 }
 
-bool TakeCompletion(WaveHeader& header) { return header.user.exchange(0, relaxed) == 0; }
+bool TakeCompletion(WaveRing& ring, WaveHeader& header) {
+  if (header.user.exchange(0, relaxed) != 0) return false;
+  // Whoever queues the buffer again, and whether it is refilled first or
+  // played again as it is, what it holds now is what was just heard.
+  if (BlockSink* recorder = ring.recorder.load(std::memory_order_acquire)) {
+    recorder->Append(header.data, header.bufferLength);
+  }
+  return true;
+}
 
 bool RestartSoundSystem(WaveRing& ring) {
   const bool replace = ring.outputs != nullptr && ring.outputs->Failed();

@@ -17,8 +17,8 @@ namespace tavolin {
 inline constexpr uint32_t kRingBuffers = 8;
 inline constexpr uint32_t kRingSamples = kRingBuffers * kBlockSamples;
 
-// Receives each block the device has played, as its buffer is queued again
-// (the recorder). Appends may come from any thread that queues buffers.
+// Receives each block the device has played, as the audio thread takes its
+// buffer back (the recorder).
 class BlockSink {
  public:
   virtual ~BlockSink() = default;
@@ -62,15 +62,12 @@ struct WaveRing {
 // Points header k at block k, with the ring's field values; the data must be allocated.
 void SetUpHeaders(WaveRing& ring);
 
-// [audio thread] Queues header RingIndex again after the device played it
-// (refused by the device if it is still queued), appends its block, which
-// still holds what was heard, to a running recording when the device took
-// it, advances RingIndex; returns the new RingIndex. Safe from several
-// threads: each caller gets its own index.
+// [audio thread; also window and sequencer threads] Queues header RingIndex
+// (refused by the device if it is still queued), advances RingIndex; returns
+// the new RingIndex. Safe from several threads: each caller gets its own index.
 uint32_t WriteNextBuffer(WaveRing& ring);
 
-// Any thread: queues the eight headers in ring order from RingIndex, which
-// ends unchanged, and records nothing: the blocks are yet to be played.
+// Eight WriteNextBuffer calls, in ring order from RingIndex, which ends unchanged.
 void WriteAllBuffers(WaveRing& ring);
 
 // Marks all eight headers for discarding and resets the device, which gives
@@ -80,7 +77,9 @@ void ResetOutput(WaveRing& ring);
 
 // [audio thread] Completion of a returned header: true when the block
 // is to be refilled, false when the header carried a discard mark (now cleared).
-bool TakeCompletion(WaveHeader& header);
+// A block that came back played, not discarded, is appended to a running
+// recording: the file holds what was heard, each block once per play.
+bool TakeCompletion(WaveRing& ring, WaveHeader& header);
 
 // Window thread: reset, wait until every marked header is back (bounded),
 // replace the device when it has failed, pause 100 ms, queue all eight again

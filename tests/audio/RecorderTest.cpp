@@ -89,13 +89,13 @@ struct RecordingRig {
 
   void Fill(uint32_t k, int16_t tag) { std::fill_n(ring.Block(k), kBlockSamples, tag); }
 
-  // One period of the steady state: a buffer comes back, is queued again
-  // (and so recorded) and is refilled with the next tag.
+  // One period of the steady state: a buffer comes back played (and so is
+  // recorded), is queued again and is refilled with the next tag.
   void Period() {
     device.Advance(kBlockSamples);
     auto m = queue.Peek();
     ASSERT_TRUE(m && m->id == MessageId::WaveOutDone);
-    ASSERT_TRUE(TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam)));
+    ASSERT_TRUE(TakeCompletion(ring, *reinterpret_cast<WaveHeader*>(m->lParam)));
     const uint32_t queued = (WriteNextBuffer(ring) + kRingBuffers - 1) % kRingBuffers;
     Fill(queued, nextTag++);
   }
@@ -202,7 +202,7 @@ TEST(Recorder, ARestartRecordsEachBlockOnceAsItIsPlayed) {
   std::thread audio([&] {  // takes the returns, as the audio thread does
     while (!restarted) {
       if (auto m = r.queue.GetFor(std::chrono::milliseconds(5)))
-        TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam));
+        TakeCompletion(r.ring, *reinterpret_cast<WaveHeader*>(m->lParam));
     }
   });
   EXPECT_TRUE(RestartSoundSystem(r.ring));
@@ -284,15 +284,15 @@ TEST(RecorderDeathTest, AFullDiskEndsTheRecordingWithAMessageAndAValidFile) {
 // Start and stop from the window thread, again and again, while the audio
 // thread requeues returned buffers and the sequencer thread writes all
 // buffers (a file load): every file is finished and valid, holds only whole
-// blocks, and holds what was queued while it was open.
-TEST(RecorderThreads, StartAndStopWhileThreeThreadsAppend) {
+// blocks, and holds what was played while it was open.
+TEST(RecorderThreads, StartAndStopWhileThreeThreadsQueue) {
   RecordingRig r;
   std::atomic<bool> stop{false};
   std::thread audio([&] {
     while (!stop) {
       r.device.Advance(kBlockSamples);
       while (auto m = r.queue.Peek()) {
-        if (TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam))) WriteNextBuffer(r.ring);
+        if (TakeCompletion(r.ring, *reinterpret_cast<WaveHeader*>(m->lParam))) WriteNextBuffer(r.ring);
       }
       // Faster than real time, but not so fast that the FIFO's seconds
       // run out between two looks of the writer.
@@ -308,9 +308,8 @@ TEST(RecorderThreads, StartAndStopWhileThreeThreadsAppend) {
   const std::string path = TempPath("hammer.wav");
   for (int round = 0; round < 40; ++round) {
     ASSERT_TRUE(r.recorder.Start(path));
-    // When Start returned, at most 8 buffers were queued and 2 writes (one
-    // per thread) under way. Of 3 more buffers played, two were queued by
-    // one thread after that, and the first of them has been appended whole.
+    // Of 13 buffers played after Start returned, the audio thread has taken
+    // back all but the last since then, each appended whole.
     const uint64_t started = r.device.PlayedSamples();
     ASSERT_TRUE(WaitUntil([&] { return r.device.PlayedSamples() >= started + 13 * kBlockSamples; }));
     r.recorder.Stop();
