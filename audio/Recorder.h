@@ -8,10 +8,9 @@
 // About every half second the writer thread flushes the file and brings its
 // two sizes up to date, so that a file left by a crash is valid.
 //
-// The ring's writers (the audio, window and sequencer threads) never wait on
-// the disk: Append copies the block into a lock-free FIFO several seconds
-// deep, and the recorder's own writer thread takes the blocks out in order
-// and writes them to the file.
+// The audio thread never waits on the disk: Append copies the block into a
+// lock-free FIFO several seconds deep, and the recorder's own writer thread
+// takes the blocks out in order and writes them to the file.
 //
 // One atomic word holds the recorder's status and the number of appenders
 // inside Append:
