@@ -1,6 +1,6 @@
 #pragma once
 // The whole program's state: one struct per subsystem, the two worker
-// threads, the stop flag and the two locks.
+// threads, the stop flag and the sequencer lock.
 
 #include <atomic>
 #include <cstdint>
@@ -45,7 +45,6 @@ struct App {
   Recorder recorder{ring, window, format};  // the window thread starts and stops it
 
   std::atomic<int32_t> stopFlag{0};
-  std::mutex audioLock;  // held by the audio thread around each message; taking it waits for a block to end
   std::recursive_mutex sequencerLock;                    // guards the song and its play cursor
   Player player{synth, ring, clock, sequencerLock};      // the song, playlist and sequencer clock
   MessageQueue audioQueue;                               // the output device notifies the audio thread here

@@ -12,10 +12,9 @@ BlockPipeline AudioPipeline(App& app) {
 bool HandleAudioMessage(App& app, BlockPipeline& pipeline, const Message& message) {
   // Notifications that arrive after the stop flag are not handled.
   if (app.stopFlag.load(std::memory_order_acquire) != 0) return false;
-  std::lock_guard lock(app.audioLock);
   if (message.id != MessageId::WaveOutDone) return true;  // a wake-up, nothing to do
   auto& header = *reinterpret_cast<WaveHeader*>(message.lParam);
-  if (TakeCompletion(header)) {
+  if (TakeCompletion(app.ring, header)) {
     const BlockTimer timed(app.blockTimings);
     RenderBlock(pipeline);
   }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/BoundedQueue.h"
+#include "platform/ErrorText.h"
 #include "platform/ThreadName.h"
 
 namespace tavolin {
@@ -30,12 +31,21 @@ constexpr size_t kFifoBlocks = 256;
 // since waking a thread is not for the audio thread to do.
 constexpr auto kWriterPoll = std::chrono::milliseconds(10);
 
+// How much the writer lets gather before it flushes: half a second of
+// samples, so that a file the program leaves behind when it dies is at most
+// that far behind what was played.
+constexpr uint64_t kFlushBytes = kSampleRate;
+
 constexpr const char* kAfterEnd = " Recording has stopped; the file holds what was recorded until then.";
 
 struct Block {
   std::array<int16_t, kBlockSamples> samples;
   uint32_t count;
 };
+
+bool WriteBlock(WaveFileWriter& writer, const Block& block) {
+  return writer.Append(block.samples.data(), block.count) && (writer.BufferedBytes() < kFlushBytes || writer.Flush());
+}
 
 }  // namespace
 
@@ -61,6 +71,9 @@ bool Recorder::Start(const std::string& path) {
   if (Status(state_.load(std::memory_order_acquire)) != kIdle) return false;
   auto session = std::make_unique<Session>(dataLimit_);
   if (!session->writer.Open(path, format_)) {
+    // The box has no room for the reason; the terminal gets it.
+    std::fprintf(stderr, "tavolin: recording: can't open %s to write: %s\n", path.c_str(),
+                 ErrorText(session->writer.SystemError()).c_str());
     window_.ShowError("Can't open to write", "ERROR");
     return false;
   }
@@ -116,7 +129,7 @@ void Recorder::WriteBlocks(Session& s) {
     Block block;
     while (s.fifo.TryPop(block)) {
       took = true;
-      if (writing && !s.writer.Append(block.samples.data(), block.count)) {
+      if (writing && !WriteBlock(s.writer, block)) {
         writing = false;  // the rest is dropped: the file ends on what was written
         End(s.writer.Error() == WaveWriteError::SizeLimit ? EndReason::SizeLimit : EndReason::DiskRefused);
       }

@@ -1,12 +1,16 @@
 #pragma once
-// Recording of the output into a WAVE file: every block that the ring queues
-// on the device while a recording runs is appended to the file, in the
-// order it was queued (a restart's and a file load's writes included).
+// Recording of the output into a WAVE file: what the listener heard, each
+// block once per play. A block is appended when the device gives its buffer
+// back played (TakeCompletion, on the audio thread), before it is refilled;
+// one that a restart's reset gives back unplayed is recorded once it has
+// been played again.
 //
-// The ring's writers (the audio, window and sequencer threads) never wait on
-// the disk: Append copies the block into a lock-free FIFO several seconds
-// deep, and the recorder's own writer thread takes the blocks out in order
-// and writes them to the file.
+// About every half second the writer thread flushes the file and brings its
+// two sizes up to date, so that a file left by a crash is valid.
+//
+// The audio thread never waits on the disk: Append copies the block into a
+// lock-free FIFO several seconds deep, and the recorder's own writer thread
+// takes the blocks out in order and writes them to the file.
 //
 // One atomic word holds the recorder's status and the number of appenders
 // inside Append:
@@ -45,8 +49,9 @@ class Recorder final : public BlockSink {
   Recorder& operator=(const Recorder&) = delete;
 
   // Creates (or empties) the file, writes its header and starts appending.
-  // False, after the "Can't open to write" box, when the file cannot be
-  // created; a recording that ended by itself is finished first.
+  // False, after the "Can't open to write" box and a line on stderr with the
+  // path and the reason, when the file cannot be created; a recording that
+  // ended by itself is finished first.
   bool Start(const std::string& path);
   // Stops appending, writes every block handed over so far, fixes the two
   // sizes and closes the file. Nothing happens when no recording runs.

@@ -21,6 +21,15 @@ bool AllMarksCleared(const WaveRing& ring) {
   }
   return true;
 }
+
+// Takes the index first, so that callers on different threads never queue
+// the same header in one round.
+uint32_t ClaimNextIndex(WaveRing& ring) {
+  uint32_t index = ring.RingIndex.load(relaxed);
+  while (!ring.RingIndex.compare_exchange_weak(index, (index + 1) % kRingBuffers, std::memory_order_acq_rel, relaxed)) {
+  }
+  return index;
+}
 }  // namespace
 
 void SetUpHeaders(WaveRing& ring) {
@@ -36,19 +45,8 @@ void SetUpHeaders(WaveRing& ring) {
 }
 
 uint32_t WriteNextBuffer(WaveRing& ring) {
-  // Take the index first, so that callers on different threads never queue
-  // or append the same header in one round.
-  uint32_t index = ring.RingIndex.load(relaxed);
-  while (!ring.RingIndex.compare_exchange_weak(index, (index + 1) % kRingBuffers, std::memory_order_acq_rel, relaxed)) {
-  }
-  WaveHeader& header = ring.WaveHeaders[index];
-  // A write the device refuses (the header is still queued, as during a
-  // file load's WriteAllBuffers) puts nothing new in front of the listener,
-  // so nothing is recorded for it either.
-  if (!ring.device->Write(header)) return (index + 1) % kRingBuffers;
-  if (BlockSink* recorder = ring.recorder.load(std::memory_order_acquire)) {
-    recorder->Append(header.data, header.bufferLength);
-  }
+  const uint32_t index = ClaimNextIndex(ring);
+  ring.device->Write(ring.WaveHeaders[index]);
   return (index + 1) % kRingBuffers;
 }
 
@@ -65,7 +63,15 @@ void ResetOutput(WaveRing& ring) {
   ring.device->Reset();
 }
 
-bool TakeCompletion(WaveHeader& header) { return header.user.exchange(0, relaxed) == 0; }
+bool TakeCompletion(WaveRing& ring, WaveHeader& header) {
+  if (header.user.exchange(0, relaxed) != 0) return false;
+  // Whoever queues the buffer again, and whether it is refilled first or
+  // played again as it is, what it holds now is what was just heard.
+  if (BlockSink* recorder = ring.recorder.load(std::memory_order_acquire)) {
+    recorder->Append(header.data, header.bufferLength);
+  }
+  return true;
+}
 
 bool RestartSoundSystem(WaveRing& ring) {
   const bool replace = ring.outputs != nullptr && ring.outputs->Failed();

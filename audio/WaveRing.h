@@ -17,8 +17,8 @@ namespace tavolin {
 inline constexpr uint32_t kRingBuffers = 8;
 inline constexpr uint32_t kRingSamples = kRingBuffers * kBlockSamples;
 
-// Receives every block at the moment the ring queues it (the recorder).
-// Appends may come from the audio, window and sequencer threads.
+// Receives each block the device has played, as the audio thread takes its
+// buffer back (the recorder).
 class BlockSink {
  public:
   virtual ~BlockSink() = default;
@@ -63,9 +63,8 @@ struct WaveRing {
 void SetUpHeaders(WaveRing& ring);
 
 // [audio thread; also window and sequencer threads] Queues header RingIndex
-// (refused by the device if it is still queued), appends its block to a
-// running recording when the device took it, advances RingIndex; returns the
-// new RingIndex. Safe from several threads: each caller gets its own index.
+// (refused by the device if it is still queued), advances RingIndex; returns
+// the new RingIndex. Safe from several threads: each caller gets its own index.
 uint32_t WriteNextBuffer(WaveRing& ring);
 
 // Eight WriteNextBuffer calls, in ring order from RingIndex, which ends unchanged.
@@ -78,7 +77,9 @@ void ResetOutput(WaveRing& ring);
 
 // [audio thread] Completion of a returned header: true when the block
 // is to be refilled, false when the header carried a discard mark (now cleared).
-bool TakeCompletion(WaveHeader& header);
+// A block that came back played, not discarded, is appended to a running
+// recording: the file holds what was heard, each block once per play.
+bool TakeCompletion(WaveRing& ring, WaveHeader& header);
 
 // Window thread: reset, wait until every marked header is back (bounded),
 // replace the device when it has failed, pause 100 ms, queue all eight again

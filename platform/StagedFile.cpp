@@ -34,6 +34,16 @@ std::string CreateReason(int error, const std::filesystem::path& folder) {
   return ErrorText(error);
 }
 
+bool SyncPath(const std::string& path, int flags) {
+  const int fd = open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return synced;
+}
+
 }  // namespace
 
 StagedFile::~StagedFile() { Discard(); }
@@ -87,13 +97,20 @@ std::string StagedFile::Stage(const std::string& destination) {
 
 std::string StagedFile::Commit() {
   if (!staged_) return {};
-  if (std::rename(writePath_.c_str(), destination_.c_str()) != 0) {
+  // The contents reach the disk before the name does, and the new name
+  // before Commit returns: after a system crash the destination holds either
+  // the old file or the whole new one.
+  if (!SyncPath(writePath_, O_RDONLY) || std::rename(writePath_.c_str(), destination_.c_str()) != 0) {
     std::string reason = ErrorText(errno);
     Discard();
     return reason;
   }
   staged_ = false;
   if (gSignalOwner == this) gSignalPathSet.store(false, std::memory_order_release);
+  const std::filesystem::path target(destination_);
+  if (!SyncPath(target.has_parent_path() ? target.parent_path().string() : ".", O_RDONLY | O_DIRECTORY)) {
+    return ErrorText(errno);
+  }
   return {};
 }
 

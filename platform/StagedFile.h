@@ -23,8 +23,9 @@ class StagedFile {
   std::string Stage(const std::string& destination);
   // Where the contents go until Commit.
   const std::string& WritePath() const { return writePath_; }
-  // Renames the temporary file onto the destination. Empty on success, else
-  // the reason (the temporary file is then removed).
+  // Has the disk keep the temporary file, renames it onto the destination
+  // and has the disk keep the new name. Empty on success, else the reason
+  // (the temporary file is removed when the rename did not happen).
   std::string Commit();
   void Discard();
 

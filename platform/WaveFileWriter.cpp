@@ -37,6 +37,9 @@ bool WriteAll(int fd, const uint8_t* bytes, uint64_t size, off_t at) {
   return true;
 }
 
+// A file that cannot be synced (a pipe, /dev/null) has nothing to keep.
+bool Synced(int fd, int (*sync)(int)) { return sync(fd) == 0 || errno == EINVAL || errno == EROFS; }
+
 }  // namespace
 
 std::array<uint8_t, kWaveHeaderBytes> MakeWaveHeader(const WaveFormat& format, uint32_t dataBytes) {
@@ -94,7 +97,7 @@ bool WaveFileWriter::Append(const int16_t* samples, uint32_t count) {
   }
   while (count > 0) {
     const uint32_t n = std::min<uint32_t>(count, kBufferBytes / 2);
-    if (buffered_ + 2 * n > kBufferBytes && !Flush()) return false;
+    if (buffered_ + 2 * n > kBufferBytes && !WriteBuffer()) return false;
     uint8_t* at = buffer_.get() + buffered_;
     for (uint32_t i = 0; i < n; ++i) Put16(at + 2 * i, static_cast<uint16_t>(samples[i]));
     buffered_ += 2 * n;
@@ -104,7 +107,7 @@ bool WaveFileWriter::Append(const int16_t* samples, uint32_t count) {
   return true;
 }
 
-bool WaveFileWriter::Flush() {
+bool WaveFileWriter::WriteBuffer() {
   if (buffered_ == 0) return true;
   const bool ok = WriteAll(fd_, buffer_.get(), buffered_, static_cast<off_t>(kWaveHeaderBytes + written_));
   if (ok) {
@@ -120,12 +123,26 @@ bool WaveFileWriter::Flush() {
   return ok;
 }
 
+// Rewriting the header needs no new space: it succeeds on a full disk too.
+bool WaveFileWriter::WriteSizes() {
+  const auto header = MakeWaveHeader(format_, static_cast<uint32_t>(written_));
+  return WriteAll(fd_, header.data(), header.size(), 0);
+}
+
+bool WaveFileWriter::Flush() {
+  if (fd_ < 0 || error_ != WaveWriteError::None || !WriteBuffer()) return false;
+  // The samples are on the disk before the sizes that count them: after a
+  // power loss the sizes are at most one flush behind, never ahead.
+  if (Synced(fd_, fdatasync) && WriteSizes()) return true;
+  error_ = WaveWriteError::DiskRefused;
+  systemError_ = errno;
+  return false;
+}
+
 bool WaveFileWriter::Finish() {
   if (fd_ < 0) return false;
-  Flush();  // after a refused write nothing is buffered
-  // Rewriting the header needs no new space: it succeeds on a full disk too.
-  const auto header = MakeWaveHeader(format_, static_cast<uint32_t>(written_));
-  bool ok = WriteAll(fd_, header.data(), header.size(), 0);
+  WriteBuffer();  // after a refused write nothing is buffered
+  bool ok = WriteSizes() && Synced(fd_, fsync);
   if (!ok) systemError_ = errno;
   if (close(fd_) != 0 && ok) {
     systemError_ = errno;

@@ -2,7 +2,8 @@
 // Writes a WAVE file of 16-bit mono PCM at 44100 Hz, as the recorder and
 // tavolin-render make them: a 46-byte header (RIFF, an 18-byte "fmt " chunk
 // holding the output format, "data") whose two sizes are filled in when the
-// file is finished, then the samples as they are appended.
+// file is finished, or brought up to date by Flush, then the samples as they
+// are appended.
 //
 // Positions and sizes are counted in 64 bits; the file never grows beyond
 // what its 32-bit RIFF size can say. A write the disk refuses (full, quota,
@@ -47,18 +48,27 @@ class WaveFileWriter {
   // Appends `count` samples (little-endian), all or none. False once a
   // write has failed or the limit is reached; Error() says which.
   bool Append(const int16_t* samples, uint32_t count);
-  // Writes what is still buffered, fills in the two sizes and closes the
-  // file. False when a write failed now or earlier (the file is still valid).
+  // Writes what is buffered, has the disk keep it, then brings the two sizes
+  // up to date: a file left behind by a crash, kill -9 or a power loss is
+  // valid and holds everything up to its last Flush. False when a write
+  // failed now or earlier.
+  bool Flush();
+  // Writes what is still buffered, fills in the two sizes, has the disk keep
+  // the file and closes it. False when a write failed now or earlier (the
+  // file is still valid).
   bool Finish();
 
   // Sample bytes in the file (and in the buffer while it is open).
   uint64_t DataBytes() const { return written_ + buffered_; }
+  // Sample bytes appended since the last write to the file.
+  uint64_t BufferedBytes() const { return buffered_; }
   WaveWriteError Error() const { return error_; }
   // The system's error number of the write or open that failed last, 0 if none.
   int SystemError() const { return systemError_; }
 
  private:
-  bool Flush();
+  bool WriteBuffer();
+  bool WriteSizes();
 
   uint64_t dataLimit_;
   int fd_ = -1;

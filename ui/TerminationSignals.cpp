@@ -32,8 +32,13 @@ void CloseOnTerminationSignals(QWidget* window) {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    struct sigaction before {};
+    sigaction(signal, nullptr, &before);
+    // Started under nohup, a hang-up is to be ignored.
+    if (signal == SIGHUP && before.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 }  // namespace tavolin

@@ -128,10 +128,10 @@ TEST(Lifecycle, ARecordingStillRunningAtShutDownIsFinished) {
   App& app = *h.app;
   const std::string path = (std::filesystem::temp_directory_path() / "tavolin-lifecycle-recording.wav").string();
   ASSERT_TRUE(app.recorder.Start(path));
-  for (uint32_t block = 1; block <= 3; ++block) {
+  for (uint64_t block = 1; block <= 3; ++block) {
     h.device->Advance(kBlockSamples);
-    ASSERT_TRUE(WaitUntil([&] { return app.ring.RingIndex.load() == block; }));
-    std::lock_guard rendered(app.audioLock);  // the block, and its append, are done
+    // Counted once the block, and its append, are done.
+    ASSERT_TRUE(WaitUntil([&] { return app.blockTimings.Count() == block; }));
   }
   EXPECT_EQ(ShutDown(app), ShutDownResult::Clean);
   EXPECT_FALSE(app.recorder.Recording());

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ErrorText.h"
 #include "platform/MessageQueue.h"
 #include "platform/WaveOut.h"
 #include "tests/WaitUntil.h"
@@ -86,13 +89,13 @@ struct RecordingRig {
 
   void Fill(uint32_t k, int16_t tag) { std::fill_n(ring.Block(k), kBlockSamples, tag); }
 
-  // One period of the steady state: a buffer comes back, is queued again
-  // (and so recorded) and is refilled with the next tag.
+  // One period of the steady state: a buffer comes back played (and so is
+  // recorded), is queued again and is refilled with the next tag.
   void Period() {
     device.Advance(kBlockSamples);
     auto m = queue.Peek();
     ASSERT_TRUE(m && m->id == MessageId::WaveOutDone);
-    ASSERT_TRUE(TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam)));
+    ASSERT_TRUE(TakeCompletion(ring, *reinterpret_cast<WaveHeader*>(m->lParam)));
     const uint32_t queued = (WriteNextBuffer(ring) + kRingBuffers - 1) % kRingBuffers;
     Fill(queued, nextTag++);
   }
@@ -128,29 +131,65 @@ TEST(Recorder, AFileOfKBlocksHoldsThemInTheOrderTheyWereQueued) {
   }
 }
 
-// Python's own WAVE reader takes the file as 16-bit mono PCM at 44100 Hz.
+// What Python's own WAVE reader makes of the file: channels, sample width,
+// rate, frames and the first sample's bytes; empty when it cannot read it.
+std::string PythonReads(const std::string& path) {
+  const std::string command = "python3 -c \"import wave; w = wave.open('" + path +
+                              "'); print(w.getnchannels(), w.getsampwidth(), w.getframerate(), w.getnframes(), "
+                              "w.readframes(1).hex())\"";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {};
+  char line[128] = {};
+  const bool got = std::fgets(line, sizeof line, pipe) != nullptr;
+  pclose(pipe);
+  return got ? line : "";
+}
+
 TEST(Recorder, AnIndependentReaderReadsTheFile) {
   RecordingRig r;
   const std::string path = TempPath("python.wav");
   ASSERT_TRUE(r.recorder.Start(path));
   for (int i = 0; i < 5; ++i) r.Period();
   r.recorder.Stop();
-  const std::string command = "python3 -c \"import wave; w = wave.open('" + path +
-                              "'); print(w.getnchannels(), w.getsampwidth(), w.getframerate(), w.getnframes(), "
-                              "w.readframes(1).hex())\"";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  char line[128] = {};
-  const bool got = std::fgets(line, sizeof line, pipe) != nullptr;
-  pclose(pipe);
-  ASSERT_TRUE(got) << "python3 could not read the file";
-  EXPECT_EQ(std::string(line), "1 2 44100 5120 6400\n");  // first sample 100
+  EXPECT_EQ(PythonReads(path), "1 2 44100 5120 6400\n");  // first sample 100
+  std::filesystem::remove(path);
+}
+
+// kill -9 during a recording: the file left behind is valid and holds every
+// block up to the writer's last flush, half a second (22 blocks) in.
+TEST(Recorder, AFileLeftByKillMinus9IsValidUpToTheLastFlush) {
+  const std::string path = TempPath("killed.wav");
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    RecordingRig r;
+    if (r.recorder.Start(path)) {
+      for (int i = 0; i < 30; ++i) r.Period();
+      // The sizes are written after the samples they count.
+      WaitUntil([&] {
+        const auto bytes = test::ReadAll(path);
+        return bytes.size() >= kWaveHeaderBytes && test::Le32(bytes, 42) != 0;
+      });
+    }
+    [[maybe_unused]] const ssize_t said = write(ready[1], "r", 1);
+    for (;;) pause();  // still recording when killed
+  }
+  char byte = 0;
+  EXPECT_EQ(read(ready[0], &byte, 1), 1);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  close(ready[0]);
+  close(ready[1]);
+  EXPECT_EQ(RecordedBlocks(path).size(), 22u);
+  EXPECT_EQ(PythonReads(path), "1 2 44100 22528 6400\n");
   std::filesystem::remove(path);
 }
 
 // Delete during a recording: the eight blocks the restart queues again are
-// recorded again, in ring order from RingIndex, as the device replays them.
-TEST(Recorder, ARestartAppendsTheEightRequeuedBlocks) {
+// recorded once each, as the device plays them, and then the ring plays on.
+TEST(Recorder, ARestartRecordsEachBlockOnceAsItIsPlayed) {
   RecordingRig r;
   const std::string path = TempPath("restart.wav");
   for (int i = 0; i < 3; ++i) r.Period();
@@ -163,12 +202,17 @@ TEST(Recorder, ARestartAppendsTheEightRequeuedBlocks) {
   std::thread audio([&] {  // takes the returns, as the audio thread does
     while (!restarted) {
       if (auto m = r.queue.GetFor(std::chrono::milliseconds(5)))
-        TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam));
+        TakeCompletion(r.ring, *reinterpret_cast<WaveHeader*>(m->lParam));
     }
   });
   EXPECT_TRUE(RestartSoundSystem(r.ring));
   restarted = true;
   audio.join();
+  // The eight come back, then the first two refilled since the restart.
+  const int16_t refilled = r.nextTag;
+  for (uint32_t i = 0; i < kRingBuffers + 2; ++i) r.Period();
+  expected.push_back(refilled);
+  expected.push_back(static_cast<int16_t>(refilled + 1));
   r.recorder.Stop();
   EXPECT_EQ(RecordedBlocks(path), expected);
   std::filesystem::remove(path);
@@ -176,7 +220,10 @@ TEST(Recorder, ARestartAppendsTheEightRequeuedBlocks) {
 
 TEST(Recorder, AFileThatCannotBeCreatedIsReportedAndNothingRecords) {
   RecordingRig r;
+  ::testing::internal::CaptureStderr();
   EXPECT_FALSE(r.recorder.Start("/nonexistent-folder/take.wav"));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "tavolin: recording: can't open /nonexistent-folder/take.wav to write: " + ErrorText(ENOENT) + "\n");
   EXPECT_EQ(r.window.Messages(), std::vector<std::string>{"ERROR: Can't open to write"});
   EXPECT_FALSE(r.recorder.Recording());
   EXPECT_EQ(r.ring.recorder.load(), nullptr);
@@ -229,23 +276,23 @@ TEST(Recorder, AtTheSizeLimitTheRecordingEndsWithAMessageAndAValidFile) {
 TEST(RecorderDeathTest, AFullDiskEndsTheRecordingWithAMessageAndAValidFile) {
   const std::string path = TempPath("full.wav");
   EXPECT_EXIT(RecordUntilTheDiskRefuses(path), ::testing::ExitedWithCode(0), "");
-  // The writer writes 32 blocks at a time: the second 32 did not fit.
-  EXPECT_EQ(RecordedBlocks(path).size(), 32u);
+  // The writer writes half a second (22 blocks) at a time: the second did not fit.
+  EXPECT_EQ(RecordedBlocks(path).size(), 22u);
   std::filesystem::remove(path);
 }
 
 // Start and stop from the window thread, again and again, while the audio
 // thread requeues returned buffers and the sequencer thread writes all
 // buffers (a file load): every file is finished and valid, holds only whole
-// blocks, and holds what was queued while it was open.
-TEST(RecorderThreads, StartAndStopWhileThreeThreadsAppend) {
+// blocks, and holds what was played while it was open.
+TEST(RecorderThreads, StartAndStopWhileThreeThreadsQueue) {
   RecordingRig r;
   std::atomic<bool> stop{false};
   std::thread audio([&] {
     while (!stop) {
       r.device.Advance(kBlockSamples);
       while (auto m = r.queue.Peek()) {
-        if (TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam))) WriteNextBuffer(r.ring);
+        if (TakeCompletion(r.ring, *reinterpret_cast<WaveHeader*>(m->lParam))) WriteNextBuffer(r.ring);
       }
       // Faster than real time, but not so fast that the FIFO's seconds
       // run out between two looks of the writer.
@@ -261,9 +308,8 @@ TEST(RecorderThreads, StartAndStopWhileThreeThreadsAppend) {
   const std::string path = TempPath("hammer.wav");
   for (int round = 0; round < 40; ++round) {
     ASSERT_TRUE(r.recorder.Start(path));
-    // When Start returned, at most 8 buffers were queued and 2 writes (one
-    // per thread) under way. Of 3 more buffers played, two were queued by
-    // one thread after that, and the first of them has been appended whole.
+    // Of 13 buffers played after Start returned, the audio thread has taken
+    // back all but the last since then, each appended whole.
     const uint64_t started = r.device.PlayedSamples();
     ASSERT_TRUE(WaitUntil([&] { return r.device.PlayedSamples() >= started + 13 * kBlockSamples; }));
     r.recorder.Stop();

@@ -136,7 +136,7 @@ TEST(RenderConcurrency, ModulatorAndRecordingChangesWhileBlocksRender) {
     while (!stop.load()) {
       rig.device.Advance(kBlockSamples);
       while (auto m = rig.notify.Peek()) {
-        if (TakeCompletion(*reinterpret_cast<WaveHeader*>(m->lParam))) RenderBlock(rig.pipeline);
+        if (TakeCompletion(rig.ring, *reinterpret_cast<WaveHeader*>(m->lParam))) RenderBlock(rig.pipeline);
         blocks.fetch_add(1);
       }
     }

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 
+#include "tests/platform/FileSyncLog.h"
 #include "tests/platform/WaveFileBytes.h"
 
 namespace tavolin {
@@ -56,6 +58,26 @@ TEST(WaveFileWriter, SizesAreFilledInAndSamplesAreLittleEndian) {
   ASSERT_TRUE(writer.Open(path, WaveFormat{}));
   ASSERT_TRUE(writer.Finish());
   ExpectValidWave(path, 0);
+  std::filesystem::remove(path);
+}
+
+// Flush leaves a file that is valid as it stands, with the samples kept by
+// the disk before the sizes are written; Finish has the disk keep all of it.
+TEST(WaveFileWriter, FlushAndFinishLeaveAValidFileThatTheDiskKeeps) {
+  const std::string path = TempPath("tavolin-wave-writer-flush.wav");
+  WaveFileWriter writer;
+  ASSERT_TRUE(writer.Open(path, WaveFormat{}));
+  const std::string kept = std::filesystem::canonical(path).string();
+  const std::vector<int16_t> samples(1000, 3);
+  ASSERT_TRUE(writer.Append(samples.data(), 1000));
+  test::FileSyncLog().clear();
+  ASSERT_TRUE(writer.Flush());
+  EXPECT_EQ(test::FileSyncLog(), std::vector<std::string>{"fdatasync " + kept});
+  ExpectValidWave(path, 2000);
+  ASSERT_TRUE(writer.Append(samples.data(), 10));
+  ASSERT_TRUE(writer.Finish());
+  EXPECT_EQ(test::FileSyncLog().back(), "fsync " + kept);
+  ExpectValidWave(path, 2020);
   std::filesystem::remove(path);
 }
 

@@ -1,0 +1,40 @@
+// The signals that end the program close its window in order, as its close
+// button does, so that a running recording is finished.
+
+#include <QTest>
+#include <QWidget>
+#include <csignal>
+
+#include "ui/TerminationSignals.h"
+
+namespace tavolin {
+
+class TerminationSignalsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void eachSignalClosesTheWindow() {
+    QWidget window;
+    CloseOnTerminationSignals(&window);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+      window.show();
+      QVERIFY(std::raise(signal) == 0);
+      QTRY_VERIFY2(!window.isVisible(), qPrintable(QString("signal %1").arg(signal)));
+    }
+  }
+
+  // Started under nohup: closing the terminal leaves the program running.
+  void anIgnoredHangUpStaysIgnored() {
+    std::signal(SIGHUP, SIG_IGN);
+    QWidget window;
+    CloseOnTerminationSignals(&window);
+    struct sigaction now {};
+    sigaction(SIGHUP, nullptr, &now);
+    QVERIFY(now.sa_handler == SIG_IGN);
+  }
+};
+
+}  // namespace tavolin
+
+QTEST_MAIN(tavolin::TerminationSignalsTest)
+#include "TerminationSignalsTest.moc"
