@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "app/AudioChoice.h"
+#include "host/AudioChoice.h"
 
 namespace tavolin {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/Lifecycle.h"
-#include "app/SoundReports.h"
+#include "host/Lifecycle.h"
+#include "host/SoundReports.h"
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "ui/MidiInputCommand.h"

@@ -3,8 +3,8 @@
 // link between them, made in the order start-up needs. `main` runs it, and
 // so do the tests of the program's wiring.
 
-#include "app/App.h"
 #include "app/CommandLine.h"
+#include "host/App.h"
 #include "ui/MainWindow.h"
 
 namespace tavolin {

@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "app/AudioChoice.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "app/Program.h"
+#include "host/AudioChoice.h"
 #include "platform/ThreadName.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/Lifecycle.h"
+#include "host/Lifecycle.h"
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "platform/ErrorText.h"

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "params/ParamTable.h"
 #include "tools/EngineInputs.h"
-#include "ui/ParamTable.h"
 
 namespace tavolin {
 

@@ -1,6 +1,6 @@
 #include "tools/VirtualTimeRun.h"
 
-#include "app/Workers.h"
+#include "host/Workers.h"
 #include "midi/player/Sequencer.h"
 
 namespace tavolin {

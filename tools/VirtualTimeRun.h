@@ -19,8 +19,8 @@
 
 #include <cstdint>
 
-#include "app/App.h"
 #include "audio/RenderBlock.h"
+#include "host/App.h"
 #include "tools/LiveMessageFeed.h"
 
 namespace tavolin {

@@ -10,9 +10,9 @@
 
 #include "audio/MasterChain.h"
 #include "audio/WaveRing.h"
+#include "params/ParamTable.h"
 #include "synth/Synth.h"
 #include "synth/VoiceHandOff.h"
-#include "ui/ParamTable.h"
 
 namespace tavolin {
 

@@ -8,8 +8,8 @@
 #include <QPointer>
 #include <cstdint>
 
+#include "midi/input/MidiLogRing.h"
 #include "ui/LogWindow.h"
-#include "ui/MidiLogRing.h"
 
 class QSocketNotifier;
 

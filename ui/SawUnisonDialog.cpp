@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <algorithm>
 
-#include "ui/CNumberText.h"
+#include "params/CNumberText.h"
 #include "ui/DialogUnits.h"
 #include "ui/KeyboardReturn.h"
 

@@ -14,12 +14,12 @@
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
 #include "midi/player/Player.h"
+#include "params/ParamTable.h"
 #include "platform/Clock.h"
 #include "platform/ThreadTimes.h"
 #include "synth/Synth.h"
 #include "ui/CpuLoad.h"
 #include "ui/NotePreview.h"
-#include "ui/ParamTable.h"
 #include "ui/StatusFrame.h"
 
 namespace tavolin {

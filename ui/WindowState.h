@@ -8,13 +8,13 @@
 #include "audio/MasterChain.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
+#include "params/ParamTable.h"
 #include "platform/Clock.h"
 #include "platform/ThreadTimes.h"
 #include "synth/ModulatorHandOff.h"
 #include "synth/Synth.h"
 #include "ui/KeyCommands.h"
 #include "ui/MouseBend.h"
-#include "ui/ParamTable.h"
 #include "ui/StatusDisplay.h"
 
 namespace tavolin {

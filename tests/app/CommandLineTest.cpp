@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/AudioChoice.h"
+#include "host/AudioChoice.h"
 
 namespace tavolin {
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/Lifecycle.h"
+#include "host/Lifecycle.h"
 #include "midi/input/MidiInProc.h"
 #include "midi/player/Player.h"
 #include "synth/VoiceHandOff.h"

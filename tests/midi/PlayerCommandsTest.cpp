@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "TempFiles.h"
-#include "app/Lifecycle.h"
 #include "app/Program.h"
+#include "host/Lifecycle.h"
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "ui/MainWindow.h"

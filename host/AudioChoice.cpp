@@ -1,4 +1,4 @@
-#include "app/AudioChoice.h"
+#include "host/AudioChoice.h"
 
 #include <algorithm>
 

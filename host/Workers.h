@@ -1,6 +1,6 @@
 #pragma once
-#include "app/App.h"
 #include "audio/RenderBlock.h"
+#include "host/App.h"
 #include "platform/MessageQueue.h"
 
 namespace tavolin {

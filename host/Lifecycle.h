@@ -1,10 +1,10 @@
 #pragma once
 // Start-up and shut-down of the engine, in their fixed order. The main window
-// exists before start-up and is closed before shut-down (main.cpp).
+// exists before start-up and is closed before shut-down (app/main.cpp).
 
 #include <functional>
 
-#include "app/App.h"
+#include "host/App.h"
 #include "platform/WaveOut.h"
 
 namespace tavolin {

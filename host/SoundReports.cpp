@@ -1,4 +1,4 @@
-#include "app/SoundReports.h"
+#include "host/SoundReports.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "ui/MidiLogRing.h"
+#include "midi/input/MidiLogRing.h"
 
 namespace tavolin {
 

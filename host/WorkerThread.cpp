@@ -1,4 +1,4 @@
-#include "app/WorkerThread.h"
+#include "host/WorkerThread.h"
 
 #include <atomic>
 #include <condition_variable>

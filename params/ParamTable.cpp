@@ -1,4 +1,4 @@
-#include "ui/ParamTable.h"
+#include "params/ParamTable.h"
 
 #include <cmath>
 #include <cstdio>

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/App.h"
+#include "host/App.h"
 #include "platform/WaveOut.h"
 
 namespace tavolin {

@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "app/Lifecycle.h"
-#include "app/SoundReports.h"
+#include "host/Lifecycle.h"
+#include "host/SoundReports.h"
 #include "tests/WaitUntil.h"
 #include "tests/platform/JackDeathTest.h"
 

@@ -1,4 +1,4 @@
-#include "app/Workers.h"
+#include "host/Workers.h"
 
 #include "audio/RenderBlock.h"
 #include "midi/player/Sequencer.h"

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/Lifecycle.h"
-#include "app/SoundReports.h"
+#include "host/Lifecycle.h"
+#include "host/SoundReports.h"
 #include "tests/WaitUntil.h"
 #include "tests/platform/WaveFileBytes.h"
 #include "tests/synth/ReleaseAnyVoice.h"

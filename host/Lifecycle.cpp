@@ -1,12 +1,12 @@
-#include "app/Lifecycle.h"
+#include "host/Lifecycle.h"
 
 #include <chrono>
 #include <cstdio>
 #include <new>
 
-#include "app/AudioChoice.h"
-#include "app/Workers.h"
 #include "audio/RenderBlock.h"
+#include "host/AudioChoice.h"
+#include "host/Workers.h"
 #include "platform/ThreadPriority.h"
 #include "synth/NoteFreqTable.h"
 

@@ -1,4 +1,4 @@
-#include "ui/CNumberText.h"
+#include "params/CNumberText.h"
 
 #include <charconv>
 #include <cmath>

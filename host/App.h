@@ -7,13 +7,13 @@
 #include <memory>
 #include <mutex>
 
-#include "app/WorkerThread.h"
 #include "audio/BlockTimings.h"
 #include "audio/MasterChain.h"
 #include "audio/OutputDevices.h"
 #include "audio/Recorder.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
+#include "host/WorkerThread.h"
 #include "midi/input/MidiInProc.h"
 #include "midi/player/Player.h"
 #include "platform/Clock.h"

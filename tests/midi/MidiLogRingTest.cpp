@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "ui/MidiLogRing.h"
+#include "midi/input/MidiLogRing.h"
 
 namespace tavolin {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "ui/CNumberText.h"
+#include "params/CNumberText.h"
 
 namespace tavolin {
 namespace {
