@@ -697,7 +697,7 @@ const bool kHasAvx = (__builtin_cpu_init(), __builtin_cpu_supports("avx"));
 }  // namespace
 
 void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& in,
-                 const std::atomic<int32_t>* liveGate) {
+                 const std::atomic<int32_t>* liveGate, VoiceFilter* blockFilter) {
   const Synth& syn = in.synth;
   PitchMemo& memo = in.state.memo;
   // A channel outside 0..15 that is not the live channel has no table
@@ -714,7 +714,14 @@ void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& 
          false,
          0.0,
          0.0};
-  SetFilterCoefficients(c, v);
+  if (blockFilter != nullptr && blockFilter->known) {
+    c.filterOn = blockFilter->on;
+    c.A = blockFilter->A;
+    c.B = blockFilter->B;
+  } else {
+    SetFilterCoefficients(c, v);
+    if (blockFilter != nullptr) *blockFilter = {true, c.filterOn, c.A, c.B};
+  }
   NoiseGenerator& noise = in.state.noise;
   const std::atomic<double>* const rectw = &syn.params.rectwFact;
   switch (v.mode) {
