@@ -62,7 +62,6 @@ void ClipAndFilter(BlockPipeline& p, int16_t* block, SampleRange range) {
 }
 
 bool AnyNoiseVoice(const Synth& synth) {
-  if (DrawsNoise(synth.CurrentMode.load(kRelaxed))) return true;
   return std::any_of(std::begin(synth.voices), std::end(synth.voices),
                      [](const VoiceSlot& slot) { return IsActive(slot) && DrawsNoise(slot.mode.load(kRelaxed)); });
 }
