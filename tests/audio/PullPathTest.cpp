@@ -34,12 +34,13 @@ struct Note {
 
 // Each position has a call boundary of every pattern in its own block before
 // it. The one-shots at 100 and 300 end before the note at 900 starts, while
-// the voice at 200 in the slot between them still sounds.
+// the voice at 200 in the slot between them still sounds. The drum at 7000
+// draws noise: it and its block are rendered whole.
 // clang-format off
 const Note kNotes[] = {
   {0, 220.0, 0, true}, {100, 330.0, 3, false}, {200, 277.0, 4, true}, {300, 415.0, 6, false},
   {900, 523.0, 9, true}, {2010, 185.0, 11, true}, {3050, 740.0, 12, true}, {4090, 98.0, 14, true},
-  {5100, 1244.0, 7, true}, {6100, 311.0, 10, true},
+  {5100, 1244.0, 7, true}, {6100, 311.0, 10, true}, {7000, 60.0, 5, false},
 };
 // clang-format on
 
@@ -154,8 +155,8 @@ std::vector<int16_t> RenderOnRing(const Case& c, uint64_t release) {
 }
 
 // The device asks for the pattern's sizes in turn. A note comes between two
-// calls: before the one that renders its block when blocks are whole, else
-// before the one that hands out its first sample.
+// calls: before the one that renders its block when that block is whole,
+// else before the one that hands out its first sample.
 std::vector<int16_t> RenderPulled(const Case& c, std::span<const uint32_t> pattern, uint64_t release) {
   PipelineRig rig;
   rig.virtualClock.Set(1000);
@@ -166,9 +167,10 @@ std::vector<int16_t> RenderPulled(const Case& c, std::span<const uint32_t> patte
   for (size_t call = 0; handed < out.size(); ++call) {
     const uint64_t n = std::min<uint64_t>(pattern[call % pattern.size()], out.size() - handed);
     for (size_t k = 0; k < std::size(kNotes); ++k) {
-      const uint64_t due = c.whole ? BlockStart(kNotes[k].at) : kNotes[k].at;
+      const bool whole = c.whole || DrawsNoise(ModeOf(c, k));
+      const uint64_t due = whole ? BlockStart(kNotes[k].at) : kNotes[k].at;
       if (due < handed || due >= handed + n) continue;
-      EXPECT_TRUE(c.whole || handed >= BlockStart(kNotes[k].at)) << "no call boundary for the note at " << kNotes[k].at;
+      EXPECT_TRUE(whole || handed >= BlockStart(kNotes[k].at)) << "no call boundary for the note at " << kNotes[k].at;
       StartNote(rig, kNotes[k], ModeOf(c, k));
     }
     if (handed == release) ReleaseAll(rig);
