@@ -148,7 +148,7 @@ void ProcessVoicePiece(int16_t* block, uint32_t from, uint32_t to, VoiceSlot& sl
   w.active = 1;
   w.mode = piece.mode;
   w.startOffset = static_cast<int32_t>(start);
-  RenderVoice(block, to, w, in, &slot.gate, &piece.filter);
+  RenderVoice(block, to, w, in, &slot.gate, piece.filter);
   // The slot of a voice that has ended stays taken until the block ends, as
   // it does while a whole block is rendered: a note started meanwhile gets
   // the slot it would get there.

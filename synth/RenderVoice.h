@@ -39,10 +39,13 @@ struct VoiceFilter {
 // [audio thread] Renders samples startOffset..count-1 of `voice` into
 // `buffer` and advances its state; frees it (active 0) on the first sample
 // after its release has run out. With `liveGate` the gate is read from there
-// on every sample (another thread may clear it), else from the voice. With
-// `blockFilter` the filter is taken from there once known, else computed
-// (and kept there).
+// on every sample (another thread may clear it), else from the voice.
 void RenderVoice(int16_t* buffer, uint32_t count, Voice& voice, const RenderInputs& in,
-                 const std::atomic<int32_t>* liveGate = nullptr, VoiceFilter* blockFilter = nullptr);
+                 const std::atomic<int32_t>* liveGate = nullptr);
+
+// [audio thread] The same, with the filter from `blockFilter` once known,
+// else computed and kept there.
+void RenderVoice(int16_t* buffer, uint32_t count, Voice& voice, const RenderInputs& in,
+                 const std::atomic<int32_t>* liveGate, VoiceFilter& blockFilter);
 
 }  // namespace tavolin
