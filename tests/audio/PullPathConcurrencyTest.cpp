@@ -54,9 +54,20 @@ TEST(PullPathConcurrency, NoteTrafficWhileTheDevicePullsEveryTableSlotEndsFree) 
   playing.store(false);
   device.join();
 
+  // Then, once every voice has gone, in pieces: voices that end within a block.
+  synth.switches.RingOn.store(0, kRelaxed);
   for (VoiceSlot& slot : synth.voices) ReleaseAnyVoice(slot);
   std::vector<int16_t> out(4 * kBlockSamples);
   pull.Pull(out.data(), static_cast<uint32_t>(out.size()));  // 2 ms of release end within a block or two
+  for (int32_t k = 0; k < 8; ++k) {
+    NoteStart n;
+    n.freq = 440.0;
+    n.life = 0.002;
+    n.gate = 0;
+    n.startOffset = k * 100;
+    StartVoice(synth.voices, n);
+  }
+  pull.Pull(out.data(), static_cast<uint32_t>(out.size()));
   for (const VoiceSlot& slot : synth.voices) EXPECT_FALSE(IsActive(slot));
 }
 
