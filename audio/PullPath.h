@@ -42,10 +42,10 @@ class PullPath {
   BlockTimings* timings_;
   std::unique_ptr<int16_t[]> blocks_;  // two blocks, silent at first
   PieceVoices pieces_{};
-  uint32_t current_ = 0;                 // which of the two is being handed out
-  uint32_t offset_ = kBlockSamples;      // its next sample; 1024: the next block begins
-  bool whole_ = false;                   // it was rendered whole
-  uint64_t blockCount_ = 0;              // blocks finished
+  uint32_t current_ = 0;                    // which of the two is being handed out
+  uint32_t offset_ = kBlockSamples;         // its next sample; 1024: the next block begins
+  bool whole_ = false;                      // it was rendered whole
+  uint64_t blockCount_ = 0;                 // blocks finished
   std::chrono::nanoseconds renderTime_{0};  // the current block's, so far
   std::atomic<uint64_t> handed_{0};
 };

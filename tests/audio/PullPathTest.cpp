@@ -44,7 +44,8 @@ const Note kNotes[] = {
 };
 // clang-format on
 
-const std::vector<uint32_t> kPatterns[] = {{1}, {64}, {256}, {1000}, {1024}, {1, 64, 1000, 7, 256, 1024, 333, 999, 500, 936}};
+const std::vector<uint32_t> kPatterns[] = {{1},    {64},   {256},
+                                           {1000}, {1024}, {1, 64, 1000, 7, 256, 1024, 333, 999, 500, 936}};
 
 uint64_t ReleasePoint(std::span<const uint32_t> pattern) {
   uint64_t handed = 0;
@@ -194,8 +195,8 @@ TEST(PullPath, RendersTheRingsSamplesWhateverTheDeviceAsksForAtATime) {
       const std::vector<int16_t> ring = RenderOnRing(c, release);
       ASSERT_LT(std::count(ring.begin(), ring.end(), int16_t{0}), ring.size() / 2) << c.name;
       const std::vector<int16_t> pulled = RenderPulled(c, pattern, release);
-      EXPECT_EQ(FirstDifference(ring, pulled), "none") << c.name << ", " << pattern.size() << " sizes from "
-                                                       << pattern[0];
+      EXPECT_EQ(FirstDifference(ring, pulled), "none")
+          << c.name << ", " << pattern.size() << " sizes from " << pattern[0];
     }
   }
 }
