@@ -29,7 +29,7 @@ TEST(PullPathConcurrency, NoteTrafficWhileTheDevicePullsEveryTableSlotEndsFree) 
 
   std::thread device([&] {
     int16_t out[37];
-    for (uint32_t k = 0; playing.load(); ++k) {
+    for (int32_t k = 0; playing.load(); ++k) {
       synth.switches.RingOn.store(k / 200 % 2, kRelaxed);
       pull.Pull(out, 37);
     }

@@ -114,7 +114,8 @@ void Vocoder(PipelineRig& rig) {
   auto data = std::make_unique<ModulatorData>();
   constexpr uint32_t kSamples = 40 * kModulatorFrame;  // outlasts the notes' starts
   data->samples = std::make_unique<int16_t[]>(kSamples);
-  for (uint32_t i = 0; i < kSamples; ++i) data->samples[i] = static_cast<int16_t>((i * 7919u) % 4001u) - 2000;
+  for (uint32_t i = 0; i < kSamples; ++i)
+    data->samples[i] = static_cast<int16_t>(static_cast<int32_t>((i * 7919u) % 4001u) - 2000);
   data->bytes = kSamples * 2;
   rig.modulator.Install(std::move(data));
   rig.modulator.Start();
