@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "spectral/SpectralStages.h"
-#include "synth/ProcessVoice.h"
 #include "synth/VoiceHandOff.h"
 
 namespace tavolin {
@@ -11,18 +10,21 @@ namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr int32_t kBlocksPerRepaint = 8;
+constexpr SampleRange kWholeBlock{0, kBlockSamples};
+
+SpectralSettings ReadSpectralSettings(const BlockPipeline& p) {
+  const MasterChain& chain = p.master;
+  const SynthParams& params = p.synth.params;
+  return {chain.LPFOn.load(kRelaxed) != 0, params.LPFFact.load(kRelaxed), chain.HPFOn.load(kRelaxed) != 0,
+          params.HPFFact.load(kRelaxed)};
+}
 
 // Runs on every block whatever the switches: the output spectrum always
 // shows the block as it leaves the chain.
-void RunSpectralStages(BlockPipeline& p, int16_t* block) {
-  const MasterChain& chain = p.master;
-  const SynthParams& params = p.synth.params;
+void RunSpectralStages(BlockPipeline& p, int16_t* block, const SpectralSettings& settings, const int16_t* frame) {
   WorkAreas& a = p.areas;
-  const SpectralSettings settings{chain.LPFOn.load(kRelaxed) != 0, params.LPFFact.load(kRelaxed),
-                                  chain.HPFOn.load(kRelaxed) != 0, params.HPFFact.load(kRelaxed)};
   const SpectralAreas areas{a.BlockComplex.get(), a.ModulatorComplex.get(),
                             p.spectrumShown ? a.OutputSpectrum.get() : nullptr, a.ModulatorSpectrum.get()};
-  const int16_t* frame = p.modulator.FrameForThisBlock();
   SpectralStages(a.fft, block, settings, frame, areas);
   if (frame != nullptr) {
     p.modulator.AdvanceFrame();
@@ -39,34 +41,77 @@ void PaceRepaint(BlockPipeline& p) {
   p.window.RequestRepaint();
 }
 
+// Howling feedback or silence: what the voices are added to.
+void StartSamples(BlockPipeline& p, int16_t* block, const int16_t* previous, SampleRange range) {
+  if (p.master.HowlingOn.load(kRelaxed) != 0)
+    FeedBackHowling(block, previous, p.synth.params.Howling.load(kRelaxed), range);
+  else
+    std::fill(block + range.from, block + range.to, int16_t{0});
+  // The voices read the clock's counter inline, and a live clock's counter
+  // moves only when the clock is read: read it once, so that no voice of
+  // this block sees a time older than the block.
+  p.clock.Milliseconds();
+}
+
+void ClipAndFilter(BlockPipeline& p, int16_t* block, SampleRange range) {
+  MasterChain& chain = p.master;
+  const SynthParams& params = p.synth.params;
+  if (chain.DistortionOn.load(kRelaxed) != 0) ClipBlock(block, params.Distortion.load(kRelaxed), range);
+  if (chain.LPFResoOn.load(kRelaxed) != 0)
+    MasterLowPass(block, chain, params.LPFResoCut.load(kRelaxed), params.LPFResoAmp.load(kRelaxed), range);
+}
+
+bool AnyNoiseVoice(const Synth& synth) {
+  return std::any_of(std::begin(synth.voices), std::end(synth.voices),
+                     [](const VoiceSlot& slot) { return IsActive(slot) && DrawsNoise(slot.mode.load(kRelaxed)); });
+}
+
 }  // namespace
 
 void RenderBlock(BlockPipeline& p) {
   const uint32_t next = WriteNextBuffer(p.ring);
   const uint32_t b = (next + kRingBuffers - 1) % kRingBuffers;
   int16_t* block = p.ring.Block(b);
-  const int16_t* previous = p.ring.Block((b + kRingBuffers - 1) % kRingBuffers);
-  MasterChain& chain = p.master;
-  const SynthParams& params = p.synth.params;
+  RenderWholeBlock(p, block, p.ring.Block((b + kRingBuffers - 1) % kRingBuffers), p.modulator.FrameForThisBlock());
+  PublishBlock(p, block, b);
+}
 
-  if (chain.HowlingOn.load(kRelaxed) != 0)
-    FeedBackHowling(block, previous, params.Howling.load(kRelaxed));
-  else
-    std::fill_n(block, kBlockSamples, int16_t{0});
+bool NeedsWholeBlock(BlockPipeline& p, const int16_t* frame) {
+  const SpectralSettings spectral = ReadSpectralSettings(p);
+  const EngineSwitches& sw = p.synth.switches;
+  return spectral.lowPass || spectral.highPass || frame != nullptr || sw.RingOn.load(kRelaxed) != 0 ||
+         sw.DetuneOn.load(kRelaxed) != 0 || AnyNoiseVoice(p.synth);
+}
 
-  // The voices read the clock's counter inline, and a live clock's counter
-  // moves only when the clock is read: read it once, so that no voice of
-  // this block sees a time older than the block.
-  p.clock.Milliseconds();
+void RenderWholeBlock(BlockPipeline& p, int16_t* block, const int16_t* previous, const int16_t* frame) {
+  StartSamples(p, block, previous, kWholeBlock);
   const RenderInputs inputs{p.synth, p.clock, p.renderState};
   const RingBuffers ring{p.areas.RingScratchA.get(), p.areas.RingScratchB.get(), p.areas.RingProduct.get()};
   for (VoiceSlot& slot : p.synth.voices) ProcessVoice(block, slot, inputs, ring);
+  ClipAndFilter(p, block, kWholeBlock);
+  RestartRunawayLowPass(p.master);
+  RunSpectralStages(p, block, ReadSpectralSettings(p), frame);
+}
 
-  if (chain.DistortionOn.load(kRelaxed) != 0) ClipBlock(block, params.Distortion.load(kRelaxed));
-  if (chain.LPFResoOn.load(kRelaxed) != 0)
-    MasterLowPass(block, chain, params.LPFResoCut.load(kRelaxed), params.LPFResoAmp.load(kRelaxed));
-  RunSpectralStages(p, block);
-  p.areas.Display->scope.Publish(b * kBlockSamples, block, kBlockSamples);
+void RenderBlockPiece(BlockPipeline& p, int16_t* block, const int16_t* previous, SampleRange range,
+                      PieceVoices& pieces) {
+  StartSamples(p, block, previous, range);
+  const RenderInputs inputs{p.synth, p.clock, p.renderState};
+  for (int i = 0; i < kVoiceCount; ++i)
+    ProcessVoicePiece(block, range.from, range.to, p.synth.voices[i], inputs, pieces[i]);
+  ClipAndFilter(p, block, range);
+}
+
+void EndPieces(BlockPipeline& p, int16_t* block, PieceVoices& pieces) {
+  RestartRunawayLowPass(p.master);
+  // The block has been handed out: only its spectrum is taken, with every
+  // stage off (one switched on meanwhile waits for the next block).
+  RunSpectralStages(p, block, SpectralSettings{}, nullptr);
+  for (int i = 0; i < kVoiceCount; ++i) EndVoicePieces(p.synth.voices[i], pieces[i]);
+}
+
+void PublishBlock(BlockPipeline& p, const int16_t* block, uint32_t index) {
+  p.areas.Display->scope.Publish(index * kBlockSamples, block, kBlockSamples);
   PaceRepaint(p);
 }
 

@@ -14,14 +14,8 @@ namespace {
 constexpr auto kRelaxed = std::memory_order_relaxed;
 constexpr double kRingPeak = 0.1875;  // of full scale: 6144 sample units
 
-// Plain mode: every field the renderer changes goes back to the slot. The
-// gate is read live, so a release lands on the very next sample.
-void ProcessPlain(int16_t* block, VoiceSlot& slot, const RenderInputs& in) {
-  Voice w;
-  VoiceTicket ticket;
-  if (!BeginRender(slot, w, ticket)) return;
-  w.active = 1;
-  RenderVoice(block, kBlockSamples, w, in, &slot.gate);
+// Plain mode: every field the renderer changes goes back to the slot.
+void WriteBackPlain(VoiceSlot& slot, VoiceTicket ticket, const Voice& w, bool free) {
   if (!BeginWriteBack(slot, ticket)) return;
   slot.startOffset.store(w.startOffset, kRelaxed);
   slot.counter.store(w.counter, kRelaxed);
@@ -31,7 +25,17 @@ void ProcessPlain(int16_t* block, VoiceSlot& slot, const RenderInputs& in) {
   slot.sweepPhase.store(w.sweepPhase, kRelaxed);
   slot.resoY.store(w.resoY, kRelaxed);
   slot.resoV.store(w.resoV, kRelaxed);
-  EndWriteBack(slot, ticket, w.active == 0);
+  EndWriteBack(slot, ticket, free);
+}
+
+// The gate is read live, so a release lands on the very next sample.
+void ProcessPlain(int16_t* block, VoiceSlot& slot, const RenderInputs& in) {
+  Voice w;
+  VoiceTicket ticket;
+  if (!BeginRender(slot, w, ticket)) return;
+  w.active = 1;
+  RenderVoice(block, kBlockSamples, w, in, &slot.gate);
+  WriteBackPlain(slot, ticket, w, w.active == 0);
 }
 
 // Detune mode: two renderings into the block, down and up by DetuneFact,
@@ -125,6 +129,36 @@ void ProcessVoice(int16_t* block, VoiceSlot& slot, const RenderInputs& in, const
     ProcessDetune(block, slot, in);
   else
     ProcessPlain(block, slot, in);
+}
+
+bool DrawsNoise(int32_t mode) { return mode == 5 || mode == 13; }
+
+void ProcessVoicePiece(int16_t* block, uint32_t from, uint32_t to, VoiceSlot& slot, const RenderInputs& in,
+                       PieceVoice& piece) {
+  Voice w;
+  VoiceTicket ticket;
+  if (!BeginRender(slot, w, ticket)) return;
+  const uint32_t start = std::max(static_cast<uint32_t>(std::max(w.startOffset, 0)), from);
+  if (ticket != piece.ticket) {
+    if (start >= to || DrawsNoise(w.mode)) return;
+    piece = {ticket, w.mode, {}, false};
+  }
+  if (piece.ended) return;
+  // The block goes on as it began: a mode changed meanwhile counts from the next block.
+  w.active = 1;
+  w.mode = piece.mode;
+  w.startOffset = static_cast<int32_t>(start);
+  RenderVoice(block, to, w, in, &slot.gate, piece.filter);
+  // The slot of a voice that has ended stays taken until the block ends, as
+  // it does while a whole block is rendered: a note started meanwhile gets
+  // the slot it would get there.
+  piece.ended = w.active == 0;
+  WriteBackPlain(slot, ticket, w, false);
+}
+
+void EndVoicePieces(VoiceSlot& slot, PieceVoice& piece) {
+  if (piece.ended) KillVoice(slot, TicketVoice(piece.ticket));
+  piece = {};
 }
 
 }  // namespace tavolin

@@ -694,10 +694,8 @@ Osc RenderSamples(int16_t* buffer, uint32_t count, Voice& v, const Call& call, O
 const bool kHasAvx = (__builtin_cpu_init(), __builtin_cpu_supports("avx"));
 #endif
 
-}  // namespace
-
-void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& in,
-                 const std::atomic<int32_t>* liveGate) {
+void RenderWithFilter(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& in,
+                      const std::atomic<int32_t>* liveGate, VoiceFilter* blockFilter) {
   const Synth& syn = in.synth;
   PitchMemo& memo = in.state.memo;
   // A channel outside 0..15 that is not the live channel has no table
@@ -714,7 +712,14 @@ void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& 
          false,
          0.0,
          0.0};
-  SetFilterCoefficients(c, v);
+  if (blockFilter != nullptr && blockFilter->known) {
+    c.filterOn = blockFilter->on;
+    c.A = blockFilter->A;
+    c.B = blockFilter->B;
+  } else {
+    SetFilterCoefficients(c, v);
+    if (blockFilter != nullptr) *blockFilter = {true, c.filterOn, c.A, c.B};
+  }
   NoiseGenerator& noise = in.state.noise;
   const std::atomic<double>* const rectw = &syn.params.rectwFact;
   switch (v.mode) {
@@ -743,6 +748,18 @@ void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& 
     case 14: RenderSamples(buffer, count, v, c, FallingSineOsc{}); break;
     default: RenderSamples(buffer, count, v, c, SilentOsc{}); break;
   }
+}
+
+}  // namespace
+
+void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& in,
+                 const std::atomic<int32_t>* liveGate) {
+  RenderWithFilter(buffer, count, v, in, liveGate, nullptr);
+}
+
+void RenderVoice(int16_t* buffer, uint32_t count, Voice& v, const RenderInputs& in,
+                 const std::atomic<int32_t>* liveGate, VoiceFilter& blockFilter) {
+  RenderWithFilter(buffer, count, v, in, liveGate, &blockFilter);
 }
 
 }  // namespace tavolin

@@ -162,4 +162,6 @@ void EndWriteBack(VoiceSlot& slot, VoiceTicket ticket, bool ended) {
   }
 }
 
+VoiceId TicketVoice(VoiceTicket ticket) { return Generation(ticket); }
+
 }  // namespace tavolin

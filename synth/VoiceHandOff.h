@@ -86,4 +86,7 @@ bool BeginWriteBack(VoiceSlot& slot, VoiceTicket ticket);
 // ended it (`ended`) or a kill came in during the write-back.
 void EndWriteBack(VoiceSlot& slot, VoiceTicket ticket, bool ended);
 
+// The voice a ticket names, for KillVoice.
+VoiceId TicketVoice(VoiceTicket ticket);
+
 }  // namespace tavolin

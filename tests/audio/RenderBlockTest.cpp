@@ -107,8 +107,8 @@ TEST(RenderBlock, MasterLowPassContinuesFromItsStateAfterBeingOff) {
   used.ResoY = y;
   used.ResoV = v;
   std::vector<int16_t> a(kBlockSamples, 0), b(kBlockSamples, 0);
-  MasterLowPass(a.data(), fresh, 500.0, 10.0);
-  MasterLowPass(b.data(), used, 500.0, 10.0);
+  MasterLowPass(a.data(), fresh, 500.0, 10.0, {0, kBlockSamples});
+  MasterLowPass(b.data(), used, 500.0, 10.0, {0, kBlockSamples});
   EXPECT_TRUE(AllEqual(a.data(), 0));
   EXPECT_EQ(b[0], static_cast<int16_t>(std::trunc(y + ResonantLowPass(500.0, 10.0).B * -y + v)));
 }
@@ -117,10 +117,11 @@ TEST(RenderBlock, MasterLowPassRecoversFromARunawayState) {
   MasterChain chain;
   chain.ResoY = std::numeric_limits<double>::infinity();
   std::vector<int16_t> block(kBlockSamples, 100);
-  MasterLowPass(block.data(), chain, 500.0, 10.0);
+  MasterLowPass(block.data(), chain, 500.0, 10.0, {0, kBlockSamples});
+  RestartRunawayLowPass(chain);
   EXPECT_EQ(chain.ResoY, 0.0);
   std::fill(block.begin(), block.end(), int16_t{100});
-  MasterLowPass(block.data(), chain, 500.0, 10.0);
+  MasterLowPass(block.data(), chain, 500.0, 10.0, {0, kBlockSamples});
   EXPECT_TRUE(std::isfinite(chain.ResoY));
   EXPECT_NE(block[kBlockSamples - 1], 0);
 }

@@ -1,0 +1,206 @@
+// The pull path against the ring: the same notes at the same sample
+// positions give the same samples, whatever the device asks for at a time.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "audio/PullPath.h"
+#include "tests/audio/PipelineRig.h"
+#include "tests/synth/ReleaseAnyVoice.h"
+
+namespace tavolin {
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+
+// Held notes are released at the first block boundary from here on that is
+// also a call boundary of the pattern (the ring can release a voice only as
+// a block begins); the render goes on while they fade.
+constexpr uint64_t kEarliestRelease = 8 * kBlockSamples;
+constexpr uint64_t kFade = 16 * kBlockSamples;
+
+struct Note {
+  uint64_t at;
+  double freq;
+  int32_t mode;
+  bool held;  // else a one-shot of 10 ms, which ends within its block
+};
+
+// Each position has a call boundary of every pattern in its own block before
+// it. The one-shots at 100 and 300 end before the note at 900 starts, while
+// the voice at 200 in the slot between them still sounds. The drum at 7000
+// draws noise: it and its block are rendered whole.
+// clang-format off
+const Note kNotes[] = {
+  {0, 220.0, 0, true}, {100, 330.0, 3, false}, {200, 277.0, 4, true}, {300, 415.0, 6, false},
+  {900, 523.0, 9, true}, {2010, 185.0, 11, true}, {3050, 740.0, 12, true}, {4090, 98.0, 14, true},
+  {5100, 1244.0, 7, true}, {6100, 311.0, 10, true}, {7000, 60.0, 5, false},
+};
+// clang-format on
+
+const std::vector<uint32_t> kPatterns[] = {{1},    {64},   {256},
+                                           {1000}, {1024}, {1, 64, 1000, 7, 256, 1024, 333, 999, 500, 936}};
+
+uint64_t ReleasePoint(std::span<const uint32_t> pattern) {
+  uint64_t handed = 0;
+  for (size_t call = 0; handed < kEarliestRelease || handed % kBlockSamples != 0; ++call)
+    handed += pattern[call % pattern.size()];
+  return handed;
+}
+
+void StartNote(PipelineRig& rig, const Note& note, int32_t mode) {
+  NoteStart n;
+  n.startOffset = static_cast<int32_t>(note.at % kBlockSamples);
+  n.freq = note.freq;
+  n.amp = 9000.0;
+  n.life = note.held ? 0.25 : 0.01;
+  n.gate = note.held ? 1 : 0;
+  n.sweepRate = 3.0;
+  n.mode = mode;
+  n.resetPhase2 = true;
+  ASSERT_GE(StartVoice(rig.synth.voices, n), 0);
+}
+
+void ReleaseAll(PipelineRig& rig) {
+  for (VoiceSlot& slot : rig.synth.voices) ReleaseAnyVoice(slot);
+  rig.virtualClock.Set(5000);
+}
+
+struct Case {
+  const char* name;
+  void (*setUp)(PipelineRig&);
+  bool whole;  // every block is rendered whole
+  bool noise;  // every note draws noise
+};
+
+void SwitchesThatKeepPieces(PipelineRig& rig) {
+  rig.master.HowlingOn.store(1, kRelaxed);
+  rig.synth.params.Howling.store(4.0, kRelaxed);
+  rig.master.DistortionOn.store(1, kRelaxed);
+  rig.synth.params.Distortion.store(3000.0, kRelaxed);
+  rig.master.LPFResoOn.store(1, kRelaxed);
+  rig.synth.switches.VoiceResoOn.store(1, kRelaxed);
+  rig.synth.switches.ArpeggioOn.store(1, kRelaxed);
+  rig.synth.params.ModPower.store(1.0, kRelaxed);
+}
+
+void TimedSweep(PipelineRig& rig) {
+  SwitchesThatKeepPieces(rig);
+  rig.synth.switches.TimedResoOn.store(1, kRelaxed);
+}
+
+void Detune(PipelineRig& rig) {
+  rig.synth.switches.DetuneOn.store(1, kRelaxed);
+  rig.synth.switches.VoiceResoOn.store(1, kRelaxed);
+}
+
+void EverySwitch(PipelineRig& rig) {
+  TimedSweep(rig);
+  rig.master.LPFOn.store(1, kRelaxed);
+  rig.master.HPFOn.store(1, kRelaxed);
+  rig.synth.switches.DetuneOn.store(1, kRelaxed);
+  rig.synth.switches.RingOn.store(1, kRelaxed);
+}
+
+void SpectralLowPass(PipelineRig& rig) { rig.master.LPFOn.store(1, kRelaxed); }
+
+void Vocoder(PipelineRig& rig) {
+  auto data = std::make_unique<ModulatorData>();
+  constexpr uint32_t kSamples = 40 * kModulatorFrame;  // outlasts the notes' starts
+  data->samples = std::make_unique<int16_t[]>(kSamples);
+  for (uint32_t i = 0; i < kSamples; ++i)
+    data->samples[i] = static_cast<int16_t>(static_cast<int32_t>((i * 7919u) % 4001u) - 2000);
+  data->bytes = kSamples * 2;
+  rig.modulator.Install(std::move(data));
+  rig.modulator.Start();
+}
+
+// clang-format off
+const Case kCases[] = {
+  {"plain", [](PipelineRig&) {}, false, false},
+  {"switches that keep pieces", SwitchesThatKeepPieces, false, false},
+  {"timed sweep", TimedSweep, false, false},
+  {"detune with the voice filter", Detune, true, false},
+  {"every switch", EverySwitch, true, false},
+  {"spectral low-pass", SpectralLowPass, true, false},
+  {"vocoder", Vocoder, true, false},
+  {"noise modes", [](PipelineRig&) {}, true, true},
+};
+// clang-format on
+
+int32_t ModeOf(const Case& c, size_t k) {
+  if (c.noise) return k % 2 == 0 ? 5 : 13;
+  return kNotes[k].mode;
+}
+
+uint64_t BlockStart(uint64_t at) { return at - at % kBlockSamples; }
+
+std::vector<int16_t> RenderOnRing(const Case& c, uint64_t release) {
+  PipelineRig rig;
+  rig.virtualClock.Set(1000);
+  c.setUp(rig);
+  std::vector<int16_t> out(release + kFade);
+  for (uint64_t from = 0; from < out.size(); from += kBlockSamples) {
+    for (size_t k = 0; k < std::size(kNotes); ++k)
+      if (BlockStart(kNotes[k].at) == from) StartNote(rig, kNotes[k], ModeOf(c, k));
+    if (from == release) ReleaseAll(rig);
+    RenderBlock(rig.pipeline);
+    std::copy_n(rig.LastBlock(), kBlockSamples, out.begin() + static_cast<std::ptrdiff_t>(from));
+  }
+  return out;
+}
+
+// The device asks for the pattern's sizes in turn. A note comes between two
+// calls: before the one that renders its block when that block is whole,
+// else before the one that hands out its first sample.
+std::vector<int16_t> RenderPulled(const Case& c, std::span<const uint32_t> pattern, uint64_t release) {
+  PipelineRig rig;
+  rig.virtualClock.Set(1000);
+  c.setUp(rig);
+  PullPath pull(rig.pipeline);
+  std::vector<int16_t> out(release + kFade);
+  uint64_t handed = 0;
+  for (size_t call = 0; handed < out.size(); ++call) {
+    const uint64_t n = std::min<uint64_t>(pattern[call % pattern.size()], out.size() - handed);
+    for (size_t k = 0; k < std::size(kNotes); ++k) {
+      const bool whole = c.whole || DrawsNoise(ModeOf(c, k));
+      const uint64_t due = whole ? BlockStart(kNotes[k].at) : kNotes[k].at;
+      if (due < handed || due >= handed + n) continue;
+      EXPECT_TRUE(whole || handed >= BlockStart(kNotes[k].at)) << "no call boundary for the note at " << kNotes[k].at;
+      StartNote(rig, kNotes[k], ModeOf(c, k));
+    }
+    if (handed == release) ReleaseAll(rig);
+    pull.Pull(out.data() + handed, static_cast<uint32_t>(n));
+    handed += n;
+    EXPECT_EQ(pull.Handed(), handed);
+  }
+  return out;
+}
+
+std::string FirstDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
+  const auto [x, y] = std::mismatch(a.begin(), a.end(), b.begin());
+  if (x == a.end()) return "none";
+  return "sample " + std::to_string(x - a.begin()) + ": " + std::to_string(*x) + " vs " + std::to_string(*y);
+}
+
+TEST(PullPath, RendersTheRingsSamplesWhateverTheDeviceAsksForAtATime) {
+  for (const Case& c : kCases) {
+    for (const std::vector<uint32_t>& pattern : kPatterns) {
+      const uint64_t release = ReleasePoint(pattern);
+      const std::vector<int16_t> ring = RenderOnRing(c, release);
+      ASSERT_LT(std::count(ring.begin(), ring.end(), int16_t{0}), ring.size() / 2) << c.name;
+      const std::vector<int16_t> pulled = RenderPulled(c, pattern, release);
+      EXPECT_EQ(FirstDifference(ring, pulled), "none")
+          << c.name << ", " << pattern.size() << " sizes from " << pattern[0];
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavolin
