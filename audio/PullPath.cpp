@@ -62,8 +62,7 @@ void PullPath::EndBlock() {
   }
   if (timings_ != nullptr) timings_->Record(renderTime_);
   // Every sample of the block has been handed out: it is what plays.
-  if (BlockSink* recorder = pipeline_.ring.recorder.load(std::memory_order_acquire))
-    recorder->Append(block, kBlockBytes);
+  RecordPlayed(pipeline_.ring, block, kBlockBytes);
   PublishBlock(pipeline_, block, static_cast<uint32_t>(blockCount_ % kRingBuffers));
   ++blockCount_;
 }

@@ -67,10 +67,12 @@ bool TakeCompletion(WaveRing& ring, WaveHeader& header) {
   if (header.user.exchange(0, relaxed) != 0) return false;
   // Whoever queues the buffer again, and whether it is refilled first or
   // played again as it is, what it holds now is what was just heard.
-  if (BlockSink* recorder = ring.recorder.load(std::memory_order_acquire)) {
-    recorder->Append(header.data, header.bufferLength);
-  }
+  RecordPlayed(ring, header.data, header.bufferLength);
   return true;
+}
+
+void RecordPlayed(const WaveRing& ring, const int16_t* samples, uint32_t bytes) {
+  if (BlockSink* recorder = ring.recorder.load(std::memory_order_acquire)) recorder->Append(samples, bytes);
 }
 
 bool RestartSoundSystem(WaveRing& ring) {

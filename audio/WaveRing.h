@@ -81,6 +81,10 @@ void ResetOutput(WaveRing& ring);
 // recording: the file holds what was heard, each block once per play.
 bool TakeCompletion(WaveRing& ring, WaveHeader& header);
 
+// [audio thread] Appends a block that has just been played to a running
+// recording, if one runs; whichever path handed it to the device.
+void RecordPlayed(const WaveRing& ring, const int16_t* samples, uint32_t bytes);
+
 // Window thread: reset, wait until every marked header is back (bounded),
 // replace the device when it has failed, pause 100 ms, queue all eight again
 // in ring order from RingIndex. Returns false when the wait ran out.
