@@ -14,6 +14,9 @@ std::string HelpText() {
          "                        (\"virtual\": Tavolin's own virtual input port)\n"
          "  --audio API[:DEVICE]  play on this sound system (jack, pulse, alsa) and device\n"
          "                        instead of the default choice; \"null\": the silent null device\n"
+         "  --latency low|ring    \"ring\" (the default): the output plays a ring of eight\n"
+         "                        queued 1024-sample buffers (about 190 ms behind);\n"
+         "                        \"low\": the device takes samples as it plays them\n"
          "  --list-audio          list the output devices of every sound system\n"
          "  --help, --version\n";
 }
@@ -64,6 +67,13 @@ std::optional<CommandLine> ParseCommandLine(int argc, const char* const* argv, s
       auto choice = ParseAudioChoice(*audio, error);
       if (!choice) return std::nullopt;
       options.audio = std::move(*choice);
+    } else if (auto latency = ValueOf("--latency", argc, argv, i)) {
+      const std::optional<OutputPath> path = ParseLatency(*latency);
+      if (!path) {
+        error = "--latency takes low or ring";
+        return std::nullopt;
+      }
+      options.path = *path;
     } else {
       error = "unknown option \"" + std::string(arg) + "\"";
       return std::nullopt;

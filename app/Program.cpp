@@ -37,6 +37,7 @@ int RunProgram(const CommandLine& options) {
   app->player.reporter = &songReporter;
   StartUpOptions startUp;
   startUp.device = options.audio;
+  startUp.path = options.path;
   if (StartUp(*app, startUp) != StartUpResult::Running) return 1;
   window.Attach(WindowLinksOf(*app));
   // MIDI input is closed at shut-down, before the window (and the sink in it) goes.

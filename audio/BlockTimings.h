@@ -34,16 +34,17 @@ class BlockTimings {
   std::atomic<int64_t> max_{0};
 };
 
-// [audio thread] Times what runs between its construction and its end.
-class BlockTimer {
+// [audio thread] Adds the time from its construction to its end to `sum`:
+// a block rendered in one go, or in pieces whose times make up the block's.
+class RenderTimer {
  public:
-  explicit BlockTimer(BlockTimings& timings) : timings_(timings), start_(std::chrono::steady_clock::now()) {}
-  ~BlockTimer() { timings_.Record(std::chrono::steady_clock::now() - start_); }
-  BlockTimer(const BlockTimer&) = delete;
-  BlockTimer& operator=(const BlockTimer&) = delete;
+  explicit RenderTimer(std::chrono::nanoseconds& sum) : sum_(sum), start_(std::chrono::steady_clock::now()) {}
+  ~RenderTimer() { sum_ += std::chrono::steady_clock::now() - start_; }
+  RenderTimer(const RenderTimer&) = delete;
+  RenderTimer& operator=(const RenderTimer&) = delete;
 
  private:
-  BlockTimings& timings_;
+  std::chrono::nanoseconds& sum_;
   std::chrono::steady_clock::time_point start_;
 };
 

@@ -23,6 +23,11 @@ void OutputDevices::Track(std::unique_ptr<WaveOut> device) {
   devices_.push_back(std::move(device));
 }
 
+void OutputDevices::PlayFrom(SampleSource* source) {
+  source_ = source;
+  if (WaveOut* device = Current()) device->PlayFrom(source);
+}
+
 bool OutputDevices::Failed() {
   const WaveOut* device = Current();
   if (device == nullptr) return false;
@@ -58,7 +63,12 @@ bool OutputDevices::Replace(WaveRing& ring) {
   // Gives back, without a message, whatever the failed device still holds
   // (a write that landed after the reset), so the new one can take it.
   if (old != nullptr) old->Close();
-  for (WaveHeader& h : ring.WaveHeaders) fresh->Prepare(h);
+  // Only now: two devices never pull from the source at once.
+  if (source_ != nullptr) {
+    fresh->PlayFrom(source_);
+  } else {
+    for (WaveHeader& h : ring.WaveHeaders) fresh->Prepare(h);
+  }
   return true;
 }
 

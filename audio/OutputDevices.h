@@ -29,13 +29,19 @@ class OutputDevices {
   void Adopt(std::unique_ptr<WaveOut> device, Opener reopen);
   WaveOut* Current() const { return devices_.empty() ? nullptr : devices_.back().get(); }
 
+  // The pull path: the current device and every one that replaces it play
+  // what `source` gives; the ring's headers are not prepared on them.
+  void PlayFrom(SampleSource* source);
+  bool Pulling() const { return source_ != nullptr; }
+
   // The current device's clock has stood still for a while: it no longer
   // plays, and only a new device will.
   bool Failed();
   // True once per failure: the first call that finds the device failed.
   bool TakeNewFailure();
 
-  // With the ring drained: opens a new device, prepares the headers on it,
+  // With the ring drained: opens a new device, prepares the headers on it
+  // (on the pull path: has it play from the source),
   // points the ring at it and closes the failed one. False when no new
   // device opened (said on stderr, and the failure is reported anew); the
   // ring then stays as it was.
@@ -53,6 +59,7 @@ class OutputDevices {
 
   const Clock& clock_;
   Opener reopen_;
+  SampleSource* source_ = nullptr;
   std::vector<std::unique_ptr<WaveOut>> devices_;  // the current one last
   uint64_t lastPumped_ = 0;
   uint32_t lastMovedMs_ = 0;  // clock time when the current device last pulled samples

@@ -4,33 +4,16 @@
 
 namespace tavolin {
 
-namespace {
-
-// Adds the time its scope runs to a running sum.
-class PieceTimer {
- public:
-  explicit PieceTimer(std::chrono::nanoseconds& sum) : sum_(sum), start_(std::chrono::steady_clock::now()) {}
-  ~PieceTimer() { sum_ += std::chrono::steady_clock::now() - start_; }
-  PieceTimer(const PieceTimer&) = delete;
-  PieceTimer& operator=(const PieceTimer&) = delete;
-
- private:
-  std::chrono::nanoseconds& sum_;
-  std::chrono::steady_clock::time_point start_;
-};
-
-}  // namespace
-
-PullPath::PullPath(BlockPipeline& pipeline, BlockTimings* timings)
+PullPath::PullPath(const BlockPipeline& pipeline, BlockTimings* timings)
     : pipeline_(pipeline), timings_(timings), blocks_(std::make_unique<int16_t[]>(2 * kBlockSamples)) {}
 
-void PullPath::Pull(int16_t* out, uint32_t frames) {
+void PullPath::Fill(int16_t* out, uint32_t frames) {
   while (frames > 0) {
     if (offset_ == kBlockSamples) BeginBlock();
     const uint32_t n = std::min(frames, kBlockSamples - offset_);
     int16_t* block = Block(current_);
     if (!whole_) {
-      const PieceTimer timed(renderTime_);
+      const RenderTimer timed(renderTime_);
       RenderBlockPiece(pipeline_, block, Block(1 - current_), {offset_, offset_ + n}, pieces_);
     }
     std::copy_n(block + offset_, n, out);
@@ -46,7 +29,7 @@ void PullPath::BeginBlock() {
   current_ = 1 - current_;
   offset_ = 0;
   renderTime_ = std::chrono::nanoseconds(0);
-  const PieceTimer timed(renderTime_);
+  const RenderTimer timed(renderTime_);
   // The modulator's frame is taken as the block begins: a start asked for
   // later waits for the next block, which will then be rendered whole.
   const int16_t* frame = pipeline_.modulator.FrameForThisBlock();
@@ -57,7 +40,7 @@ void PullPath::BeginBlock() {
 void PullPath::EndBlock() {
   int16_t* block = Block(current_);
   {
-    const PieceTimer timed(renderTime_);
+    const RenderTimer timed(renderTime_);
     if (!whole_) EndPieces(pipeline_, block, pieces_);
   }
   if (timings_ != nullptr) timings_->Record(renderTime_);

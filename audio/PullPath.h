@@ -15,30 +15,31 @@
 
 #include "audio/BlockTimings.h"
 #include "audio/RenderBlock.h"
+#include "platform/WaveOut.h"
 
 namespace tavolin {
 
-class PullPath {
+class PullPath final : public SampleSource {
  public:
   // Allocates its two blocks (the one being handed out and the one before,
   // which howling feeds back). `timings`, when given, receives each block's
   // render time, the sum of its pieces.
-  explicit PullPath(BlockPipeline& pipeline, BlockTimings* timings = nullptr);
+  explicit PullPath(const BlockPipeline& pipeline, BlockTimings* timings = nullptr);
 
   // [audio thread: the device's callback] Writes the next `frames` samples
   // to `out`. Never allocates, locks or waits.
-  void Pull(int16_t* out, uint32_t frames);
+  void Fill(int16_t* out, uint32_t frames) override;
 
   // Any thread: how many samples have been handed out. A voice started now
   // takes this modulo 1024 as its start offset.
-  uint64_t Handed() const { return handed_.load(std::memory_order_acquire); }
+  uint64_t Handed() const override { return handed_.load(std::memory_order_acquire); }
 
  private:
   void BeginBlock();
   void EndBlock();
   int16_t* Block(uint32_t k) { return blocks_.get() + k * kBlockSamples; }
 
-  BlockPipeline& pipeline_;
+  BlockPipeline pipeline_;
   BlockTimings* timings_;
   std::unique_ptr<int16_t[]> blocks_;  // two blocks, silent at first
   PieceVoices pieces_{};

@@ -77,6 +77,13 @@ void RecordPlayed(const WaveRing& ring, const int16_t* samples, uint32_t bytes) 
 
 bool RestartSoundSystem(WaveRing& ring) {
   const bool replace = ring.outputs != nullptr && ring.outputs->Failed();
+  if (ring.outputs != nullptr && ring.outputs->Pulling()) {
+    // No buffer is queued to take back: only a device that has stopped
+    // needs doing anything, and the source keeps its place in its blocks.
+    if (replace) ring.outputs->Replace(ring);
+    std::this_thread::sleep_for(kRestartPause);
+    return true;
+  }
   ResetOutput(ring);
   const auto deadline = std::chrono::steady_clock::now() + kRestartDrainLimit;
   while (!AllMarksCleared(ring) && std::chrono::steady_clock::now() < deadline) {

@@ -87,7 +87,8 @@ void RecordPlayed(const WaveRing& ring, const int16_t* samples, uint32_t bytes);
 
 // Window thread: reset, wait until every marked header is back (bounded),
 // replace the device when it has failed, pause 100 ms, queue all eight again
-// in ring order from RingIndex. Returns false when the wait ran out.
+// in ring order from RingIndex. Returns false when the wait ran out. On the
+// pull path only the replacement and the pause.
 bool RestartSoundSystem(WaveRing& ring);
 
 }  // namespace tavolin

@@ -35,11 +35,11 @@ void RenderSong(benchmark::State& state, const char* name, bool detune) {
     settings.switches = {"DetuneOn"};
     settings.params = {{"MidiLife", 0.5}, {"MasterVol", 0.2}};
   }
-  StderrWindowPort window;
+  StderrWindowPort window("tavolin-render");
   double audioSeconds = 0.0;
   const double cpuStart = ProcessCpuSeconds();
   for (auto _ : state) {
-    StderrSongReporter reporter(settings.songPath);
+    StderrSongReporter reporter("tavolin-render", settings.songPath);
     const RenderResult result = RenderSongToWave(settings, reporter, window, false);
     if (!result.ok) {
       state.SkipWithError("render failed");

@@ -10,6 +10,7 @@
 #include "audio/BlockTimings.h"
 #include "audio/MasterChain.h"
 #include "audio/OutputDevices.h"
+#include "audio/PullPath.h"
 #include "audio/Recorder.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
@@ -49,6 +50,7 @@ struct App {
   Player player{synth, ring, clock, sequencerLock};      // the song, playlist and sequencer clock
   MessageQueue audioQueue;                               // the output device notifies the audio thread here
   OutputDevices outputs{clock};                          // the ring's device, and those a restart replaced
+  std::unique_ptr<PullPath> pull;                        // feeds the device instead of the ring, when chosen
   WorkerThread sequencerThread;                          // ProcessMidi
   WorkerThread audioThread;                              // waveOutFiller
   MidiInProc midiIn{synth, ring};                        // runs on the MIDI thread

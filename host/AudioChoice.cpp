@@ -40,6 +40,12 @@ std::string SoundOutputListing(const std::vector<SoundSystemOutputs>& systems) {
   return text + "null\tthe silent null device\n";
 }
 
+std::optional<OutputPath> ParseLatency(std::string_view text) {
+  if (text == "ring") return OutputPath::Ring;
+  if (text == "low") return OutputPath::Pull;
+  return std::nullopt;
+}
+
 WaveOutChoice ChoiceToReopen(const WaveOutChoice& chosen, WaveOutKind opened) {
   if (chosen.kind != WaveOutKind::Auto) return chosen;
   return WaveOutChoice{opened, {}, {}};

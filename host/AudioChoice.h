@@ -21,6 +21,13 @@ std::optional<WaveOutChoice> ParseAudioChoice(std::string_view text, std::string
 // form that --audio takes; a sound system without any says so on its line.
 std::string SoundOutputListing(const std::vector<SoundSystemOutputs>& systems);
 
+// How the output device is fed (`--latency`): the ring of eight queued
+// 1024-sample buffers ("ring", about 190 ms), or the pull path, where the
+// device's callback takes samples from the block pipeline as it needs them
+// ("low").
+enum class OutputPath { Ring, Pull };
+std::optional<OutputPath> ParseLatency(std::string_view text);
+
 // What a restart opens in place of a failed device: a device named on the
 // command line again; for the default choice the same kind as start-up
 // opened, so a sound card is not exchanged for the null device.

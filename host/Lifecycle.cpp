@@ -49,6 +49,7 @@ bool StopWorkers(App& app) {
 void ReleaseOutput(App& app) {
   app.ring.outputs = nullptr;
   app.outputs.Release(app.ring);
+  app.pull.reset();  // no device pulls any more
   FreeWorkAreas(app.work);
   app.ring.WaveData.reset();
 }
@@ -87,8 +88,11 @@ StartUpResult StartUp(App& app, const StartUpOptions& options) {
   }
 
   SetUpHeaders(app.ring);
+  const bool pulled = options.path == OutputPath::Pull;
+  // On the pull path the headers stay unprepared, so that a write (after a
+  // song load, say) is refused and nothing waits in the device's queue.
   for (WaveHeader& h : app.ring.WaveHeaders) {
-    if (!app.outputs.Current()->Prepare(h)) {
+    if (!pulled && !app.outputs.Current()->Prepare(h)) {
       app.window.ShowError("waveOutPrepareHeader were returned error.", "Error");
       return Abandon(app, StartUpResult::PrepareFailed);
     }
@@ -99,7 +103,12 @@ StartUpResult StartUp(App& app, const StartUpOptions& options) {
 
   app.ring.device = app.outputs.Current();
   app.ring.outputs = &app.outputs;
-  for (uint32_t i = 0; i < kRingBuffers; ++i) WriteNextBuffer(app.ring);
+  if (pulled) {
+    app.pull = std::make_unique<PullPath>(AudioPipeline(app), &app.blockTimings);
+    app.outputs.PlayFrom(app.pull.get());
+  } else {
+    for (uint32_t i = 0; i < kRingBuffers; ++i) WriteNextBuffer(app.ring);
+  }
   return StartUpResult::Running;
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "host/App.h"
+#include "host/AudioChoice.h"
 #include "platform/WaveOut.h"
 
 namespace tavolin {
@@ -17,13 +18,14 @@ struct StartUpOptions {
   // does their work itself between its steps of the clock (RunDuePasses,
   // HandlePendingAudioMessages).
   bool startWorkers = true;
+  OutputPath path = OutputPath::Ring;
 };
 
 enum class StartUpResult { Running, DeviceOpenFailed, PrepareFailed, OutOfMemory };
 
 // Threads, device, work areas, voice table, note frequencies, eight silent
-// buffers queued. On failure the user has been told and everything started
-// has been taken down again; the program then ends with exit code 1.
+// buffers queued (on the pull path: the device pulls from the pipeline). On failure the user has been told and
+// everything started has been taken down again; the program then ends with exit code 1.
 StartUpResult StartUp(App& app, const StartUpOptions& options = {});
 
 enum class ShutDownResult { Clean, WorkerStuck };

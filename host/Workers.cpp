@@ -15,8 +15,12 @@ bool HandleAudioMessage(App& app, BlockPipeline& pipeline, const Message& messag
   if (message.id != MessageId::WaveOutDone) return true;  // a wake-up, nothing to do
   auto& header = *reinterpret_cast<WaveHeader*>(message.lParam);
   if (TakeCompletion(app.ring, header)) {
-    const BlockTimer timed(app.blockTimings);
-    RenderBlock(pipeline);
+    std::chrono::nanoseconds took{0};
+    {
+      const RenderTimer timed(took);
+      RenderBlock(pipeline);
+    }
+    app.blockTimings.Record(took);
   }
   return true;
 }

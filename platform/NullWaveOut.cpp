@@ -28,6 +28,7 @@ constexpr uint64_t kMaxBlocksBehind = 8;
 class NullWaveOut final : public WaveOut {
  public:
   explicit NullWaveOut(MessageQueue& notify) : WaveOut("null", WaveOutKind::Null, notify) {
+    SetPlayingOn("null (silent)", kBlockSamples);
     pump_ = std::thread([this] { Run(); });
   }
   ~NullWaveOut() override { Close(); }

@@ -37,6 +37,7 @@ class RtAudioWaveOut final : public WaveOut {
     // may set another size, and Pull drains the ring at any size.
     unsigned int frames = kBlockSamples;
     audio_->openStream(&output, nullptr, RTAUDIO_SINT16, kSampleRate, &frames, &Callback, this, &options);
+    SetPlayingOn(RtAudio::getApiName(audio_->getCurrentApi()) + ":" + device.name, frames);
     audio_->startStream();
   }
 
@@ -63,11 +64,12 @@ class RtAudioWaveOut final : public WaveOut {
   // cancel landing inside Pull would lose a header or, unwinding through a
   // noexcept frame, end the program. So the callback is never cancelled.
   static int Callback(void* output, void* /*input*/, unsigned int frames, double /*streamTime*/,
-                      RtAudioStreamStatus /*status*/, void* self) {
+                      RtAudioStreamStatus status, void* self) {
     int cancelState = 0;
     pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &cancelState);
     NameThisThreadOnce();
     auto* device = static_cast<RtAudioWaveOut*>(self);
+    if ((status & RTAUDIO_OUTPUT_UNDERFLOW) != 0) device->CountMissedFrames(frames);
     device->Pull(static_cast<int16_t*>(output), frames, device->channels_);
     // Last touch of the device in a callback; StopPump acquires it.
     device->callbacks_.fetch_add(1, std::memory_order_release);

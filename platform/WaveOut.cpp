@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -60,6 +61,7 @@ struct WaveOut::Impl {
   bool started = false;           // a buffer has played since open or the last reset; under `device`
   bool inUnderrun = false;        // the last sample pulled was underrun silence; under `device`
 
+  std::atomic<SampleSource*> source{nullptr};
   std::atomic<bool> closed{false};   // set under `device`; Write reads it without
   std::atomic<uint32_t> writers{0};  // Writes between their test of `closed` and their push
   std::atomic<uint64_t> played{0};
@@ -127,10 +129,25 @@ struct WaveOut::Impl {
     }
     return done;
   }
+
+  // Audio thread, under `device`: all `frames` from the source.
+  void PlaySource(SampleSource& from, int16_t* out, uint32_t frames) {
+    if (out != nullptr) {
+      from.Fill(out, frames);
+    } else {
+      int16_t unheard[256];
+      for (uint32_t done = 0; done < frames;) {
+        const uint32_t n = std::min<uint32_t>(frames - done, std::size(unheard));
+        from.Fill(unheard, n);
+        done += n;
+      }
+    }
+    playedTotal.fetch_add(frames, std::memory_order_relaxed);
+  }
 };
 
 WaveOut::WaveOut(const char* backendName, WaveOutKind kind, MessageQueue& notify)
-    : impl_(std::make_unique<Impl>(backendName, kind, notify)) {}
+    : impl_(std::make_unique<Impl>(backendName, kind, notify)), where_(backendName) {}
 
 WaveOut::~WaveOut() = default;
 
@@ -174,7 +191,18 @@ void WaveOut::Reset() {
   impl_->inUnderrun = false;
 }
 
-uint64_t WaveOut::PlayedSamples() const { return impl_->played.load(std::memory_order_relaxed); }
+uint64_t WaveOut::PlayedSamples() const {
+  if (const SampleSource* source = impl_->source.load(std::memory_order_acquire)) return source->Handed();
+  return impl_->played.load(std::memory_order_relaxed);
+}
+
+void WaveOut::PlayFrom(SampleSource* source) { impl_->source.store(source, std::memory_order_release); }
+
+void WaveOut::CountMissedFrames(uint32_t frames) {
+  if (impl_->source.load(std::memory_order_relaxed) == nullptr) return;
+  impl_->underrun.fetch_add(frames, std::memory_order_relaxed);
+  impl_->underrunEvents.fetch_add(1, std::memory_order_relaxed);
+}
 
 uint64_t WaveOut::UnderrunSamples() const { return impl_->underrun.load(std::memory_order_relaxed); }
 
@@ -207,6 +235,12 @@ void WaveOut::Pull(int16_t* out, uint32_t frames, uint32_t channels) {
   impl_->pumped.fetch_add(frames, std::memory_order_relaxed);
   std::unique_lock lock(impl_->device, std::try_to_lock);
   const bool playing = lock.owns_lock() && !impl_->closed.load(std::memory_order_relaxed);
+  SampleSource* source = impl_->source.load(std::memory_order_acquire);
+  if (playing && source != nullptr) {
+    impl_->PlaySource(*source, out, frames);
+    if (out != nullptr) SpreadOverChannels(out, frames, channels);
+    return;
+  }
   const uint32_t done = playing ? impl_->PlayQueued(out, frames) : 0;
   // Only an empty queue counts as an underrun; silence during a reset or after close does not.
   if (playing) impl_->CountSilence(done, frames - done);

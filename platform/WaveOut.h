@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/MessageQueue.h"
 #include "platform/WaveFormat.h"
@@ -38,6 +39,18 @@ enum class WaveOutKind {
   Virtual,  // the caller moves time on with VirtualWaveOut::Advance
 };
 
+// The pull path's end of a device: asked for samples as the device plays
+// them, instead of the device playing queued buffers.
+class SampleSource {
+ public:
+  virtual ~SampleSource() = default;
+  // [audio thread] Writes the next `frames` samples to `out`. Never waits,
+  // allocates or does I/O.
+  virtual void Fill(int16_t* out, uint32_t frames) = 0;
+  // Any thread, lock-free: the samples handed out so far.
+  virtual uint64_t Handed() const = 0;
+};
+
 // What a device has done since it was opened (never reset).
 struct WaveOutTotals {
   uint64_t playedSamples = 0;    // from queued buffers
@@ -62,7 +75,9 @@ class WaveOut {
   void Reset();
   // Samples played from the queued buffers since open or the last reset
   // (silence is not counted), so modulo 1024 it is the offset inside the
-  // buffer being heard. Any thread, lock-free.
+  // buffer being heard. Any thread, lock-free. While a source plays, what
+  // the source has handed out: it never starts again from 0, so that it
+  // keeps its place in the source's blocks across a reset or another device.
   uint64_t PlayedSamples() const;
   // Samples of silence played since open because the queue had run empty.
   // Silence before the first buffer after open or a reset is not counted:
@@ -79,7 +94,16 @@ class WaveOut {
   // Every backend's destructor calls Close.
   void Close();
 
+  // From now on the pump plays what `source` gives instead of the queued
+  // buffers, which are left alone; a source's underruns are those the
+  // device reports. The source must outlive the device's pump (Close).
+  void PlayFrom(SampleSource* source);
+
   const char* BackendName() const;
+  // What it plays on ("jack:system", say; else the backend's name) and the
+  // frames it asks for at a time (its period; 0: any number, virtual time).
+  const std::string& Where() const { return where_; }
+  uint32_t Period() const { return period_; }
   // The kind to ask for to open this backend again (never Auto).
   WaveOutKind Kind() const;
 
@@ -95,12 +119,23 @@ class WaveOut {
   void Pull(int16_t* out, uint32_t frames, uint32_t channels = 1);
   // Returns once Pull is no longer called.
   virtual void StopPump() = 0;
+  // Before the pump starts.
+  void SetPlayingOn(std::string where, uint32_t period) {
+    where_ = std::move(where);
+    period_ = period;
+  }
+  // [audio thread] The device says it has played `frames` samples of
+  // silence because it was not given them in time (an xrun). Counted as an
+  // underrun while a source plays; the ring's underruns are its empty queue.
+  void CountMissedFrames(uint32_t frames);
 
  private:
   bool Queue(WaveHeader& header);
 
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  std::string where_;
+  uint32_t period_ = 0;
 };
 
 // Virtual time: nothing plays until Advance is called; Advance runs the pump

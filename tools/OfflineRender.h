@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "host/StderrReporters.h"
 #include "platform/WindowPort.h"
 #include "tools/RenderOptions.h"
-#include "tools/StderrReporters.h"
 
 namespace tavolin {
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/StderrReporters.h"
 #include "midi/player/ConvertSmf.h"
 #include "midi/player/LoadMidiFile.h"
 #include "platform/ErrorText.h"
@@ -17,7 +18,6 @@
 #include "tools/OfflineRender.h"
 #include "tools/RenderOptions.h"
 #include "tools/RenderOutput.h"
-#include "tools/StderrReporters.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ int CantWrite(const std::string& path, const std::string& reason) {
 
 // The song's events to stdout, or whole into `outPath`.
 int PrintSongEvents(const std::string& path, const std::string& outPath) {
-  tavolin::StderrSongReporter reporter(path);
+  tavolin::StderrSongReporter reporter("tavolin-render", path);
   const std::optional<tavolin::FileBytes> file = tavolin::ReadMidiFile(path, reporter);
   if (!file) return 1;
   const tavolin::EventList events = tavolin::ConvertSmf(reporter, file->bytes.data(), file->size, [] {});
@@ -72,8 +72,8 @@ int main(int argc, char** argv) {
   if (parsed.action == tavolin::RenderAction::PrintEvents) {
     return PrintSongEvents(parsed.settings.songPath, parsed.settings.outPath);
   }
-  tavolin::StderrSongReporter reporter(parsed.settings.songPath);
-  tavolin::StderrWindowPort window;
+  tavolin::StderrSongReporter reporter("tavolin-render", parsed.settings.songPath);
+  tavolin::StderrWindowPort window("tavolin-render");
   const bool progress = !parsed.settings.quiet && isatty(STDERR_FILENO) == 1;
   return tavolin::RenderSongToWave(parsed.settings, reporter, window, progress).ok ? 0 : 1;
 }

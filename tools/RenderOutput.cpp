@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/ErrorText.h"
@@ -77,6 +78,11 @@ std::string RenderOutput::Commit() {
   }
   staged_.Discard();
   return reason;
+}
+
+void ReportCantWrite(std::string_view path, std::string_view reason) {
+  std::fprintf(stderr, "tavolin-render: %.*s: can't write: %.*s\n", static_cast<int>(path.size()), path.data(),
+               static_cast<int>(reason.size()), reason.data());
 }
 
 }  // namespace tavolin

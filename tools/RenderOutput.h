@@ -7,6 +7,7 @@
 // when complete, so a failed render sends nothing.
 
 #include <string>
+#include <string_view>
 
 #include "platform/StagedFile.h"
 
@@ -26,5 +27,8 @@ class RenderOutput {
   StagedFile staged_;
   std::string stream_;  // the destination when it is a stream, else empty
 };
+
+// "tavolin-render: FILE: can't write: REASON"
+void ReportCantWrite(std::string_view path, std::string_view reason);
 
 }  // namespace tavolin

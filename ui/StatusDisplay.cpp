@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "audio/OutputDevices.h"
 #include "synth/RenderNumerics.h"
 #include "synth/VoiceHandOff.h"
 
@@ -163,7 +164,11 @@ void BuildStatusFrame(StatusFrame& frame, const StatusSources& s, StatusState& s
   StatusCanvas canvas(frame, state.font, state.texts);
   char line[128];
   const uint64_t played = s.ring.device ? s.ring.device->PlayedSamples() : 0;
-  std::snprintf(line, sizeof line, "%d samples of buffer played: DEL to restart sound system.",
+  // The pull path says so: the same count means samples handed straight to the device.
+  const bool pulled = s.ring.outputs != nullptr && s.ring.outputs->Pulling();
+  std::snprintf(line, sizeof line,
+                pulled ? "%d samples played (low-latency path): DEL to restart sound system."
+                       : "%d samples of buffer played: DEL to restart sound system.",
                 static_cast<int32_t>(static_cast<uint32_t>(played)));
   canvas.Text(1, 1, line);
   std::snprintf(line, sizeof line, "%d cent", TruncToInt32(100.0 * synth.PitchBend.load(relaxed)));

@@ -31,7 +31,7 @@ TEST(PullPathConcurrency, NoteTrafficWhileTheDevicePullsEveryTableSlotEndsFree) 
     int16_t out[37];
     for (int32_t k = 0; playing.load(); ++k) {
       synth.switches.RingOn.store(k / 200 % 2, kRelaxed);
-      pull.Pull(out, 37);
+      pull.Fill(out, 37);
     }
   });
   std::thread keyboard([&] {
@@ -58,7 +58,7 @@ TEST(PullPathConcurrency, NoteTrafficWhileTheDevicePullsEveryTableSlotEndsFree) 
   synth.switches.RingOn.store(0, kRelaxed);
   for (VoiceSlot& slot : synth.voices) ReleaseAnyVoice(slot);
   std::vector<int16_t> out(4 * kBlockSamples);
-  pull.Pull(out.data(), static_cast<uint32_t>(out.size()));  // 2 ms of release end within a block or two
+  pull.Fill(out.data(), static_cast<uint32_t>(out.size()));  // 2 ms of release end within a block or two
   for (int32_t k = 0; k < 8; ++k) {
     NoteStart n;
     n.freq = 440.0;
@@ -67,7 +67,7 @@ TEST(PullPathConcurrency, NoteTrafficWhileTheDevicePullsEveryTableSlotEndsFree) 
     n.startOffset = k * 100;
     StartVoice(synth.voices, n);
   }
-  pull.Pull(out.data(), static_cast<uint32_t>(out.size()));
+  pull.Fill(out.data(), static_cast<uint32_t>(out.size()));
   for (const VoiceSlot& slot : synth.voices) EXPECT_FALSE(IsActive(slot));
 }
 

@@ -176,7 +176,7 @@ std::vector<int16_t> RenderPulled(const Case& c, std::span<const uint32_t> patte
       StartNote(rig, kNotes[k], ModeOf(c, k));
     }
     if (handed == release) ReleaseAll(rig);
-    pull.Pull(out.data() + handed, static_cast<uint32_t>(n));
+    pull.Fill(out.data() + handed, static_cast<uint32_t>(n));
     handed += n;
     EXPECT_EQ(pull.Handed(), handed);
   }

@@ -204,6 +204,39 @@ TEST(Lifecycle, AStoppedDeviceIsReportedOnceAndTheRestartReplacesIt) {
   EXPECT_EQ(h.window.Errors().size(), 1u);
 }
 
+// The pull path through start-up: a note sent to the MIDI input sounds
+// within the samples handed out next, a recording holds each block once as
+// it is handed out, and a device that stopped is replaced with the pipeline
+// keeping its place (the played count goes on, no header is ever queued).
+TEST(Lifecycle, ThePullPathPlaysANoteAtOnceAndKeepsItsPlaceAcrossARestart) {
+  Harness h;
+  StartUpOptions options = h.Options();
+  options.path = OutputPath::Pull;
+  ASSERT_EQ(StartUp(*h.app, options), StartUpResult::Running);
+  App& app = *h.app;
+  const std::string path = (std::filesystem::temp_directory_path() / "tavolin-lifecycle-pull.wav").string();
+  ASSERT_TRUE(app.recorder.Start(path));
+  std::vector<int16_t> out(2 * kBlockSamples, 1);
+  h.device->Advance(300, out.data());
+  EXPECT_TRUE(std::all_of(out.begin(), out.begin() + 300, [](int16_t s) { return s == 0; }));
+  app.midiIn.OnMessage(0x90, 45, 100);
+  h.device->Advance(100, out.data());
+  EXPECT_TRUE(std::any_of(out.begin(), out.begin() + 100, [](int16_t s) { return s != 0; }));
+
+  WatchSoundOutput(app);
+  h.clock.Advance(2000);
+  EXPECT_TRUE(RestartSoundSystem(app.ring));
+  ASSERT_EQ(h.opens, 2);
+  EXPECT_EQ(h.device->PlayedSamples(), 400u);
+  h.device->Advance(2 * kBlockSamples - 400, out.data());
+  EXPECT_EQ(app.blockTimings.Count(), 2u);
+  for (const WaveHeader& header : app.ring.WaveHeaders) EXPECT_EQ(header.flags.load() & WHDR_PREPARED, 0u);
+  EXPECT_EQ(ShutDown(app), ShutDownResult::Clean);
+  EXPECT_EQ(test::FinishedDataBytes(test::ReadAll(path)), 2u * 2048);
+  EXPECT_EQ(app.pull, nullptr);
+  std::filesystem::remove(path);
+}
+
 // The real-time path: the null device's own thread plays the ring while the
 // audio thread renders a sounding voice into the buffers ahead of it.
 TEST(Lifecycle, RunsInRealTimeOnTheNullDevice) {

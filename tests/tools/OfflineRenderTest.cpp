@@ -38,12 +38,12 @@ int64_t FirstSound(const std::vector<int16_t>& s, size_t from) {
 
 struct OfflineRenderTest : ::testing::Test {
   test::TempFiles files;
-  StderrWindowPort window;
+  StderrWindowPort window{"tavolin-render"};
 
   RenderResult Render(const std::string& song, const std::string& out, RenderSettings settings = {}) {
     settings.songPath = song;
     settings.outPath = out;
-    StderrSongReporter reporter(song);
+    StderrSongReporter reporter("tavolin-render", song);
     return RenderSongToWave(settings, reporter, window, false);
   }
 };

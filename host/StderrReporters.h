@@ -1,6 +1,7 @@
 #pragma once
-// The offline renderer's window: messages go to stderr as
-// "tavolin-render: FILE: MESSAGE"; titles and repaints go nowhere.
+// The window of a program without one (the offline renderer, the sound
+// module): messages go to stderr as "PROGRAM: FILE: MESSAGE" (a song's) or
+// "PROGRAM: MESSAGE"; titles and repaints go nowhere.
 
 #include <atomic>
 #include <string>
@@ -12,7 +13,8 @@ namespace tavolin {
 
 class StderrSongReporter final : public SongReporter {
  public:
-  explicit StderrSongReporter(std::string fileName) : fileName_(std::move(fileName)) {}
+  // An empty `fileName` leaves the file out of the line.
+  StderrSongReporter(const char* program, std::string fileName) : program_(program), fileName_(std::move(fileName)) {}
   void SetTitle(std::string_view) override {}
   void ShowError(std::string_view text, std::string_view caption) override;
   void PumpEvents() override {}
@@ -20,17 +22,19 @@ class StderrSongReporter final : public SongReporter {
   int Errors() const { return errors_.load(); }
 
  private:
+  const char* program_;
   std::string fileName_;
   std::atomic<int> errors_{0};
 };
 
-// "tavolin-render: FILE: can't write: REASON"
-void ReportCantWrite(std::string_view path, std::string_view reason);
-
 class StderrWindowPort final : public WindowPort {
  public:
+  explicit StderrWindowPort(const char* program) : program_(program) {}
   void RequestRepaint() override {}
   void ShowError(std::string_view text, std::string_view caption) override;
+
+ private:
+  const char* program_;
 };
 
 }  // namespace tavolin
