@@ -38,6 +38,9 @@ TEST(CommandLine, OptionsInBothSpellingsAndSongsAnywhere) {
   EXPECT_EQ(Parse({"x.mid", "--list-audio"}, error)->action, CommandLine::Action::ListAudio);
   EXPECT_EQ(Parse({"-h"}, error)->action, CommandLine::Action::Help);
   EXPECT_EQ(Parse({"--version"}, error)->action, CommandLine::Action::Version);
+  EXPECT_EQ(none->path, OutputPath::Ring) << "the window plays the ring unless told";
+  EXPECT_EQ(Parse({"--latency", "low"}, error)->path, OutputPath::Pull);
+  EXPECT_EQ(Parse({"--latency=ring"}, error)->path, OutputPath::Ring);
 }
 
 TEST(CommandLine, MistakesAreNamed) {
@@ -52,6 +55,7 @@ TEST(CommandLine, MistakesAreNamed) {
       {{"--audio"}, "--audio needs a sound system"},
       {{"--audio", "oss4"}, "unknown sound system \"oss4\" (known: jack"},
       {{"--audio", "alsa:"}, "needs a device name"},
+      {{"--latency", "fast"}, "--latency takes low or ring"},
   };
   for (const Case& c : cases) {
     std::string error;
