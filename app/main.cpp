@@ -15,8 +15,8 @@
 int main(int argc, char** argv) {
   std::string mistake;
   const auto options = tavolin::ParseCommandLine(argc, argv, mistake);
-  if (const auto code = tavolin::AnswerBeforeStart(options, mistake,
-                                                   {"tavolin", tavolin::kUsage, tavolin::HelpText(), TAVOLIN_VERSION})) {
+  if (const auto code = tavolin::AnswerBeforeStart(
+          options, mistake, {"tavolin", tavolin::kUsage, tavolin::HelpText(), TAVOLIN_VERSION})) {
     return *code;
   }
   tavolin::DisplayCheck display;

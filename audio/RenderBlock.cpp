@@ -115,8 +115,4 @@ void PublishBlock(BlockPipeline& p, const int16_t* block, uint32_t index) {
   PaceRepaint(p);
 }
 
-void ClearVoiceTable(VoiceTable& voices) {
-  for (VoiceSlot& slot : voices) KillVoice(slot);
-}
-
 }  // namespace tavolin

@@ -63,7 +63,4 @@ void EndPieces(BlockPipeline& pipeline, int16_t* block, PieceVoices& pieces);
 // of the oscilloscope; every eighth asks for a repaint.
 void PublishBlock(BlockPipeline& pipeline, const int16_t* block, uint32_t index);
 
-// Any thread: stops every voice at once (each slot keeps its other fields).
-void ClearVoiceTable(VoiceTable& voices);
-
 }  // namespace tavolin

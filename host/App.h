@@ -14,6 +14,7 @@
 #include "audio/Recorder.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
+#include "host/RingPosition.h"
 #include "host/WorkerThread.h"
 #include "midi/input/MidiInProc.h"
 #include "midi/player/Player.h"
@@ -47,13 +48,14 @@ struct App {
 
   std::atomic<int32_t> stopFlag{0};
   std::recursive_mutex sequencerLock;                    // guards the song and its play cursor
-  Player player{synth, ring, clock, sequencerLock};      // the song, playlist and sequencer clock
+  RingPosition position{ring};                           // the output's position, for the note sources
+  Player player{synth, position, clock, sequencerLock};  // the song, playlist and sequencer clock
   MessageQueue audioQueue;                               // the output device notifies the audio thread here
   OutputDevices outputs{clock};                          // the ring's device, and those a restart replaced
   std::unique_ptr<PullPath> pull;                        // feeds the device instead of the ring, when chosen
   WorkerThread sequencerThread;                          // ProcessMidi
   WorkerThread audioThread;                              // waveOutFiller
-  MidiInProc midiIn{synth, ring};                        // runs on the MIDI thread
+  MidiInProc midiIn{synth, position};                    // runs on the MIDI thread
   MidiInPort midiInPort{&MidiInProc::Receive, &midiIn};  // the window thread opens and closes it
 };
 

@@ -164,4 +164,8 @@ void EndWriteBack(VoiceSlot& slot, VoiceTicket ticket, bool ended) {
 
 VoiceId TicketVoice(VoiceTicket ticket) { return Generation(ticket); }
 
+void ClearVoiceTable(VoiceTable& voices) {
+  for (VoiceSlot& slot : voices) KillVoice(slot);
+}
+
 }  // namespace tavolin

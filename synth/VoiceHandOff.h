@@ -71,6 +71,9 @@ void KillVoice(VoiceSlot& slot, VoiceId id);
 // Ends whatever voice the slot holds (clearing the whole table).
 void KillVoice(VoiceSlot& slot);
 
+// Any thread: stops every voice at once (each slot keeps its other fields).
+void ClearVoiceTable(VoiceTable& voices);
+
 // [audio thread] The renderer's side. A ticket names the voice that was copied.
 using VoiceTicket = uint32_t;
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/WaveRing.h"
+#include "midi/OutputPosition.h"
 #include "synth/Synth.h"
 #include "synth/VoiceHandOff.h"
 
@@ -44,8 +44,7 @@ void MidiInProc::NoteOff(uint8_t note) {
 }
 
 void MidiInProc::NoteOn(uint8_t note, uint8_t velocity) {
-  const WaveOut* device = ring_.device.get();
-  const uint64_t position = device ? device->PlayedSamples() : 0;
+  const uint64_t position = output_.Played();
   NoteStart start;
   start.startOffset = static_cast<int32_t>(position & 1023u);
   // The table ends at 119 (already past the highest frequency the output

@@ -13,11 +13,11 @@
 namespace tavolin {
 
 struct Synth;
-struct WaveRing;
+class OutputPosition;
 
 class MidiInProc {
  public:
-  MidiInProc(Synth& synth, const WaveRing& ring) : synth_(synth), ring_(ring) {}
+  MidiInProc(Synth& synth, const OutputPosition& output) : synth_(synth), output_(output) {}
 
   // [MIDI thread] One short message; missing data bytes count as 0, bytes
   // past the third are ignored.
@@ -39,7 +39,7 @@ class MidiInProc {
   void ProgramChange(uint8_t program);
 
   Synth& synth_;
-  const WaveRing& ring_;
+  const OutputPosition& output_;
   std::atomic<MidiLogSink*> log_{nullptr};
 };
 

@@ -7,10 +7,10 @@
 #include <memory>
 #include <new>
 
-#include "audio/RenderBlock.h"
 #include "midi/player/ConvertSmf.h"
 #include "platform/ErrorText.h"
 #include "platform/ThreadPriority.h"
+#include "synth/VoiceHandOff.h"
 
 namespace tavolin {
 
@@ -78,7 +78,7 @@ bool LoadMidiFile(Player& player, const std::string& path, bool play) {
   const bool installed = !list.empty();
   if (installed) InstallSong(player, std::move(list), path, play);
   player.reporter->SetTitle("Tavolin - " + ViewSong(player).currentFile);
-  if (player.ring.device != nullptr) WriteAllBuffers(player.ring);
+  player.output.Requeue();
   return installed;
 }
 

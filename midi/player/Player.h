@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/WaveRing.h"
+#include "midi/OutputPosition.h"
 #include "midi/player/SeqEvent.h"
 #include "midi/player/SongReporter.h"
 #include "platform/Clock.h"
@@ -52,11 +52,11 @@ struct PlayerMailbox {
 };
 
 struct Player {
-  Player(Synth& synth, WaveRing& ring, const Clock& clock, std::recursive_mutex& lock)
-      : synth(synth), ring(ring), clock(clock), lock(lock) {}
+  Player(Synth& synth, OutputPosition& output, const Clock& clock, std::recursive_mutex& lock)
+      : synth(synth), output(output), clock(clock), lock(lock) {}
 
   Synth& synth;
-  WaveRing& ring;  // the device's play position; queued again after a load
+  OutputPosition& output;  // the device's play position; queued again after a load
   const Clock& clock;
   std::recursive_mutex& lock;  // the sequencer lock
   // Title, messages and event pumping; set before the threads start.

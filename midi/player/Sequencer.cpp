@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "audio/RenderBlock.h"
 #include "midi/player/LoadMidiFile.h"
+#include "platform/WaveFormat.h"
 #include "synth/VoiceHandOff.h"
 
 namespace tavolin {
@@ -139,7 +139,7 @@ void DispatchEvent(Player& player, bool kill) {
   if (at == kNoCursor) return;
   const EventList& song = player.song->events;
   const SeqEvent& e = song[at];
-  const uint64_t playPosition = player.ring.device ? player.ring.device->PlayedSamples() : 0;
+  const uint64_t playPosition = player.output.Played();
   switch (e.type) {
     case NoteOn: StartNote(player, e, playPosition); break;
     case NoteOff: EndNote(player, e, kill); break;

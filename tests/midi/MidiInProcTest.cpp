@@ -27,7 +27,7 @@ class LineLog final : public MidiLogSink {
 
 struct MidiIn : ::testing::Test {
   test::PlayerRig rig;
-  MidiInProc midi{rig.synth, rig.ring};
+  MidiInProc midi{rig.synth, rig.position};
 
   void Send(uint8_t status, uint8_t data1, uint8_t data2) { midi.OnMessage(status, data1, data2); }
   int HeldVoices(int32_t note) {

@@ -57,7 +57,7 @@ TEST(MidiInThreads, NotesControllersAndProgramsAlongsideSequencerAndKeyboard) {
   ASSERT_EQ(StartUp(*app, options), StartUpResult::Running);
   InstallSong(app->player, BusySong(), "busy.mid", true);
 
-  MidiInProc midi{app->synth, app->ring};
+  MidiInProc midi{app->synth, app->position};
   CountingLog log;
   std::atomic<bool> stop{false};
   std::thread midiThread([&] {

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "RecordingReporter.h"
+#include "host/RingPosition.h"
 #include "midi/player/Player.h"
 #include "platform/Clock.h"
 #include "platform/WaveOut.h"
@@ -39,7 +40,8 @@ struct PlayerRig {
   VirtualClock clock;
   std::recursive_mutex lock;
   RecordingReporter reporter;
-  Player player{synth, ring, clock, lock};
+  RingPosition position{ring};
+  Player player{synth, position, clock, lock};
 };
 
 }  // namespace tavolin::test

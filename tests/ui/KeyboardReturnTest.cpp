@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "audio/WaveRing.h"
+#include "host/RingPosition.h"
 #include "midi/player/Player.h"
 #include "platform/Clock.h"
 #include "synth/ModulatorHandOff.h"
@@ -56,7 +57,8 @@ class KeyboardReturnTest : public QObject {
     WaveRing ring;
     SteadyClock clock;
     std::recursive_mutex lock;
-    Player player{synth, ring, clock, lock};
+    RingPosition position{ring};
+    Player player{synth, position, clock, lock};
     QVERIFY(KeyboardBackAfter([&](QWidget* window) { OpenMidiFileDialog(player, window); }));
   }
 };

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "audio/Recorder.h"
+#include "host/RingPosition.h"
 #include "midi/player/Player.h"
 #include "platform/MidiInPort.h"
 #include "synth/VoiceHandOff.h"
@@ -75,7 +76,8 @@ struct EngineRig final : CursorPort {
   ScreenPoint cursor{500, 500};
   MainWindow window;
   std::recursive_mutex songLock;
-  Player player{synth, ring, clock, songLock};
+  RingPosition position{ring};
+  Player player{synth, position, clock, songLock};
   QtWindowPort port{&window};
   WaveFormat format;
   Recorder recorder{ring, port, format};

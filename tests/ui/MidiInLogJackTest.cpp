@@ -8,6 +8,7 @@
 #include <string>
 
 #include "audio/WaveRing.h"
+#include "host/RingPosition.h"
 #include "midi/input/MidiInProc.h"
 #include "platform/MidiInPort.h"
 #include "synth/Synth.h"
@@ -33,7 +34,8 @@ class MidiInLogJackTest : public QObject {
     Synth synth;
     BuildNoteFreqTable(synth.noteFreq);
     WaveRing ring;
-    MidiInProc midiIn(synth, ring);
+    RingPosition position(ring);
+    MidiInProc midiIn(synth, position);
     MidiInPort port(&MidiInProc::Receive, &midiIn);
     MainWindow window;
     MidiInputCommand input(port, &window);

@@ -9,6 +9,7 @@
 #include "audio/MasterChain.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
+#include "host/RingPosition.h"
 #include "midi/player/Player.h"
 #include "platform/Clock.h"
 #include "synth/NoteFreqTable.h"
@@ -33,7 +34,8 @@ struct StatusRig {
   WorkAreas work;
   VirtualClock clock;
   std::recursive_mutex lock;
-  Player player{synth, ring, clock, lock};
+  RingPosition position{ring};
+  Player player{synth, position, clock, lock};
   ParamEditor editor{synth, master};
   StatusState state;
 };
