@@ -48,7 +48,7 @@ std::optional<OutputPath> ParseLatency(std::string_view text) {
 
 WaveOutChoice ChoiceToReopen(const WaveOutChoice& chosen, WaveOutKind opened) {
   if (chosen.kind != WaveOutKind::Auto) return chosen;
-  return WaveOutChoice{opened, {}, {}};
+  return WaveOutChoice{opened, {}, {}, chosen.period};
 }
 
 }  // namespace tavolin

@@ -15,6 +15,9 @@ namespace tavolin {
 namespace {
 
 constexpr auto kThreadExitLimit = std::chrono::milliseconds(5000);
+// What the pull path asks a sound system for at a time where it may choose
+// (ALSA, PulseAudio; JACK keeps its own period): 5.8 ms.
+constexpr uint32_t kPullPeriod = 256;
 
 void StartWorkers(App& app) {
   // Named as the status display labels them.
@@ -67,7 +70,9 @@ StartUpResult Abandon(App& app, StartUpResult why) {
 
 }  // namespace
 
-StartUpResult StartUp(App& app, const StartUpOptions& options) {
+StartUpResult StartUp(App& app, const StartUpOptions& given) {
+  StartUpOptions options = given;
+  if (options.path == OutputPath::Pull) options.device.period = kPullPeriod;
   if (options.startWorkers) StartWorkers(app);
 
   WaveOutOpenResult opened = options.openDevice ? options.openDevice(app.format, app.audioQueue)

@@ -28,9 +28,9 @@ WaveOutOpenResult OpenWaveOut(const WaveOutChoice& choice, const WaveFormat& for
   switch (choice.kind) {
     case WaveOutKind::Virtual: return {std::make_unique<VirtualWaveOut>(notify), {}};
     case WaveOutKind::Null: return OpenNullSaying("", notify);
-    case WaveOutKind::System: return OpenRtAudioWaveOut(notify, choice.api, choice.device).result;
+    case WaveOutKind::System: return OpenRtAudioWaveOut(notify, choice.period, choice.api, choice.device).result;
     case WaveOutKind::Auto: {
-      SystemWaveOutOpenResult system = OpenRtAudioWaveOut(notify);
+      SystemWaveOutOpenResult system = OpenRtAudioWaveOut(notify, choice.period);
       if (system.noDevice) return OpenNullSaying("no audio output device found; ", notify);
       return std::move(system.result);
     }

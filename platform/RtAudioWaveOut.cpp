@@ -26,16 +26,16 @@ class RtAudioWaveOut final : public WaveOut {
   // The mono ring is played on both channels of a stereo device (on JACK,
   // two ports connected to the first two playback ports), so that it comes
   // from both speakers.
-  void Start(const RtAudioOutput& device) {
+  void Start(const RtAudioOutput& device, uint32_t period) {
     RtAudio::StreamParameters output;
     output.deviceId = device.id;
     output.nChannels = device.channels >= 2 ? 2 : 1;
     channels_ = output.nChannels;
     RtAudio::StreamOptions options;
     options.streamName = "Tavolin";
-    // Asked for one ring buffer per callback; the API (JACK in particular)
-    // may set another size, and Pull drains the ring at any size.
-    unsigned int frames = kBlockSamples;
+    // Asked for `period` frames per callback; the API (JACK in particular)
+    // may set another size, and Pull plays at any size.
+    unsigned int frames = period;
     audio_->openStream(&output, nullptr, RTAUDIO_SINT16, kSampleRate, &frames, &Callback, this, &options);
     SetPlayingOn(RtAudio::getApiName(audio_->getCurrentApi()) + ":" + device.name, frames);
     audio_->startStream();
@@ -123,7 +123,8 @@ class RtAudioWaveOut final : public WaveOut {
 
 }  // namespace
 
-SystemWaveOutOpenResult OpenRtAudioWaveOut(MessageQueue& notify, const std::string& api, const std::string& device) {
+SystemWaveOutOpenResult OpenRtAudioWaveOut(MessageQueue& notify, uint32_t period, const std::string& api,
+                                           const std::string& device) {
   SystemWaveOutOpenResult open;
   ChosenOutput chosen = ChooseOutput(api, device);
   if (!chosen.audio) {
@@ -135,7 +136,7 @@ SystemWaveOutOpenResult OpenRtAudioWaveOut(MessageQueue& notify, const std::stri
   if (!Guarded(
           [&] {
             opened = std::make_unique<RtAudioWaveOut>(notify, std::move(chosen.audio));
-            opened->Start(chosen.output);
+            opened->Start(chosen.output, period);
           },
           &open.result.error)) {
     return open;  // the device, going out of scope, closes whatever was opened

@@ -14,7 +14,7 @@ struct SystemWaveOutOpenResult {
 
 // Opens output `device` of sound system `api` (RtAudio's short names; see
 // ChooseOutput in RtAudioProbe.h). Both empty: RtAudio's default choice.
-SystemWaveOutOpenResult OpenRtAudioWaveOut(MessageQueue& notify, const std::string& api = {},
+SystemWaveOutOpenResult OpenRtAudioWaveOut(MessageQueue& notify, uint32_t period, const std::string& api = {},
                                            const std::string& device = {});
 
 }  // namespace tavolin

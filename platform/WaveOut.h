@@ -162,6 +162,9 @@ struct WaveOutChoice {
   WaveOutKind kind = WaveOutKind::Auto;
   std::string api;     // System only; empty: RtAudio's default choice
   std::string device;  // System only; empty: the sound system's default output
+  // System and Auto: the frames to ask for at a time (JACK keeps its own
+  // period): a ring buffer's for the ring, fewer for the pull path.
+  uint32_t period = kBlockSamples;
 };
 
 // Opens the chosen device with the given format, posting its done messages

@@ -4,10 +4,11 @@
                  sound at once and all 128 voices stay busy the whole time
                  (the drum channel is left out: its notes are short and use
                  a mode of their own);
-  modulator.wav  30 s of a vowel-like buzz with a moving pitch, 16-bit mono
-                 at 44100 Hz, for the vocoder (scripts/soak starts it again
-                 every 20 s).
-usage: python3 make_soak_inputs.py SECONDS OUT_DIR"""
+  modulator.wav  MODULATOR_SECONDS (30 unless given) of a vowel-like buzz
+                 with a moving pitch, 16-bit mono at 44100 Hz, for the
+                 vocoder (the window's soak starts it again every 20 s; the
+                 sound module's plays one as long as the run).
+usage: python3 make_soak_inputs.py SECONDS OUT_DIR [MODULATOR_SECONDS]"""
 
 import array
 import math
@@ -55,6 +56,7 @@ def modulator(seconds):
 
 def main():
     seconds, out = int(sys.argv[1]), sys.argv[2]
+    modulator_seconds = int(sys.argv[3]) if len(sys.argv) > 3 else 30
     os.makedirs(out, exist_ok=True)
     with open(os.path.join(out, "stress.mid"), "wb") as f:
         f.write(stress_song(seconds))
@@ -62,7 +64,7 @@ def main():
         w.setnchannels(1)
         w.setsampwidth(2)
         w.setframerate(RATE)
-        w.writeframes(modulator(30).tobytes())
+        w.writeframes(modulator(modulator_seconds).tobytes())
 
 
 if __name__ == "__main__":
