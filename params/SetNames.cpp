@@ -1,4 +1,4 @@
-#include "tools/SetNames.h"
+#include "params/SetNames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "params/ParamTable.h"
-#include "tools/EngineInputs.h"
+#include "params/EngineInputs.h"
 
 namespace tavolin {
 
