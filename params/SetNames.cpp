@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "params/ParamTable.h"
 #include "params/EngineInputs.h"
+#include "params/ParamTable.h"
 
 namespace tavolin {
 
