@@ -31,9 +31,9 @@ void RenderSong(benchmark::State& state, const char* name, bool detune) {
   settings.outPath = std::string(TAVOLIN_BENCH_SONGS) + "/" + name + ".wav";
   settings.quiet = true;
   if (detune) {
-    settings.mode = 9;
-    settings.switches = {"DetuneOn"};
-    settings.params = {{"MidiLife", 0.5}, {"MasterVol", 0.2}};
+    settings.engine.mode = 9;
+    settings.engine.switches = {"DetuneOn"};
+    settings.engine.params = {{"MidiLife", 0.5}, {"MasterVol", 0.2}};
   }
   StderrWindowPort window("tavolin-render");
   double audioSeconds = 0.0;

@@ -5,14 +5,13 @@
 #include <memory>
 #include <vector>
 
+#include "host/EngineSettings.h"
 #include "host/Lifecycle.h"
 #include "midi/player/LoadMidiFile.h"
 #include "midi/player/Sequencer.h"
 #include "platform/ErrorText.h"
 #include "platform/WaveFileWriter.h"
-#include "spectral/ModulatorFile.h"
 #include "synth/VoiceHandOff.h"
-#include "tools/EngineInputs.h"
 #include "tools/LiveMessageFeed.h"
 #include "tools/RenderOutput.h"
 #include "tools/VirtualTimeRun.h"
@@ -27,36 +26,6 @@ void ReportTooLong(const RenderSettings& settings) {
                "tavolin-render: %s: the song is longer than a WAVE file holds (4 GiB, 13.5 hours); "
                "--seconds S renders its first S seconds\n",
                settings.songPath.c_str());
-}
-
-std::atomic<int32_t>* FindSwitch(App& app, const std::string& name) {
-  EngineSwitches& s = app.synth.switches;
-  MasterChain& m = app.master;
-  if (name == "DetuneOn") return &s.DetuneOn;
-  if (name == "RingOn") return &s.RingOn;
-  if (name == "VoiceResoOn") return &s.VoiceResoOn;
-  if (name == "TimedResoOn") return &s.TimedResoOn;
-  if (name == "ArpeggioOn") return &s.ArpeggioOn;
-  if (name == "HowlingOn") return &m.HowlingOn;
-  if (name == "DistortionOn") return &m.DistortionOn;
-  if (name == "LPFResoOn") return &m.LPFResoOn;
-  if (name == "LPFOn") return &m.LPFOn;
-  if (name == "HPFOn") return &m.HPFOn;
-  return nullptr;
-}
-
-void ApplySettings(App& app, const RenderSettings& settings) {
-  if (settings.mode) app.synth.CurrentMode.store(*settings.mode);
-  for (const auto& [name, value] : settings.params) {
-    if (auto* param = FindParam(app.synth.params, name)) {
-      param->store(value);
-    } else {
-      SetEngineInput(app.synth, name, value);
-    }
-  }
-  for (const std::string& name : settings.switches) {
-    if (auto* on = FindSwitch(app, name)) on->store(1);
-  }
 }
 
 // The song (or the live messages) has run out and no voice will end any more
@@ -88,19 +57,6 @@ class ProgressBar {
   uint64_t total_;
   uint64_t calls_ = 0;
 };
-
-// The --vocoder file, loaded stopped. False when it cannot be used (said on stderr).
-bool LoadVocoder(App& app, const RenderSettings& settings) {
-  if (settings.vocoderPath.empty()) return true;
-  ModulatorLoad load = LoadModulatorFile(settings.vocoderPath);
-  if (!load.data) {
-    std::fprintf(stderr, "tavolin-render: %s\n", load.error.c_str());
-    return false;
-  }
-  if (!load.warning.empty()) std::fprintf(stderr, "tavolin-render: warning: %s\n", load.warning.c_str());
-  app.modulator.Install(std::move(load.data));
-  return true;
-}
 
 uint64_t ExpectedSamples(App& app, const RenderSettings& settings, const LiveMessageFeed& live) {
   if (settings.seconds) return static_cast<uint64_t>(std::llround(*settings.seconds * kSampleRate));
@@ -171,7 +127,7 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
                               bool showProgress) {
   VirtualClock clock;
   auto app = std::make_unique<App>(window, clock);
-  ApplySettings(*app, settings);
+  ApplyEngineSettings(*app, settings.engine);
   app->player.reporter = &reporter;
   VirtualWaveOut* device = nullptr;
   StartUpOptions options;
@@ -191,7 +147,8 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
   } else {
     LoadMidiFile(app->player, settings.songPath);
   }
-  bool ok = reporter.Errors() == 0 && LoadVocoder(*app, settings) && FitsInWaveFile(*app, settings, live);
+  bool ok = reporter.Errors() == 0 && InstallEngineVocoder(*app, settings.engine, "tavolin-render") &&
+            FitsInWaveFile(*app, settings, live);
   // Written under a temporary name, so that a failure leaves the destination as it was.
   RenderOutput output;
   WaveFileWriter writer;

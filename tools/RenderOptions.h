@@ -3,8 +3,9 @@
 
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "host/EngineSettings.h"
 
 namespace tavolin {
 
@@ -12,10 +13,7 @@ struct RenderSettings {
   std::string songPath;
   bool liveInput = false;  // --midi-in: songPath's messages come in as live MIDI input
   std::string outPath;
-  std::optional<int> mode;                             // CurrentMode
-  std::vector<std::pair<std::string, double>> params;  // --set NAME=VALUE, in order
-  std::vector<std::string> switches;                   // --on SWITCH
-  std::string vocoderPath;                             // --vocoder: the modulator, started with the song
+  EngineSettings engine;  // --mode, --set, --on, --vocoder (its modulator started with the song)
   std::optional<double> seconds;
   bool quiet = false;
 };
@@ -36,8 +34,5 @@ std::string RenderHelp();
 
 // The longest --seconds a WAVE file can hold.
 double MaxRenderSeconds();
-
-// The switch names --on accepts.
-const std::vector<std::string>& RenderSwitchNames();
 
 }  // namespace tavolin

@@ -87,8 +87,8 @@ TEST_F(OfflineRenderTest, TheSameArgumentsGiveTheSameBytes) {
       {0x00, 0x99, 36, 0x7F, 0x18, 38, 0x7F, 0x18, 42, 0x60, 0x18, 36, 0x7F}}));
   // clang-format on
   RenderSettings settings;
-  settings.mode = 9;
-  settings.switches = {"DetuneOn", "LPFResoOn"};
+  settings.engine.mode = 9;
+  settings.engine.switches = {"DetuneOn", "LPFResoOn"};
   ASSERT_TRUE(Render(song, files.Path("1.wav"), settings).ok);
   ASSERT_TRUE(Render(song, files.Path("2.wav"), settings).ok);
   const Bytes first = ReadAll(files.Path("1.wav"));
@@ -137,11 +137,11 @@ TEST_F(OfflineRenderTest, AVocoderFileStartsWithTheSong) {
   silence.resize(silence.size() + 8 * 2048, 0);
   RenderSettings settings;
   settings.seconds = 1.0;
-  settings.vocoderPath = files.Write("silence.wav", silence);
+  settings.engine.vocoderPath = files.Write("silence.wav", silence);
   ASSERT_TRUE(Render(song, files.Path("vocoded.wav"), settings).ok);
   EXPECT_EQ(FirstSound(Samples(ReadAll(files.Path("vocoded.wav"))), 0) / 1024, 16);
 
-  settings.vocoderPath = song;
+  settings.engine.vocoderPath = song;
   EXPECT_FALSE(Render(song, files.Path("refused.wav"), settings).ok);
   EXPECT_FALSE(std::filesystem::exists(files.Path("refused.wav")));
 }
@@ -156,8 +156,8 @@ TEST_F(OfflineRenderTest, MidiInPlaysTheFilesMessagesAsAKeyboardWould) {
                      files.Path("messages.wav"), live)
                   .ok);
   RenderSettings set = live;
-  set.mode = 9;
-  set.params = {{"PitchBend", 1.0}};
+  set.engine.mode = 9;
+  set.engine.params = {{"PitchBend", 1.0}};
   ASSERT_TRUE(Render(files.Write("notes.mid", test::Smf(0, 480, {kTwoNotes})), files.Path("set.wav"), set).ok);
   const Bytes played = ReadAll(files.Path("messages.wav"));
   EXPECT_TRUE(played == ReadAll(files.Path("set.wav")));

@@ -14,14 +14,14 @@ TEST(RenderOptions, EveryOptionIsTakenInOrder) {
   ASSERT_EQ(p.action, RenderAction::Render) << p.error;
   EXPECT_EQ(p.settings.songPath, "song.mid");
   EXPECT_EQ(p.settings.outPath, "out.wav");
-  EXPECT_EQ(p.settings.mode, 9);
-  ASSERT_EQ(p.settings.params.size(), 2u);
-  EXPECT_EQ(p.settings.params[0], (std::pair<std::string, double>{"ONLY_CH", 2.0}));
-  EXPECT_EQ(p.settings.params[1], (std::pair<std::string, double>{"MidiLife", 0.5}));
-  EXPECT_EQ(p.settings.switches, (std::vector<std::string>{"LPFOn", "DetuneOn"}));
+  EXPECT_EQ(p.settings.engine.mode, 9);
+  ASSERT_EQ(p.settings.engine.params.size(), 2u);
+  EXPECT_EQ(p.settings.engine.params[0], (std::pair<std::string, double>{"ONLY_CH", 2.0}));
+  EXPECT_EQ(p.settings.engine.params[1], (std::pair<std::string, double>{"MidiLife", 0.5}));
+  EXPECT_EQ(p.settings.engine.switches, (std::vector<std::string>{"LPFOn", "DetuneOn"}));
   EXPECT_EQ(p.settings.seconds, 1.5);
   EXPECT_TRUE(p.settings.quiet);
-  EXPECT_EQ(p.settings.vocoderPath, "voice.wav");
+  EXPECT_EQ(p.settings.engine.vocoderPath, "voice.wav");
   EXPECT_FALSE(p.settings.liveInput);
 }
 
@@ -31,8 +31,8 @@ TEST(RenderOptions, MidiInAndTheInputsOutsideTheParameterTable) {
   ASSERT_EQ(p.action, RenderAction::Render) << p.error;
   EXPECT_TRUE(p.settings.liveInput);
   EXPECT_EQ(p.settings.songPath, "keys.mid");
-  ASSERT_EQ(p.settings.params.size(), 3u);
-  EXPECT_EQ(p.settings.params[2], (std::pair<std::string, double>{"UnisonOffset0", 4294967295.0}));
+  ASSERT_EQ(p.settings.engine.params.size(), 3u);
+  EXPECT_EQ(p.settings.engine.params[2], (std::pair<std::string, double>{"UnisonOffset0", 4294967295.0}));
 }
 
 TEST(RenderOptions, EventsHelpAndVersionNeedNoOutput) {

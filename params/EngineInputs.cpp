@@ -1,4 +1,4 @@
-#include "tools/EngineInputs.h"
+#include "params/EngineInputs.h"
 
 #include <algorithm>
 #include <cmath>

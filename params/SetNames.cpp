@@ -1,4 +1,4 @@
-#include "tools/SetNames.h"
+#include "params/SetNames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "params/EngineInputs.h"
 #include "params/ParamTable.h"
-#include "tools/EngineInputs.h"
 
 namespace tavolin {
 

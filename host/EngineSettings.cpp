@@ -1,0 +1,118 @@
+#include "host/EngineSettings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "host/App.h"
+#include "params/DecimalNumber.h"
+#include "params/EngineInputs.h"
+#include "params/SetNames.h"
+#include "spectral/ModulatorFile.h"
+
+namespace tavolin {
+
+namespace {
+
+constexpr int kModeCount = 15;
+
+EngineOption Refused(std::string error) { return {true, std::move(error)}; }
+
+EngineOption ParseSet(const std::string& value, EngineSettings& s, std::vector<std::string>& warnings) {
+  const size_t eq = value.find('=');
+  if (eq == std::string::npos) return Refused("--set takes NAME=VALUE");
+  const std::string name = value.substr(0, eq);
+  const std::string text = value.substr(eq + 1);
+  const auto number = ParseDecimalNumber(text);
+  if (!IsSetName(name)) return Refused("unknown parameter " + name + "; the names are:\n" + SetNameList());
+  if (!number) return Refused("--set " + name + " needs a decimal number, not \"" + text + "\"");
+  if (const std::string why = CheckEngineInput(name, *number); !why.empty()) return Refused(why);
+  if (const std::string why = BeyondWindowReach(name, *number); !why.empty()) {
+    warnings.push_back("--set " + value + ": " + why + "; taken as given");
+  }
+  s.params.emplace_back(name, *number);
+  return {true, {}};
+}
+
+std::atomic<int32_t>* FindSwitch(App& app, const std::string& name) {
+  EngineSwitches& s = app.synth.switches;
+  MasterChain& m = app.master;
+  if (name == "DetuneOn") return &s.DetuneOn;
+  if (name == "RingOn") return &s.RingOn;
+  if (name == "VoiceResoOn") return &s.VoiceResoOn;
+  if (name == "TimedResoOn") return &s.TimedResoOn;
+  if (name == "ArpeggioOn") return &s.ArpeggioOn;
+  if (name == "HowlingOn") return &m.HowlingOn;
+  if (name == "DistortionOn") return &m.DistortionOn;
+  if (name == "LPFResoOn") return &m.LPFResoOn;
+  if (name == "LPFOn") return &m.LPFOn;
+  if (name == "HPFOn") return &m.HPFOn;
+  return nullptr;
+}
+
+}  // namespace
+
+EngineOption ParseEngineOption(const std::string& option, const std::string* value, EngineSettings& settings,
+                               std::vector<std::string>& warnings) {
+  if (option != "--mode" && option != "--set" && option != "--on" && option != "--vocoder") return {};
+  if (!value) return Refused(option + " needs a value");
+  if (option == "--set") return ParseSet(*value, settings, warnings);
+  if (option == "--mode") {
+    const auto n = ParseDecimalNumber(*value);
+    if (!n || *n != std::trunc(*n) || *n < 0 || *n >= kModeCount) return Refused("--mode takes 0 to 14");
+    settings.mode = static_cast<int>(*n);
+  } else if (option == "--on") {
+    const auto& names = EngineSwitchNames();
+    if (std::find(names.begin(), names.end(), *value) == names.end()) return Refused("unknown switch " + *value);
+    settings.switches.push_back(*value);
+  } else {
+    settings.vocoderPath = *value;
+  }
+  return {true, {}};
+}
+
+std::string_view EngineOptionsHelp() {
+  return "  --mode N            oscillator mode of new voices (0..14)\n"
+         "  --set NAME=VALUE    a parameter by name (the names follow); repeatable\n"
+         "  --on SWITCH         DetuneOn RingOn VoiceResoOn TimedResoOn ArpeggioOn\n"
+         "                      HowlingOn DistortionOn LPFResoOn LPFOn HPFOn; repeatable\n"
+         "                      (LPFOn, HPFOn: the spectral low- and high-pass, corners\n"
+         "                      LPFFact and HPFFact in FFT bins of 43.07 Hz)\n"
+         "  --vocoder FILE.wav  the vocoder's modulator (the WAVE file's data read as\n"
+         "                      16-bit mono at 44100 Hz), started when the song starts\n";
+}
+
+const std::vector<std::string>& EngineSwitchNames() {
+  static const std::vector<std::string> names{"DetuneOn",  "RingOn",       "VoiceResoOn", "TimedResoOn", "ArpeggioOn",
+                                              "HowlingOn", "DistortionOn", "LPFResoOn",   "LPFOn",       "HPFOn"};
+  return names;
+}
+
+void ApplyEngineSettings(App& app, const EngineSettings& settings) {
+  if (settings.mode) app.synth.CurrentMode.store(*settings.mode);
+  for (const auto& [name, value] : settings.params) {
+    if (auto* param = FindParam(app.synth.params, name)) {
+      param->store(value);
+    } else {
+      SetEngineInput(app.synth, name, value);
+    }
+  }
+  for (const std::string& name : settings.switches) {
+    if (auto* on = FindSwitch(app, name)) on->store(1);
+  }
+}
+
+bool InstallEngineVocoder(App& app, const EngineSettings& settings, std::string_view program) {
+  if (settings.vocoderPath.empty()) return true;
+  ModulatorLoad load = LoadModulatorFile(settings.vocoderPath);
+  const int width = static_cast<int>(program.size());
+  if (!load.data) {
+    std::fprintf(stderr, "%.*s: %s\n", width, program.data(), load.error.c_str());
+    return false;
+  }
+  if (!load.warning.empty()) std::fprintf(stderr, "%.*s: warning: %s\n", width, program.data(), load.warning.c_str());
+  app.modulator.Install(std::move(load.data));
+  return true;
+}
+
+}  // namespace tavolin
