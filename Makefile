@@ -3,7 +3,9 @@
 # format` applies it), builds every configuration (any compiler warning stops
 # it), runs every test and `make lint` (clang-tidy, any finding stops it),
 # `make bench` runs the benchmarks, `make soak MINUTES=10` plays a stress song
-# in the real program (by hand), `make install` installs the programs under
+# in the real program (by hand), `make latency` measures note-to-sound latency
+# on a private JACK server (`make latency LATENCY_ARGS="20 --program headless"`
+# passes arguments to scripts/latency-check), `make install` installs the programs under
 # PREFIX and `make uninstall` removes them again.
 # Each target installs the system packages it needs first (scripts/install-deps):
 # those for building and running, and the test tools for the targets that
@@ -15,7 +17,7 @@ CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 export JOBS FUZZ_SECONDS
 
 .PHONY: all deps test-deps release run install uninstall format format-check test test-normal lint test-tsan \
-  test-asan test-fuzz test-arm64 bench soak clean
+  test-asan test-fuzz test-arm64 bench soak latency clean
 
 all: release
 
@@ -93,6 +95,15 @@ soak: test-deps release
 	@$(CMAKE_CONFIGURE) -S . -B build/release -DTAVOLIN_WITH_BENCH=ON >/dev/null
 	@cmake --build build/release -j $(JOBS) --target tavolin-jack-xruns
 	@bash scripts/soak build/release $(MINUTES)
+
+# Note-on to first sound in one JACK graph, 44100 Hz, period 256
+# (scripts/latency-check); the headless program is built when it is asked for.
+LATENCY_ARGS ?= 20
+latency: test-deps release
+	@$(CMAKE_CONFIGURE) -S . -B build/release -DTAVOLIN_WITH_BENCH=ON >/dev/null
+	@cmake --build build/release -j $(JOBS) --target tavolin-latency-probe \
+	  $(if $(findstring headless,$(LATENCY_ARGS)),tavolin-headless)
+	@bash scripts/latency-check build/release $(LATENCY_ARGS)
 
 clean:
 	rm -rf build

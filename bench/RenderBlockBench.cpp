@@ -3,8 +3,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cmath>
 
+#include "audio/PullPath.h"
 #include "tests/audio/PipelineRig.h"
 
 namespace tavolin {
@@ -18,6 +20,12 @@ void StartVoices(PipelineRig& rig, int32_t mode) {
   for (int v = 0; v < kVoiceCount; ++v) rig.Start(rig.synth.noteFreq[20 + v % 80], mode, v * 7 % 1024);
 }
 
+// Each iteration renders one block's worth of samples.
+void SetBlockShare(benchmark::State& state) {
+  state.counters["block_share"] =
+      benchmark::Counter(kBlockSeconds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 // `betweenBlocks` runs before each block, as the window thread might.
 template <typename BetweenBlocks = void (*)()>
 void RenderBlocks(
@@ -27,8 +35,7 @@ void RenderBlocks(
     RenderBlock(rig.pipeline);
     benchmark::DoNotOptimize(rig.LastBlock()[0]);
   }
-  state.counters["block_share"] =
-      benchmark::Counter(kBlockSeconds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  SetBlockShare(state);
 }
 
 void PlainMode3(benchmark::State& state) {
@@ -36,6 +43,35 @@ void PlainMode3(benchmark::State& state) {
   StartVoices(rig, 3);
   RenderBlocks(state, rig);
 }
+
+// The spectral low-pass transforms whole blocks: the pull path must render
+// these at once too, so this is the reference for its whole-block case.
+void PlainMode3Lpf(benchmark::State& state) {
+  PipelineRig rig;
+  rig.master.LPFOn.store(1, kRelaxed);
+  StartVoices(rig, 3);
+  RenderBlocks(state, rig);
+}
+
+// The pull path handing out a block's 1024 samples in pieces of
+// state.range(0), as a device with that period asks for them; block_share
+// compares with the ring's whole block above.
+void PullBlocks(benchmark::State& state, bool lowPass) {
+  PipelineRig rig;
+  rig.master.LPFOn.store(lowPass ? 1 : 0, kRelaxed);
+  StartVoices(rig, 3);
+  PullPath pull(rig.pipeline);
+  const auto piece = static_cast<uint32_t>(state.range(0));
+  std::array<int16_t, kBlockSamples> out{};
+  for (auto _ : state) {
+    for (uint32_t at = 0; at < kBlockSamples; at += piece) pull.Pull(out.data() + at, piece);
+    benchmark::DoNotOptimize(out[0]);
+  }
+  SetBlockShare(state);
+}
+
+void PullPlainMode3(benchmark::State& state) { PullBlocks(state, false); }
+void PullPlainMode3Lpf(benchmark::State& state) { PullBlocks(state, true); }
 
 void UnisonDetune(benchmark::State& state) {
   PipelineRig rig;
@@ -98,6 +134,9 @@ void RingAllEffectsVocoder(benchmark::State& state) {
 }
 
 BENCHMARK(PlainMode3)->Name("RenderBlock/plain_mode3_128");
+BENCHMARK(PlainMode3Lpf)->Name("RenderBlock/plain_mode3_lpf_128");
+BENCHMARK(PullPlainMode3)->Name("PullPath/plain_mode3_128")->Arg(64)->Arg(256)->Arg(1024);
+BENCHMARK(PullPlainMode3Lpf)->Name("PullPath/plain_mode3_lpf_128")->Arg(64)->Arg(256)->Arg(1024);
 BENCHMARK(UnisonDetune)->Name("RenderBlock/unison_detune_128");
 BENCHMARK(RingAllEffects)->Name("RenderBlock/ring_all_effects_128");
 BENCHMARK(RingAllEffectsVocoder)->Name("RenderBlock/ring_all_effects_vocoder_128");
