@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,15 @@ namespace {
 using test::WaitUntil;
 using Kind = MidiSourceEvent::Kind;
 using Events = std::vector<MidiSourceEvent>;
+
+}  // namespace
+
+// Failures name the events rather than their bytes.
+void PrintTo(const MidiSourceEvent& event, std::ostream* out) {
+  *out << (event.kind == Kind::kConnected ? "connected " : "lost ") << event.source;
+}
+
+namespace {
 
 void CountNotesOn(void* notesOn, const uint8_t* bytes, size_t size) {
   if (size == 3 && (bytes[0] & 0xF0) == 0x90) static_cast<std::atomic<int>*>(notesOn)->fetch_add(1);
