@@ -1,9 +1,10 @@
 #include "platform/MidiInPort.h"
 
 #include <rtmidi/RtMidi.h>
-#include <sys/stat.h>
 
 #include <exception>
+
+#include "platform/MidiSources.h"
 
 namespace tavolin {
 
@@ -12,15 +13,13 @@ namespace {
 // A client of its own name: on JACK, sharing the sound output's "Tavolin"
 // would have the server rename whichever came second, and the port's name
 // would depend on the output chosen.
-constexpr const char* kClientName = "Tavolin-MIDI";
-constexpr const char* kPortName = "MIDI in";
+constexpr const char* kClientName = kMidiInputClient;
+constexpr const char* kPortName = kMidiInputPort;
 
 // The library does not fall back by itself: without a sequencer device its
 // ALSA back-end throws, so JACK is asked instead.
 std::unique_ptr<RtMidiIn> MakeInput() {
-  struct stat info {};
-  const bool haveSequencer = stat("/dev/snd/seq", &info) == 0;
-  if (haveSequencer) {
+  if (AlsaSequencerPresent()) {
     try {
       return std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kClientName);
     } catch (const std::exception&) {

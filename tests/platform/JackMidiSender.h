@@ -21,8 +21,8 @@ class JackMidiSender {
     size_t size = 0;
   };
 
-  JackMidiSender() {
-    client_ = jack_client_open("midi-sender", JackNoStartServer, nullptr);
+  explicit JackMidiSender(const char* name = "midi-sender") {
+    client_ = jack_client_open(name, JackNoStartServer, nullptr);
     if (!client_) return;
     out_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     jack_set_process_callback(client_, &JackMidiSender::Process, this);
