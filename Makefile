@@ -29,10 +29,10 @@ deps:
 test-deps:
 	@bash scripts/install-deps test
 
-# The Release build of the two programs.
+# The Release build of the three programs.
 release: deps
 	@$(CMAKE_CONFIGURE) -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTAVOLIN_WITH_TESTS=OFF >/dev/null
-	@cmake --build build/release -j $(JOBS) --target tavolin tavolin-render
+	@cmake --build build/release -j $(JOBS) --target tavolin tavolin-render tavolin-headless
 
 run: release
 	@build/release/app/tavolin $(ARGS)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # make install and make uninstall, on this build tree and a temporary
-# prefix: the programs run from there, the desktop entry is valid, every
-# relative link of the installed pages resolves, and the uninstall leaves no
-# file behind.
+# prefix: the programs run from there, the desktop entry and the systemd
+# user unit of tavolin-headless (once it is built) are valid, every relative
+# link of the installed pages resolves, and the uninstall leaves no file
+# behind.
 # usage: install_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
@@ -21,12 +22,23 @@ share/doc/tavolin/docs/ARCHITECTURE.md
 share/doc/tavolin/docs/note-path.svg
 share/doc/tavolin/docs/screenshot.png
 share/icons/hicolor/scalable/apps/tavolin.svg"
+if [ -x "$build/headless/tavolin-headless" ]; then
+  expected=$(printf '%s\n' "$expected" bin/tavolin-headless share/doc/tavolin/headless.env \
+    share/systemd/user/tavolin-headless.service | sort)
+fi
 installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
 [ "$installed" = "$expected" ] || fail "installed files:
 $installed"
 "$prefix/bin/tavolin" --version | grep -q '^tavolin [0-9]' || fail "the installed tavolin does not run"
 "$prefix/bin/tavolin-render" --version | grep -q '^tavolin-render [0-9]' || fail "the installed tavolin-render does not run"
 desktop-file-validate "$prefix/share/applications/tavolin.desktop" || fail "desktop entry"
+unit=$prefix/share/systemd/user/tavolin-headless.service
+if [ -f "$unit" ]; then
+  grep -qx "ExecStart=$prefix/bin/tavolin-headless \$TAVOLIN_HEADLESS_OPTIONS" "$unit" \
+    || fail "the unit does not start the installed program"
+  # verify also checks that ExecStart's program exists.
+  systemd-analyze verify "$unit" || fail "systemd-analyze verify $unit"
+fi
 doc=$prefix/share/doc/tavolin
 while IFS= read -r page; do
   for link in $(grep -o '](\([^)#:][^)#:]*\)' "$page" | cut -c3-); do
