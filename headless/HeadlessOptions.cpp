@@ -1,0 +1,63 @@
+#include "headless/HeadlessOptions.h"
+
+#include <regex>
+
+#include "params/SetNames.h"
+
+namespace tavolin {
+
+std::string HeadlessHelp() {
+  return std::string(kHeadlessUsage) +
+         "\n\n"
+         "Tavolin as a sound module without a screen: plays what comes in at its MIDI\n"
+         "input, and the MIDI files given as a playlist, until it is stopped (SIGTERM,\n"
+         "SIGINT or SIGHUP). Its MIDI input is its own virtual port, Tavolin-MIDI:MIDI in,\n"
+         "unless --midi-port names a source to open instead.\n\n" +
+         SharedOptionsHelp(OutputPath::Pull) +
+         "  --midi-connect REGEX  connect every MIDI source whose name matches REGEX to the\n"
+         "                        input, and those that appear later (looked for every second)\n"
+         "  --record FILE.wav     record what plays, from the start until the end\n" +
+         std::string(EngineOptionsHelp()) + "  --help, --version\n\n" + SetNamesHelp();
+}
+
+std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const* argv, std::string& error) {
+  HeadlessOptions options;
+  const auto own = [&options](int count, const char* const* args, int& i, std::string& mistake) {
+    if (auto pattern = ValueOf("--midi-connect", count, args, i)) {
+      try {
+        const std::regex check{std::string(*pattern)};
+      } catch (const std::regex_error& e) {
+        mistake = "--midi-connect: \"" + std::string(*pattern) + "\" is not a regular expression: " + e.what();
+        return false;
+      }
+      if (pattern->empty()) {
+        mistake = "--midi-connect needs a pattern of source names";
+        return false;
+      }
+      options.midiConnect = std::string(*pattern);
+      return true;
+    }
+    if (auto path = ValueOf("--record", count, args, i)) {
+      if (path->empty()) {
+        mistake = "--record needs a file name";
+        return false;
+      }
+      options.recordPath = std::string(*path);
+      return true;
+    }
+    const std::string option = args[i];
+    const std::string value = i + 1 < count ? args[i + 1] : "";
+    const EngineOption engine =
+        ParseEngineOption(option, i + 1 < count ? &value : nullptr, options.engine, options.warnings);
+    if (!engine.error.empty()) mistake = engine.error;
+    if (!engine.taken || !engine.error.empty()) return false;
+    ++i;
+    return true;
+  };
+  std::optional<ProgramOptions> program = ParseProgramOptions(argc, argv, OutputPath::Pull, own, error);
+  if (!program) return std::nullopt;
+  options.program = std::move(*program);
+  return options;
+}
+
+}  // namespace tavolin

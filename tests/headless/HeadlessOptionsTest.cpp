@@ -1,0 +1,55 @@
+#include "headless/HeadlessOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace tavolin {
+namespace {
+
+std::optional<HeadlessOptions> Parse(std::vector<const char*> args, std::string& error) {
+  args.insert(args.begin(), "tavolin-headless");
+  return ParseHeadlessOptions(static_cast<int>(args.size()), args.data(), error);
+}
+
+TEST(HeadlessOptions, TheSoundModulePullsUnlessToldAndTakesTheRenderersSettings) {
+  std::string error;
+  const auto none = Parse({}, error);
+  ASSERT_TRUE(none) << error;
+  EXPECT_EQ(none->program.path, OutputPath::Pull);
+  EXPECT_EQ(none->midiConnect, std::nullopt);
+  EXPECT_EQ(Parse({"--latency", "ring"}, error)->program.path, OutputPath::Ring);
+
+  const auto all = Parse({"--midi-connect", "USB|a2j", "--record=out.wav", "--on", "LPFOn", "--mode", "9", "--set",
+                          "Life=2", "--audio", "null", "song.mid"},
+                         error);
+  ASSERT_TRUE(all) << error;
+  EXPECT_EQ(all->midiConnect, "USB|a2j");
+  EXPECT_EQ(all->recordPath, "out.wav");
+  EXPECT_EQ(all->engine.switches, std::vector<std::string>{"LPFOn"});
+  EXPECT_EQ(all->engine.mode, 9);
+  EXPECT_EQ(all->engine.params.size(), 1u);
+  EXPECT_EQ(all->program.audio.kind, WaveOutKind::Null);
+  EXPECT_EQ(all->program.songs, std::vector<std::string>{"song.mid"});
+}
+
+TEST(HeadlessOptions, MistakesAreNamed) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* says;
+  } cases[] = {
+      {{"--midi-connect", "(USB"}, "is not a regular expression"},
+      {{"--midi-connect="}, "--midi-connect needs a pattern"},
+      {{"--record"}, "--record needs a file name"},
+      {{"--on", "Loud"}, "unknown switch Loud"},
+      {{"--seconds", "3"}, "unknown option \"--seconds\""},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_FALSE(Parse(c.args, error)) << c.says;
+    EXPECT_NE(error.find(c.says), std::string::npos) << error;
+  }
+}
+
+}  // namespace
+}  // namespace tavolin
