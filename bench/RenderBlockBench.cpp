@@ -64,7 +64,7 @@ void PullBlocks(benchmark::State& state, bool lowPass) {
   const auto piece = static_cast<uint32_t>(state.range(0));
   std::array<int16_t, kBlockSamples> out{};
   for (auto _ : state) {
-    for (uint32_t at = 0; at < kBlockSamples; at += piece) pull.Pull(out.data() + at, piece);
+    for (uint32_t at = 0; at < kBlockSamples; at += piece) pull.Fill(out.data() + at, piece);
     benchmark::DoNotOptimize(out[0]);
   }
   SetBlockShare(state);
