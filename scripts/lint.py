@@ -36,7 +36,7 @@ import threading
 
 # The checks were chosen, and their findings settled, with this version.
 TIDY = "clang-tidy-14"
-FOLDERS = "app|audio|bench|host|midi|params|platform|spectral|synth|tests|tools|ui"
+FOLDERS = "app|audio|bench|headless|host|midi|params|platform|spectral|synth|tests|tools|ui"
 # Raised when what goes into a key, or how clang-tidy is run, changes.
 KEY_SCHEME = "tavolin-lint-1"
 FAILED = ("lint: clang-tidy found the faults above "
