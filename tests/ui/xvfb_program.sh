@@ -3,12 +3,37 @@
 XVFB_PROGRAM_LIB=$(realpath "${BASH_SOURCE[0]}")
 export XVFB_PROGRAM_LIB
 
+# start_xvfb DIR: starts a virtual X server on a display it picks itself
+# (-displayfd: two servers started at the same moment never share one, as
+# they can with `xvfb-run -a`), points DISPLAY at it and sets xvfb_pid. Its
+# display number and log go to DIR.
+start_xvfb() {
+  Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$1/display" 2>"$1/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 300); do
+    [ -s "$1/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -s "$1/display" ] || { echo "FAIL: Xvfb did not start: $(cat "$1/xvfb.log")"; return 1; }
+  export DISPLAY=:$(head -1 "$1/display")
+  unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+}
+
 # in_xvfb COMMANDS: runs bash COMMANDS inside a fresh virtual X server, with
-# this file sourced. The display number is random because two `xvfb-run -a`
-# started at the same moment can pick the same one.
+# this file sourced; the server ends with them.
 in_xvfb() {
-  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1600x1000x24" \
-    bash -c "set -u; unset QT_QPA_PLATFORM; source \"\$XVFB_PROGRAM_LIB\"; $1"
+  local dir status=0
+  dir=$(mktemp -d)
+  if start_xvfb "$dir"; then
+    bash -c "set -u; source \"\$XVFB_PROGRAM_LIB\"; $1" || status=$?
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null || true
+  else
+    status=1
+  fi
+  rm -rf "$dir"
+  return "$status"
 }
 
 # start_tavolin BINARY STDERR_FILE [ARGS...]: starts the program (with ARGS) in the background and
