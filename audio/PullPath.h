@@ -1,11 +1,22 @@
 #pragma once
 // The pull path: the device's callback takes samples from the block
 // pipeline as it needs them, instead of from the ring's eight queued
-// buffers. A block is rendered in pieces, each as the device asks for it, so
-// that a note takes effect at the next sample handed out; a block that must
-// be rendered whole (NeedsWholeBlock) is rendered when its first sample is
-// asked for and handed out piece by piece. Either way the samples are those
-// the ring renders for the same inputs at the same sample positions.
+// buffers. Either way the samples are those the ring renders for the same
+// inputs at the same sample positions.
+//
+// A block that may be rendered in pieces (HowToRender) is rendered piece by
+// piece, each just before it is handed out, so that a note takes effect at
+// the next sample handed out. A block that must be complete before its first
+// sample goes out is rendered while the block before it is handed out,
+// spread evenly over the calls that hand that block out (pieces for a
+// spectral stage or the vocoder, voice slots for ring, detune or noise), so
+// that no call renders more than its share. Its rendering begins in the call
+// after the one that hands out its predecessor's first sample, and only when
+// that predecessor is complete; a note then lands in it at the position it
+// was played at, a block later (in ring, detune and noise blocks, two blocks
+// later if its voice slot has been rendered already). A block that needs to
+// be complete but could not begin early is rendered whole when its first
+// sample is asked for.
 
 #include <array>
 #include <atomic>
@@ -21,9 +32,9 @@ namespace tavolin {
 
 class PullPath final : public SampleSource {
  public:
-  // Allocates its two blocks (the one being handed out and the one before,
-  // which howling feeds back). `timings`, when given, receives each block's
-  // render time, the sum of its pieces.
+  // Allocates its two blocks (the one being handed out, and the one before it
+  // or, while it is rendered, the one after it). `timings`, when given,
+  // receives each block's render time, the sum of its parts.
   explicit PullPath(const BlockPipeline& pipeline, BlockTimings* timings = nullptr);
 
   // [audio thread: the device's callback] Writes the next `frames` samples
@@ -35,19 +46,31 @@ class PullPath final : public SampleSource {
   uint64_t Handed() const override { return handed_.load(std::memory_order_acquire); }
 
  private:
-  void BeginBlock();
+  // How the block after the current one is being rendered.
+  enum class Ahead { NotBegun, Pieces, Voices };
+
+  void BeginNext();
+  void RenderAhead(uint32_t frames);
+  void RenderNextUnits(uint32_t count);
+  void FinishNext();
+  void TakeNextBlock();
   void EndBlock();
+  uint32_t Next() const { return 1 - current_; }
   int16_t* Block(uint32_t k) { return blocks_.get() + k * kBlockSamples; }
 
   BlockPipeline pipeline_;
   BlockTimings* timings_;
   std::unique_ptr<int16_t[]> blocks_;  // two blocks, silent at first
-  PieceVoices pieces_{};
-  uint32_t current_ = 0;                    // which of the two is being handed out
-  uint32_t offset_ = kBlockSamples;         // its next sample; 1024: the next block begins
-  bool whole_ = false;                      // it was rendered whole
-  uint64_t blockCount_ = 0;                 // blocks finished
-  std::chrono::nanoseconds renderTime_{0};  // the current block's, so far
+  PieceVoices pieces_{};               // of the one block being rendered in pieces
+  uint32_t current_ = 0;               // which of the two is being handed out
+  uint32_t offset_ = kBlockSamples;    // its next sample; 1024: the next block begins
+  bool currentInPieces_ = false;       // it is rendered as it is handed out
+  bool mayBeginNext_ = false;          // it is complete, and a call has passed since its first sample
+  Ahead ahead_ = Ahead::NotBegun;
+  uint32_t aheadDone_ = 0;              // of the next block: samples (Pieces) or voice slots (Voices) rendered
+  const int16_t* nextFrame_ = nullptr;  // of the next block: its modulator frame
+  uint64_t blockCount_ = 0;             // blocks finished
+  std::array<std::chrono::nanoseconds, 2> renderTime_{};  // each block's, so far
   std::atomic<uint64_t> handed_{0};
 };
 

@@ -76,18 +76,32 @@ void RenderBlock(BlockPipeline& p) {
   PublishBlock(p, block, b);
 }
 
-bool NeedsWholeBlock(BlockPipeline& p, const int16_t* frame) {
-  const SpectralSettings spectral = ReadSpectralSettings(p);
+BlockRendering HowToRender(BlockPipeline& p, const int16_t* frame) {
   const EngineSwitches& sw = p.synth.switches;
-  return spectral.lowPass || spectral.highPass || frame != nullptr || sw.RingOn.load(kRelaxed) != 0 ||
-         sw.DetuneOn.load(kRelaxed) != 0 || AnyNoiseVoice(p.synth);
+  if (sw.RingOn.load(kRelaxed) != 0 || sw.DetuneOn.load(kRelaxed) != 0 || AnyNoiseVoice(p.synth))
+    return BlockRendering::WholeVoices;
+  const SpectralSettings spectral = ReadSpectralSettings(p);
+  if (spectral.lowPass || spectral.highPass || frame != nullptr) return BlockRendering::PiecesThenTransform;
+  return BlockRendering::Pieces;
 }
 
 void RenderWholeBlock(BlockPipeline& p, int16_t* block, const int16_t* previous, const int16_t* frame) {
+  BeginWholeVoices(p, block, previous);
+  RenderWholeVoices(p, block, 0, static_cast<uint32_t>(kVoiceCount));
+  EndWholeVoices(p, block, frame);
+}
+
+void BeginWholeVoices(BlockPipeline& p, int16_t* block, const int16_t* previous) {
   StartSamples(p, block, previous, kWholeBlock);
+}
+
+void RenderWholeVoices(BlockPipeline& p, int16_t* block, uint32_t from, uint32_t to) {
   const RenderInputs inputs{p.synth, p.clock, p.renderState};
   const RingBuffers ring{p.areas.RingScratchA.get(), p.areas.RingScratchB.get(), p.areas.RingProduct.get()};
-  for (VoiceSlot& slot : p.synth.voices) ProcessVoice(block, slot, inputs, ring);
+  for (uint32_t i = from; i < to; ++i) ProcessVoice(block, p.synth.voices[i], inputs, ring);
+}
+
+void EndWholeVoices(BlockPipeline& p, int16_t* block, const int16_t* frame) {
   ClipAndFilter(p, block, kWholeBlock);
   RestartRunawayLowPass(p.master);
   RunSpectralStages(p, block, ReadSpectralSettings(p), frame);
@@ -102,11 +116,14 @@ void RenderBlockPiece(BlockPipeline& p, int16_t* block, const int16_t* previous,
   ClipAndFilter(p, block, range);
 }
 
-void EndPieces(BlockPipeline& p, int16_t* block, PieceVoices& pieces) {
+void EndPieces(BlockPipeline& p, int16_t* block, PieceVoices& pieces, PiecesWere were, const int16_t* frame) {
   RestartRunawayLowPass(p.master);
-  // The block has been handed out: only its spectrum is taken, with every
+  // A block already handed out: only its spectrum is taken, with every
   // stage off (one switched on meanwhile waits for the next block).
-  RunSpectralStages(p, block, SpectralSettings{}, nullptr);
+  if (were == PiecesWere::HandedOut)
+    RunSpectralStages(p, block, SpectralSettings{}, nullptr);
+  else
+    RunSpectralStages(p, block, ReadSpectralSettings(p), frame);
   for (int i = 0; i < kVoiceCount; ++i) EndVoicePieces(p.synth.voices[i], pieces[i]);
 }
 

@@ -1,8 +1,9 @@
 // The pull path's device callback while another thread starts, releases and
 // kills voices (at the handed position, as a keyboard would) and the switches
-// flip blocks between pieces and whole. Run under ThreadSanitizer. What must
-// hold besides no race: a voice that ends within a block gives its slot back
-// when the block ends, so the table empties once the notes stop.
+// flip blocks between pieces, pieces rendered ahead and whole voices. Run
+// under ThreadSanitizer. What must hold besides no race: a voice that ends
+// within a block gives its slot back when the block ends, so the table
+// empties once the notes stop.
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,7 @@ TEST(PullPathConcurrency, NoteTrafficWhileTheDevicePullsEveryTableSlotEndsFree) 
     int16_t out[37];
     for (int32_t k = 0; playing.load(); ++k) {
       synth.switches.RingOn.store(k / 200 % 2, kRelaxed);
+      rig.master.LPFOn.store(k / 70 % 2, kRelaxed);
       pull.Fill(out, 37);
     }
   });
@@ -56,6 +58,7 @@ TEST(PullPathConcurrency, NoteTrafficWhileTheDevicePullsEveryTableSlotEndsFree) 
 
   // Then, once every voice has gone, in pieces: voices that end within a block.
   synth.switches.RingOn.store(0, kRelaxed);
+  rig.master.LPFOn.store(0, kRelaxed);
   for (VoiceSlot& slot : synth.voices) ReleaseAnyVoice(slot);
   std::vector<int16_t> out(4 * kBlockSamples);
   pull.Fill(out.data(), static_cast<uint32_t>(out.size()));  // 2 ms of release end within a block or two

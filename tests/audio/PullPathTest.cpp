@@ -112,7 +112,7 @@ void SpectralLowPass(PipelineRig& rig) { rig.master.LPFOn.store(1, kRelaxed); }
 
 void Vocoder(PipelineRig& rig) {
   auto data = std::make_unique<ModulatorData>();
-  constexpr uint32_t kSamples = 40 * kModulatorFrame;  // outlasts the notes' starts
+  constexpr uint32_t kSamples = 160 * kModulatorFrame;  // outlasts the render: every block is whole
   data->samples = std::make_unique<int16_t[]>(kSamples);
   for (uint32_t i = 0; i < kSamples; ++i)
     data->samples[i] = static_cast<int16_t>(static_cast<int32_t>((i * 7919u) % 4001u) - 2000);
@@ -157,8 +157,12 @@ std::vector<int16_t> RenderOnRing(const Case& c, uint64_t release) {
 }
 
 // The device asks for the pattern's sizes in turn. A note comes between two
-// calls: before the one that renders its block when that block is whole,
-// else before the one that hands out its first sample.
+// calls: in a block that is rendered in pieces, before the call that hands
+// out its first sample; in one that must be complete before it is handed out
+// (every block of a whole case, and a noise note's), before its rendering
+// can begin: before the call after the one that hands out the previous
+// block's first sample. The release comes the same way, for the block it
+// begins.
 std::vector<int16_t> RenderPulled(const Case& c, std::span<const uint32_t> pattern, uint64_t release) {
   PipelineRig rig;
   rig.virtualClock.Set(1000);
@@ -166,17 +170,28 @@ std::vector<int16_t> RenderPulled(const Case& c, std::span<const uint32_t> patte
   PullPath pull(rig.pipeline);
   std::vector<int16_t> out(release + kFade);
   uint64_t handed = 0;
+  int64_t firstHandedBefore = -1;  // the block whose first sample the last call handed out
+  const auto beginsNow = [&](uint64_t block) {
+    return block == 0 ? handed == 0 : firstHandedBefore == static_cast<int64_t>(block) - 1;
+  };
   for (size_t call = 0; handed < out.size(); ++call) {
     const uint64_t n = std::min<uint64_t>(pattern[call % pattern.size()], out.size() - handed);
     for (size_t k = 0; k < std::size(kNotes); ++k) {
-      const bool whole = c.whole || DrawsNoise(ModeOf(c, k));
-      const uint64_t due = whole ? BlockStart(kNotes[k].at) : kNotes[k].at;
-      if (due < handed || due >= handed + n) continue;
-      EXPECT_TRUE(whole || handed >= BlockStart(kNotes[k].at)) << "no call boundary for the note at " << kNotes[k].at;
+      const uint64_t at = kNotes[k].at;
+      if (c.whole) {
+        if (!beginsNow(at / kBlockSamples)) continue;
+      } else {
+        const bool noise = DrawsNoise(ModeOf(c, k));
+        const uint64_t due = noise ? BlockStart(at) : at;
+        if (due < handed || due >= handed + n) continue;
+        EXPECT_TRUE(noise || handed >= BlockStart(at)) << "no call boundary for the note at " << at;
+      }
       StartNote(rig, kNotes[k], ModeOf(c, k));
     }
-    if (handed == release) ReleaseAll(rig);
+    if (c.whole ? beginsNow(release / kBlockSamples) : handed == release) ReleaseAll(rig);
     pull.Fill(out.data() + handed, static_cast<uint32_t>(n));
+    const uint64_t firstSample = (handed + kBlockSamples - 1) / kBlockSamples * kBlockSamples;
+    firstHandedBefore = firstSample < handed + n ? static_cast<int64_t>(firstSample / kBlockSamples) : -1;
     handed += n;
     EXPECT_EQ(pull.Handed(), handed);
   }
