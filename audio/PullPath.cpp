@@ -8,13 +8,19 @@ PullPath::PullPath(const BlockPipeline& pipeline, BlockTimings* timings)
     : pipeline_(pipeline), timings_(timings), blocks_(std::make_unique<int16_t[]>(2 * kBlockSamples)) {}
 
 void PullPath::Fill(int16_t* out, uint32_t frames) {
-  if (mayBeginNext_ && ahead_ == Ahead::NotBegun) BeginNext();
+  bool callStart = true;
   bool handedFirstSample = false;
   while (frames > 0) {
     if (offset_ == kBlockSamples) {
+      // A block begun in an earlier call and taken as this call starts had
+      // all its voices rendered before it: the one after it may begin now.
+      const bool renderedBefore = callStart && ahead_ != Ahead::NotBegun;
       TakeNextBlock();
       handedFirstSample = true;
+      mayBeginNext_ = renderedBefore;
     }
+    if (mayBeginNext_ && ahead_ == Ahead::NotBegun) BeginNext();
+    callStart = false;
     const uint32_t n = std::min(frames, kBlockSamples - offset_);
     int16_t* block = Block(current_);
     if (currentInPieces_) {

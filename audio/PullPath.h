@@ -10,9 +10,10 @@
 // sample goes out is rendered while the block before it is handed out,
 // spread evenly over the calls that hand that block out (pieces for a
 // spectral stage or the vocoder, voice slots for ring, detune or noise), so
-// that no call renders more than its share. Its rendering begins in the call
-// after the one that hands out its predecessor's first sample, and only when
-// that predecessor is complete; a note then lands in it at the position it
+// that no call renders more than its share. Its rendering begins once its
+// predecessor is complete and has begun to play: in the call that starts at
+// the predecessor's first sample when the predecessor was rendered before
+// that call, else in the call after; a note then lands in it at the position it
 // was played at, a block later (in ring, detune and noise blocks, two blocks
 // later if its voice slot has been rendered already). A block that needs to
 // be complete but could not begin early is rendered whole when its first
@@ -65,7 +66,7 @@ class PullPath final : public SampleSource {
   uint32_t current_ = 0;               // which of the two is being handed out
   uint32_t offset_ = kBlockSamples;    // its next sample; 1024: the next block begins
   bool currentInPieces_ = false;       // it is rendered as it is handed out
-  bool mayBeginNext_ = false;          // it is complete, and a call has passed since its first sample
+  bool mayBeginNext_ = false;          // it is complete and plays: the next may begin
   Ahead ahead_ = Ahead::NotBegun;
   uint32_t aheadDone_ = 0;              // of the next block: samples (Pieces) or voice slots (Voices) rendered
   const int16_t* nextFrame_ = nullptr;  // of the next block: its modulator frame

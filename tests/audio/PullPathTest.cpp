@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -156,12 +157,38 @@ std::vector<int16_t> RenderOnRing(const Case& c, uint64_t release) {
   return out;
 }
 
+// When a block that must be complete before it plays begins to be rendered:
+// the first in the first call; any other once the block before it plays, in
+// the call that starts at that block's first sample when that block began in
+// an earlier call, else in the call after the one that hands it out.
+class BlockBeginnings {
+ public:
+  // Before each call, which hands out [handed, handed + n): whether a block
+  // begins in it, and which.
+  std::optional<uint64_t> Before(uint64_t handed, uint64_t n) {
+    const uint64_t b = began_.size();
+    const uint64_t previous = (b - 1) * kBlockSamples;
+    const bool begins = b == 0 ? handed == 0
+                               : (handed == previous && began_[b - 1] < call_) ||
+                                     (handed > previous && handed - lastCallSize_ <= previous && lastCallSize_ > 0);
+    ++call_;
+    lastCallSize_ = n;
+    if (!begins) return std::nullopt;
+    began_.push_back(call_ - 1);
+    return b;
+  }
+
+ private:
+  std::vector<size_t> began_;  // the call each block began in
+  size_t call_ = 0;
+  uint64_t lastCallSize_ = 0;
+};
+
 // The device asks for the pattern's sizes in turn. A note comes between two
 // calls: in a block that is rendered in pieces, before the call that hands
 // out its first sample; in one that must be complete before it is handed out
-// (every block of a whole case, and a noise note's), before its rendering
-// can begin: before the call after the one that hands out the previous
-// block's first sample. The release comes the same way, for the block it
+// (every block of a whole case, and a noise note's), before the call its
+// rendering begins in. The release comes the same way, for the block it
 // begins.
 std::vector<int16_t> RenderPulled(const Case& c, std::span<const uint32_t> pattern, uint64_t release) {
   PipelineRig rig;
@@ -170,16 +197,14 @@ std::vector<int16_t> RenderPulled(const Case& c, std::span<const uint32_t> patte
   PullPath pull(rig.pipeline);
   std::vector<int16_t> out(release + kFade);
   uint64_t handed = 0;
-  int64_t firstHandedBefore = -1;  // the block whose first sample the last call handed out
-  const auto beginsNow = [&](uint64_t block) {
-    return block == 0 ? handed == 0 : firstHandedBefore == static_cast<int64_t>(block) - 1;
-  };
+  BlockBeginnings beginnings;
   for (size_t call = 0; handed < out.size(); ++call) {
     const uint64_t n = std::min<uint64_t>(pattern[call % pattern.size()], out.size() - handed);
+    const std::optional<uint64_t> begins = beginnings.Before(handed, n);
     for (size_t k = 0; k < std::size(kNotes); ++k) {
       const uint64_t at = kNotes[k].at;
       if (c.whole) {
-        if (!beginsNow(at / kBlockSamples)) continue;
+        if (begins != at / kBlockSamples) continue;
       } else {
         const bool noise = DrawsNoise(ModeOf(c, k));
         const uint64_t due = noise ? BlockStart(at) : at;
@@ -188,10 +213,8 @@ std::vector<int16_t> RenderPulled(const Case& c, std::span<const uint32_t> patte
       }
       StartNote(rig, kNotes[k], ModeOf(c, k));
     }
-    if (c.whole ? beginsNow(release / kBlockSamples) : handed == release) ReleaseAll(rig);
+    if (c.whole ? begins == release / kBlockSamples : handed == release) ReleaseAll(rig);
     pull.Fill(out.data() + handed, static_cast<uint32_t>(n));
-    const uint64_t firstSample = (handed + kBlockSamples - 1) / kBlockSamples * kBlockSamples;
-    firstHandedBefore = firstSample < handed + n ? static_cast<int64_t>(firstSample / kBlockSamples) : -1;
     handed += n;
     EXPECT_EQ(pull.Handed(), handed);
   }
