@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/WaveFormat.h"
+#include "synth/VoiceHandOff.h"
+
 namespace tavolin {
 
 PullPath::PullPath(const BlockPipeline& pipeline, BlockTimings* timings)
@@ -50,18 +53,49 @@ void PullPath::BeginNext() {
   nextFrame_ = frame;
   aheadDone_ = 0;
   ahead_ = how == BlockRendering::WholeVoices ? Ahead::Voices : Ahead::Pieces;
-  if (ahead_ == Ahead::Voices) BeginWholeVoices(pipeline_, Block(Next()), Block(current_));
+  if (ahead_ != Ahead::Voices) return;
+  BeginWholeVoices(pipeline_, Block(Next()), Block(current_));
+  voicesTime_ = std::chrono::nanoseconds(0);
+  voicesAtBegin_ = static_cast<uint32_t>(
+      std::count_if(std::begin(pipeline_.synth.voices), std::end(pipeline_.synth.voices), IsActive));
 }
 
 // The next block's share of a call that hands out `frames` of the current
-// one: what is left, spread evenly over the current block's samples still to
-// go. Pieces so spread never pass the sample being handed out, so a note
-// played meanwhile starts in the next block exactly where it was played.
+// one. Pieces: what is left, spread evenly over the current block's samples
+// still to go; so spread they never pass the sample being handed out, so a
+// note played meanwhile starts in the next block exactly where it was played.
 void PullPath::RenderAhead(uint32_t frames) {
-  const uint32_t units = ahead_ == Ahead::Pieces ? kBlockSamples : static_cast<uint32_t>(kVoiceCount);
-  const uint32_t left = units - aheadDone_;
   const uint32_t framesLeft = kBlockSamples - offset_;
-  RenderNextUnits((left * frames + framesLeft - 1) / framesLeft);
+  if (ahead_ == Ahead::Pieces) {
+    RenderNextUnits(((kBlockSamples - aheadDone_) * frames + framesLeft - 1) / framesLeft);
+    return;
+  }
+  RenderNextUnits(VoiceSlotsDueNow(frames, framesLeft));
+}
+
+// Voice slots: as few as the calls still to come allow, each of them
+// spending at most a quarter of its own duration at the cost per voice the
+// last such block had, so that a note played meanwhile is more likely to find
+// its slot not yet rendered and to sound a block earlier. Spread evenly over
+// the slots until that cost is known.
+uint32_t PullPath::VoiceSlotsDueNow(uint32_t frames, uint32_t framesLeft) const {
+  constexpr double kShareOfACall = 0.25;
+  const uint32_t slotsLeft = static_cast<uint32_t>(kVoiceCount) - aheadDone_;
+  // Every slot by the block's last sample: a note played after that belongs
+  // to the block after.
+  if (nsPerVoice_ <= 0.0 || frames == framesLeft) return (slotsLeft * frames + framesLeft - 1) / framesLeft;
+  const double callNs = frames * 1e9 / kSampleRate;
+  const double laterVoices = (framesLeft - frames) / static_cast<double>(frames) * callNs * kShareOfACall / nsPerVoice_;
+  uint32_t activeLeft = 0;
+  for (uint32_t i = aheadDone_; i < static_cast<uint32_t>(kVoiceCount); ++i)
+    activeLeft += IsActive(pipeline_.synth.voices[i]) ? 1 : 0;
+  if (activeLeft <= laterVoices) return 0;
+  // The slots up to the last voice that cannot wait.
+  uint32_t dueNow = activeLeft - static_cast<uint32_t>(laterVoices);
+  uint32_t slot = aheadDone_;
+  for (; slot < static_cast<uint32_t>(kVoiceCount) && dueNow > 0; ++slot)
+    dueNow -= IsActive(pipeline_.synth.voices[slot]) ? 1 : 0;
+  return slot - aheadDone_;
 }
 
 void PullPath::RenderNextUnits(uint32_t count) {
@@ -69,20 +103,24 @@ void PullPath::RenderNextUnits(uint32_t count) {
   const RenderTimer timed(renderTime_[Next()]);
   const uint32_t from = aheadDone_;
   aheadDone_ += count;
-  if (ahead_ == Ahead::Pieces)
+  if (ahead_ == Ahead::Pieces) {
     RenderBlockPiece(pipeline_, Block(Next()), Block(current_), {from, aheadDone_}, pieces_);
-  else
-    RenderWholeVoices(pipeline_, Block(Next()), from, aheadDone_);
+    return;
+  }
+  const RenderTimer timedVoices(voicesTime_);
+  RenderWholeVoices(pipeline_, Block(Next()), from, aheadDone_);
 }
 
 void PullPath::FinishNext() {
   const uint32_t units = ahead_ == Ahead::Pieces ? kBlockSamples : static_cast<uint32_t>(kVoiceCount);
   RenderNextUnits(units - aheadDone_);
   const RenderTimer timed(renderTime_[Next()]);
-  if (ahead_ == Ahead::Pieces)
+  if (ahead_ == Ahead::Pieces) {
     EndPieces(pipeline_, Block(Next()), pieces_, PiecesWere::RenderedAhead, nextFrame_);
-  else
+  } else {
     EndWholeVoices(pipeline_, Block(Next()), nextFrame_);
+    if (voicesAtBegin_ > 0) nsPerVoice_ = static_cast<double>(voicesTime_.count()) / voicesAtBegin_;
+  }
   ahead_ = Ahead::NotBegun;
 }
 

@@ -8,9 +8,10 @@
 // piece, each just before it is handed out, so that a note takes effect at
 // the next sample handed out. A block that must be complete before its first
 // sample goes out is rendered while the block before it is handed out,
-// spread evenly over the calls that hand that block out (pieces for a
-// spectral stage or the vocoder, voice slots for ring, detune or noise), so
-// that no call renders more than its share. Its rendering begins once its
+// spread over the calls that hand that block out (pieces for a spectral
+// stage or the vocoder, evenly; voice slots for ring, detune or noise, as
+// late as a quarter of each call allows), so that no call renders more than
+// its share. Its rendering begins once its
 // predecessor is complete and has begun to play: in the call that starts at
 // the predecessor's first sample when the predecessor was rendered before
 // that call, else in the call after; a note then lands in it at the position it
@@ -52,6 +53,7 @@ class PullPath final : public SampleSource {
 
   void BeginNext();
   void RenderAhead(uint32_t frames);
+  uint32_t VoiceSlotsDueNow(uint32_t frames, uint32_t framesLeft) const;
   void RenderNextUnits(uint32_t count);
   void FinishNext();
   void TakeNextBlock();
@@ -68,9 +70,12 @@ class PullPath final : public SampleSource {
   bool currentInPieces_ = false;       // it is rendered as it is handed out
   bool mayBeginNext_ = false;          // it is complete and plays: the next may begin
   Ahead ahead_ = Ahead::NotBegun;
-  uint32_t aheadDone_ = 0;              // of the next block: samples (Pieces) or voice slots (Voices) rendered
-  const int16_t* nextFrame_ = nullptr;  // of the next block: its modulator frame
-  uint64_t blockCount_ = 0;             // blocks finished
+  uint32_t aheadDone_ = 0;                  // of the next block: samples (Pieces) or voice slots (Voices) rendered
+  const int16_t* nextFrame_ = nullptr;      // of the next block: its modulator frame
+  uint32_t voicesAtBegin_ = 0;              // of the next block (Voices): its voices as it began
+  std::chrono::nanoseconds voicesTime_{0};  // of the next block (Voices): its voices' render time so far
+  double nsPerVoice_ = 0.0;                 // of the last Voices block; 0: none yet
+  uint64_t blockCount_ = 0;                 // blocks finished
   std::array<std::chrono::nanoseconds, 2> renderTime_{};  // each block's, so far
   std::atomic<uint64_t> handed_{0};
 };
