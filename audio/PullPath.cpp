@@ -11,19 +11,13 @@ PullPath::PullPath(const BlockPipeline& pipeline, BlockTimings* timings)
     : pipeline_(pipeline), timings_(timings), blocks_(std::make_unique<int16_t[]>(2 * kBlockSamples)) {}
 
 void PullPath::Fill(int16_t* out, uint32_t frames) {
-  bool callStart = true;
+  if (mayBeginNext_ && ahead_ == Ahead::NotBegun) BeginNext();
   bool handedFirstSample = false;
   while (frames > 0) {
     if (offset_ == kBlockSamples) {
-      // A block begun in an earlier call and taken as this call starts had
-      // all its voices rendered before it: the one after it may begin now.
-      const bool renderedBefore = callStart && ahead_ != Ahead::NotBegun;
       TakeNextBlock();
       handedFirstSample = true;
-      mayBeginNext_ = renderedBefore;
     }
-    if (mayBeginNext_ && ahead_ == Ahead::NotBegun) BeginNext();
-    callStart = false;
     const uint32_t n = std::min(frames, kBlockSamples - offset_);
     int16_t* block = Block(current_);
     if (currentInPieces_) {
@@ -73,19 +67,18 @@ void PullPath::RenderAhead(uint32_t frames) {
   RenderNextUnits(VoiceSlotsDueNow(frames, framesLeft));
 }
 
-// Voice slots: as few as the calls still to come allow, each of them
-// spending at most a quarter of its own duration at the cost per voice the
-// last such block had, so that a note played meanwhile is more likely to find
-// its slot not yet rendered and to sound a block earlier. Spread evenly over
-// the slots until that cost is known.
+// Voice slots: as few as the calls still to come allow (the rest of the
+// current block's and the one that hands out the next block's first sample),
+// each of them spending at most a quarter of its own duration at the cost per
+// voice the last such block had. A note played meanwhile is then more likely
+// to find its slot not yet rendered and to sound a block earlier. Spread
+// evenly over the current block's calls until that cost is known.
 uint32_t PullPath::VoiceSlotsDueNow(uint32_t frames, uint32_t framesLeft) const {
   constexpr double kShareOfACall = 0.25;
   const uint32_t slotsLeft = static_cast<uint32_t>(kVoiceCount) - aheadDone_;
-  // Every slot by the block's last sample: a note played after that belongs
-  // to the block after.
-  if (nsPerVoice_ <= 0.0 || frames == framesLeft) return (slotsLeft * frames + framesLeft - 1) / framesLeft;
-  const double callNs = frames * 1e9 / kSampleRate;
-  const double laterVoices = (framesLeft - frames) / static_cast<double>(frames) * callNs * kShareOfACall / nsPerVoice_;
+  if (nsPerVoice_ <= 0.0) return (slotsLeft * frames + framesLeft - 1) / framesLeft;
+  const double laterCalls = 1.0 + (framesLeft - frames) / static_cast<double>(frames);
+  const double laterVoices = laterCalls * (frames * 1e9 / kSampleRate) * kShareOfACall / nsPerVoice_;
   uint32_t activeLeft = 0;
   for (uint32_t i = aheadDone_; i < static_cast<uint32_t>(kVoiceCount); ++i)
     activeLeft += IsActive(pipeline_.synth.voices[i]) ? 1 : 0;

@@ -7,18 +7,16 @@
 // A block that may be rendered in pieces (HowToRender) is rendered piece by
 // piece, each just before it is handed out, so that a note takes effect at
 // the next sample handed out. A block that must be complete before its first
-// sample goes out is rendered while the block before it is handed out,
-// spread over the calls that hand that block out (pieces for a spectral
-// stage or the vocoder, evenly; voice slots for ring, detune or noise, as
-// late as a quarter of each call allows), so that no call renders more than
-// its share. Its rendering begins once its
-// predecessor is complete and has begun to play: in the call that starts at
-// the predecessor's first sample when the predecessor was rendered before
-// that call, else in the call after; a note then lands in it at the position it
-// was played at, a block later (in ring, detune and noise blocks, two blocks
-// later if its voice slot has been rendered already). A block that needs to
-// be complete but could not begin early is rendered whole when its first
-// sample is asked for.
+// sample goes out is rendered while the block before it plays: its rendering
+// begins in the call after the one that hands out that block's first sample,
+// and is spread so that no call renders more than its share. Pieces (a
+// spectral stage or the vocoder) are spread evenly up to the block's first
+// sample, and a note lands in the block at the position it was played at.
+// Voice slots (ring, detune or noise) are rendered as late as a quarter of
+// each call allows, the last ones with the block's first sample, and a note
+// lands in the block unless its slot has been rendered already, else in the
+// one after. A block that must be complete but could not begin early is
+// rendered whole when its first sample is asked for.
 
 #include <array>
 #include <atomic>
@@ -68,7 +66,7 @@ class PullPath final : public SampleSource {
   uint32_t current_ = 0;               // which of the two is being handed out
   uint32_t offset_ = kBlockSamples;    // its next sample; 1024: the next block begins
   bool currentInPieces_ = false;       // it is rendered as it is handed out
-  bool mayBeginNext_ = false;          // it is complete and plays: the next may begin
+  bool mayBeginNext_ = false;          // it is complete, and a call has passed since its first sample
   Ahead ahead_ = Ahead::NotBegun;
   uint32_t aheadDone_ = 0;                  // of the next block: samples (Pieces) or voice slots (Voices) rendered
   const int16_t* nextFrame_ = nullptr;      // of the next block: its modulator frame

@@ -158,29 +158,22 @@ std::vector<int16_t> RenderOnRing(const Case& c, uint64_t release) {
 }
 
 // When a block that must be complete before it plays begins to be rendered:
-// the first in the first call; any other once the block before it plays, in
-// the call that starts at that block's first sample when that block began in
-// an earlier call, else in the call after the one that hands it out.
+// the first in the first call, any other in the call after the one that
+// hands out the first sample of the block before it.
 class BlockBeginnings {
  public:
   // Before each call, which hands out [handed, handed + n): whether a block
   // begins in it, and which.
   std::optional<uint64_t> Before(uint64_t handed, uint64_t n) {
-    const uint64_t b = began_.size();
-    const uint64_t previous = (b - 1) * kBlockSamples;
-    const bool begins = b == 0 ? handed == 0
-                               : (handed == previous && began_[b - 1] < call_) ||
-                                     (handed > previous && handed - lastCallSize_ <= previous && lastCallSize_ > 0);
-    ++call_;
+    const uint64_t previous = (next_ - 1) * kBlockSamples;
+    const bool begins = next_ == 0 ? handed == 0 : handed > previous && handed - lastCallSize_ <= previous;
     lastCallSize_ = n;
     if (!begins) return std::nullopt;
-    began_.push_back(call_ - 1);
-    return b;
+    return next_++;
   }
 
  private:
-  std::vector<size_t> began_;  // the call each block began in
-  size_t call_ = 0;
+  uint64_t next_ = 0;
   uint64_t lastCallSize_ = 0;
 };
 
