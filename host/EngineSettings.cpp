@@ -79,7 +79,7 @@ std::string_view EngineOptionsHelp() {
          "                      (LPFOn, HPFOn: the spectral low- and high-pass, corners\n"
          "                      LPFFact and HPFFact in FFT bins of 43.07 Hz)\n"
          "  --vocoder FILE.wav  the vocoder's modulator (the WAVE file's data read as\n"
-         "                      16-bit mono at 44100 Hz), started when the song starts\n";
+         "                      16-bit mono at 44100 Hz), started as playing starts\n";
 }
 
 const std::vector<std::string>& EngineSwitchNames() {
