@@ -36,7 +36,7 @@ import threading
 
 # The checks were chosen, and their findings settled, with this version.
 TIDY = "clang-tidy-14"
-FOLDERS = "app|audio|bench|headless|host|midi|params|platform|spectral|synth|tests|tools|ui"
+FOLDERS = "app|audio|bench|headless|host|lv2|midi|params|platform|spectral|synth|tests|tools|ui"
 # The build is gcc's: a gcc-only warning option on a file is no fault.
 EXTRA_ARGS = ["--extra-arg=-Wno-unknown-warning-option"]
 # Raised when what goes into a key, or how clang-tidy is run, changes.
@@ -272,7 +272,7 @@ def lint(unit, keys, cache):
     if key and cache.has(key):
         return False, False
     try:
-        run = subprocess.run([TIDY, *unit.tidy_args, *EXTRA_ARGS], stdout=subprocess.PIPE,
+        run = subprocess.run([TIDY, *EXTRA_ARGS, *unit.tidy_args], stdout=subprocess.PIPE,
                              stderr=subprocess.STDOUT, text=True, errors="replace", check=False)
         output, code = run.stdout, run.returncode
     except OSError as error:
