@@ -6,7 +6,8 @@
 # in the real program (by hand), `make latency` measures note-to-sound latency
 # on a private JACK server (`make latency LATENCY_ARGS="20 --program headless"`
 # passes arguments to scripts/latency-check), `make install` installs the programs under
-# PREFIX and `make uninstall` removes them again.
+# PREFIX and the LV2 plugin under LV2_DIR (~/.lv2, the per-user folder LV2
+# hosts search) and `make uninstall` removes them again.
 # Each target installs the system packages it needs first (scripts/install-deps):
 # those for building and running, and the test tools for the targets that
 # need them.
@@ -29,18 +30,19 @@ deps:
 test-deps:
 	@bash scripts/install-deps test
 
-# The Release build of the three programs.
+# The Release build of the three programs and the LV2 plugin.
 release: deps
 	@$(CMAKE_CONFIGURE) -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTAVOLIN_WITH_TESTS=OFF >/dev/null
-	@cmake --build build/release -j $(JOBS) --target tavolin tavolin-render tavolin-headless
+	@cmake --build build/release -j $(JOBS) --target tavolin tavolin-render tavolin-headless tavolin_lv2
 
 run: release
 	@build/release/app/tavolin $(ARGS)
 
 PREFIX ?= $(HOME)/.local
+LV2_DIR ?= $(HOME)/.lv2
 
 install: release
-	@bash scripts/install build/release "$(PREFIX)"
+	@LV2_DIR="$(LV2_DIR)" bash scripts/install build/release "$(PREFIX)"
 
 uninstall:
 	@bash scripts/uninstall build/release

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # make install and make uninstall, on this build tree and a temporary
 # prefix: the programs run from there, the desktop entry and the systemd
-# user unit of tavolin-headless (once it is built) are valid, every relative
+# user unit of tavolin-headless (once it is built) are valid, the LV2 bundle
+# (once built) goes to LV2_DIR, every relative
 # link of the installed pages resolves, and the uninstall leaves no file
 # behind.
 # usage: install_test.sh SOURCE_DIR BUILD_DIR
@@ -12,7 +13,8 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-bash "$source_dir/scripts/install" "$build" "$prefix" >/dev/null 2>&1 || fail "install failed"
+# The plugin's bundle goes where LV2_DIR says, here inside the prefix.
+LV2_DIR=$prefix/lv2 bash "$source_dir/scripts/install" "$build" "$prefix" >/dev/null 2>&1 || fail "install failed"
 expected="bin/tavolin
 bin/tavolin-render
 share/applications/tavolin.desktop
@@ -25,6 +27,10 @@ share/icons/hicolor/scalable/apps/tavolin.svg"
 if [ -x "$build/headless/tavolin-headless" ]; then
   expected=$(printf '%s\n' "$expected" bin/tavolin-headless share/doc/tavolin/headless.env \
     share/systemd/user/tavolin-headless.service | sort)
+fi
+if [ -f "$build/lv2-bundles/tavolin.lv2/tavolin.so" ]; then
+  expected=$(printf '%s\n' "$expected" lv2/tavolin.lv2/manifest.ttl lv2/tavolin.lv2/tavolin.so \
+    lv2/tavolin.lv2/tavolin.ttl | sort)
 fi
 installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
 [ "$installed" = "$expected" ] || fail "installed files:
@@ -47,6 +53,6 @@ while IFS= read -r page; do
 done < <(find "$doc" -name '*.md')
 
 bash "$source_dir/scripts/uninstall" "$build" >/dev/null || fail "uninstall failed"
-left=$(cd "$prefix" && find . -type f -o -type d -name tavolin)
+left=$(cd "$prefix" && find . -type f -o -type d -name tavolin -o -type d -name tavolin.lv2)
 [ -z "$left" ] || fail "left after uninstall: $left"
 echo PASS
