@@ -54,29 +54,31 @@ void PullPath::BeginNext() {
       std::count_if(std::begin(pipeline_.synth.voices), std::end(pipeline_.synth.voices), IsActive));
 }
 
+uint32_t PullPath::AheadUnits() const {
+  return ahead_ == Ahead::Pieces ? kBlockSamples : static_cast<uint32_t>(kVoiceCount);
+}
+
 // The next block's share of a call that hands out `frames` of the current
 // one. Pieces: what is left, spread evenly over the current block's samples
 // still to go; so spread they never pass the sample being handed out, so a
 // note played meanwhile starts in the next block exactly where it was played.
+// Voice slots: the same until the cost per voice is known.
 void PullPath::RenderAhead(uint32_t frames) {
   const uint32_t framesLeft = kBlockSamples - offset_;
-  if (ahead_ == Ahead::Pieces) {
-    RenderNextUnits(((kBlockSamples - aheadDone_) * frames + framesLeft - 1) / framesLeft);
+  if (ahead_ == Ahead::Voices && nsPerVoice_ > 0.0) {
+    RenderNextUnits(VoiceSlotsDueNow(frames, framesLeft));
     return;
   }
-  RenderNextUnits(VoiceSlotsDueNow(frames, framesLeft));
+  RenderNextUnits(((AheadUnits() - aheadDone_) * frames + framesLeft - 1) / framesLeft);
 }
 
 // Voice slots: as few as the calls still to come allow (the rest of the
 // current block's and the one that hands out the next block's first sample),
 // each of them spending at most a quarter of its own duration at the cost per
 // voice the last such block had. A note played meanwhile is then more likely
-// to find its slot not yet rendered and to sound a block earlier. Spread
-// evenly over the current block's calls until that cost is known.
+// to find its slot not yet rendered and to sound a block earlier.
 uint32_t PullPath::VoiceSlotsDueNow(uint32_t frames, uint32_t framesLeft) const {
   constexpr double kShareOfACall = 0.25;
-  const uint32_t slotsLeft = static_cast<uint32_t>(kVoiceCount) - aheadDone_;
-  if (nsPerVoice_ <= 0.0) return (slotsLeft * frames + framesLeft - 1) / framesLeft;
   const double laterCalls = 1.0 + (framesLeft - frames) / static_cast<double>(frames);
   const double laterVoices = laterCalls * (frames * 1e9 / kSampleRate) * kShareOfACall / nsPerVoice_;
   uint32_t activeLeft = 0;
@@ -105,8 +107,7 @@ void PullPath::RenderNextUnits(uint32_t count) {
 }
 
 void PullPath::FinishNext() {
-  const uint32_t units = ahead_ == Ahead::Pieces ? kBlockSamples : static_cast<uint32_t>(kVoiceCount);
-  RenderNextUnits(units - aheadDone_);
+  RenderNextUnits(AheadUnits() - aheadDone_);
   const RenderTimer timed(renderTime_[Next()]);
   if (ahead_ == Ahead::Pieces) {
     EndPieces(pipeline_, Block(Next()), pieces_, PiecesWere::RenderedAhead, nextFrame_);

@@ -50,6 +50,7 @@ class PullPath final : public SampleSource {
   enum class Ahead { NotBegun, Pieces, Voices };
 
   void BeginNext();
+  uint32_t AheadUnits() const;  // of the next block: samples (Pieces) or voice slots (Voices)
   void RenderAhead(uint32_t frames);
   uint32_t VoiceSlotsDueNow(uint32_t frames, uint32_t framesLeft) const;
   void RenderNextUnits(uint32_t count);

@@ -39,18 +39,22 @@ void RenderBlocks(
   SetBlockShare(state);
 }
 
+// 128 voices in mode 3, with or without the spectral low-pass, which
+// transforms whole blocks (the pull path renders those ahead).
+void SetUpMode3(PipelineRig& rig, bool lowPass) {
+  rig.master.LPFOn.store(lowPass ? 1 : 0, kRelaxed);
+  StartVoices(rig, 3);
+}
+
 void PlainMode3(benchmark::State& state) {
   PipelineRig rig;
-  StartVoices(rig, 3);
+  SetUpMode3(rig, false);
   RenderBlocks(state, rig);
 }
 
-// The spectral low-pass transforms whole blocks: the pull path must render
-// these at once too, so this is the reference for its whole-block case.
 void PlainMode3Lpf(benchmark::State& state) {
   PipelineRig rig;
-  rig.master.LPFOn.store(1, kRelaxed);
-  StartVoices(rig, 3);
+  SetUpMode3(rig, true);
   RenderBlocks(state, rig);
 }
 
@@ -80,14 +84,13 @@ void PullBlocks(benchmark::State& state, PipelineRig& rig) {
 
 void PullPlainMode3(benchmark::State& state) {
   PipelineRig rig;
-  StartVoices(rig, 3);
+  SetUpMode3(rig, false);
   PullBlocks(state, rig);
 }
 
 void PullPlainMode3Lpf(benchmark::State& state) {
   PipelineRig rig;
-  rig.master.LPFOn.store(1, kRelaxed);
-  StartVoices(rig, 3);
+  SetUpMode3(rig, true);
   PullBlocks(state, rig);
 }
 

@@ -4,7 +4,6 @@
 #include <bit>
 #include <new>
 
-#include "platform/WaveFormat.h"
 #include "spectral/Fft.h"
 #include "synth/VoiceHandOff.h"
 
@@ -35,7 +34,7 @@ void PluginEngine::Advance(uint32_t frames) {
 
 void PluginEngine::RenderNextBlock() {
   // The clock stands at the block's start, in whole milliseconds of samples.
-  clock_.Set(static_cast<uint32_t>(blocksRendered_ * kBlockSamples * 1000 / kSampleRate));
+  clock_.Set(VirtualMilliseconds(blocksRendered_ * kBlockSamples));
   int16_t* previous = blocks_.get() + current_ * kBlockSamples;
   current_ = 1 - current_;
   int16_t* block = blocks_.get() + current_ * kBlockSamples;

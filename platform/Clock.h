@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/WaveFormat.h"
+
 namespace tavolin {
 
 class Clock {
@@ -50,5 +52,8 @@ class VirtualClock final : public Clock {
  private:
   std::atomic<uint32_t> now_;
 };
+
+// The millisecond counter's reading at `samples` samples of virtual time.
+inline uint32_t VirtualMilliseconds(uint64_t samples) { return static_cast<uint32_t>(samples * 1000 / kSampleRate); }
 
 }  // namespace tavolin

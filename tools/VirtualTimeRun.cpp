@@ -5,8 +5,6 @@
 
 namespace tavolin {
 
-uint32_t VirtualMilliseconds(uint64_t samples) { return static_cast<uint32_t>(samples * 1000 / kSampleRate); }
-
 VirtualTimeRun::VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live)
     : app_(app), device_(device), clock_(clock), live_(live), pipeline_(AudioPipeline(app)) {
   pipeline_.spectrumShown = false;  // no window

@@ -25,9 +25,6 @@
 
 namespace tavolin {
 
-// The millisecond counter's reading at `samples` samples of virtual time.
-uint32_t VirtualMilliseconds(uint64_t samples);
-
 class VirtualTimeRun {
  public:
   // `app` has been started up without its worker threads, on `device` and `clock`.

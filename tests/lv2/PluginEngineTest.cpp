@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "lv2/PluginEngine.h"
-#include "platform/WaveFormat.h"
 #include "tests/audio/PipelineRig.h"
 
 namespace tavolin {
@@ -61,7 +60,7 @@ std::vector<int16_t> RenderOnRing(bool effects) {
       position.at = m.at;
       input.OnMessage(m.bytes, 3);
     }
-    rig.virtualClock.Set(static_cast<uint32_t>(from * 1000 / kSampleRate));
+    rig.virtualClock.Set(VirtualMilliseconds(from));
     RenderBlock(rig.pipeline);
     std::copy_n(rig.LastBlock(), kBlockSamples, out.begin() + static_cast<std::ptrdiff_t>(from));
   }
