@@ -110,6 +110,7 @@ TEST(HeadlessJack, AKeyboardPluggedInLaterIsConnectedAndPlaysAgainAfterRepluggin
     {
       test::JackMidiSender keyboard;
       ASSERT_TRUE(saysTimes("MIDI source connected: midi-sender:out", plugged)) << TextOf(said);
+      ASSERT_TRUE(test::WaitUntil([&] { return keyboard.Connected(); }));
       heard.Take();
       ASSERT_TRUE(keyboard.Send({0x90, note, 100}));
       ASSERT_TRUE(test::WaitUntil([&] { return heard.Take().peak > 0.01f; })) << "note " << int(note);

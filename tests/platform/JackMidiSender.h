@@ -1,7 +1,9 @@
 #pragma once
 // A JACK client of the test's own that plays short MIDI messages into an
 // input port of the program under test. Messages queued by the test thread
-// go out in the next JACK cycle.
+// go out in the next JACK cycle. A connection the server has accepted joins
+// the graph only at a later cycle, so a test waits for `Connected` before it
+// plays, or its first message may go nowhere.
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -32,14 +34,19 @@ class JackMidiSender {
   bool Ok() const { return client_ != nullptr; }
 
   // Connects to the first MIDI input port whose name matches the regular
-  // expression; false while there is none.
+  // expression. False until a cycle has run with the connection: polled.
   bool ConnectTo(const std::string& pattern) {
+    if (Connected()) return true;
+    if (jack_port_connected(out_) > 0) return false;
     const char** ports = jack_get_ports(client_, pattern.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
     if (!ports) return false;
-    const bool connected = jack_connect(client_, jack_port_name(out_), ports[0]) == 0;
+    jack_connect(client_, jack_port_name(out_), ports[0]);
     jack_free(ports);
-    return connected;
+    return false;
   }
+
+  // True once a cycle has run with our output connected.
+  bool Connected() const { return connected_.load(); }
 
   // Messages queued and not yet written into a JACK cycle.
   uint32_t Pending() const { return written_.load() - read_.load(); }
@@ -60,6 +67,7 @@ class JackMidiSender {
     auto& s = *static_cast<JackMidiSender*>(self);
     void* buffer = jack_port_get_buffer(s.out_, frames);
     jack_midi_clear_buffer(buffer);
+    s.connected_.store(jack_port_connected(s.out_) > 0);
     uint32_t r = s.read_.load(std::memory_order_relaxed);
     const uint32_t w = s.written_.load(std::memory_order_acquire);
     for (jack_nframes_t t = 0; r != w && t < frames; ++r, ++t) {
@@ -80,6 +88,7 @@ class JackMidiSender {
   std::array<Message, 1024> queue_{};
   std::atomic<uint32_t> written_{0};
   std::atomic<uint32_t> read_{0};
+  std::atomic<bool> connected_{false};
 };
 
 }  // namespace tavolin::test

@@ -50,6 +50,7 @@ Events NextEvents(MidiSourceConnector& connector) {
 // Plays a note-on and waits until the server has taken it; whether it
 // reached the input is known then, as the server waits for every client.
 int NotesAfterPlaying(test::JackMidiSender& sender, const std::atomic<int>& notesOn) {
+  WaitUntil([&] { return sender.Connected(); }, std::chrono::seconds(2));
   EXPECT_TRUE(sender.Send({0x90, 60, 100}));
   EXPECT_TRUE(WaitUntil([&] { return sender.Pending() == 0; }));
   const int before = notesOn.load();
