@@ -7,14 +7,13 @@
 #include "host/App.h"
 #include "params/DecimalNumber.h"
 #include "params/EngineInputs.h"
+#include "params/EngineSwitches.h"
 #include "params/SetNames.h"
 #include "spectral/ModulatorFile.h"
 
 namespace tavolin {
 
 namespace {
-
-constexpr int kModeCount = 15;
 
 EngineOption Refused(std::string error) { return {true, std::move(error)}; }
 
@@ -34,22 +33,6 @@ EngineOption ParseSet(const std::string& value, EngineSettings& s, std::vector<s
   return {true, {}};
 }
 
-std::atomic<int32_t>* FindSwitch(App& app, const std::string& name) {
-  EngineSwitches& s = app.synth.switches;
-  MasterChain& m = app.master;
-  if (name == "DetuneOn") return &s.DetuneOn;
-  if (name == "RingOn") return &s.RingOn;
-  if (name == "VoiceResoOn") return &s.VoiceResoOn;
-  if (name == "TimedResoOn") return &s.TimedResoOn;
-  if (name == "ArpeggioOn") return &s.ArpeggioOn;
-  if (name == "HowlingOn") return &m.HowlingOn;
-  if (name == "DistortionOn") return &m.DistortionOn;
-  if (name == "LPFResoOn") return &m.LPFResoOn;
-  if (name == "LPFOn") return &m.LPFOn;
-  if (name == "HPFOn") return &m.HPFOn;
-  return nullptr;
-}
-
 }  // namespace
 
 EngineOption ParseEngineOption(const std::string& option, const std::string* value, EngineSettings& settings,
@@ -59,7 +42,7 @@ EngineOption ParseEngineOption(const std::string& option, const std::string* val
   if (option == "--set") return ParseSet(*value, settings, warnings);
   if (option == "--mode") {
     const auto n = ParseDecimalNumber(*value);
-    if (!n || *n != std::trunc(*n) || *n < 0 || *n >= kModeCount) return Refused("--mode takes 0 to 14");
+    if (!n || *n != std::trunc(*n) || *n < 0 || *n >= kOscillatorModes) return Refused("--mode takes 0 to 14");
     settings.mode = static_cast<int>(*n);
   } else if (option == "--on") {
     const auto& names = EngineSwitchNames();
@@ -82,12 +65,6 @@ std::string_view EngineOptionsHelp() {
          "                      16-bit mono at 44100 Hz), started as playing starts\n";
 }
 
-const std::vector<std::string>& EngineSwitchNames() {
-  static const std::vector<std::string> names{"DetuneOn",  "RingOn",       "VoiceResoOn", "TimedResoOn", "ArpeggioOn",
-                                              "HowlingOn", "DistortionOn", "LPFResoOn",   "LPFOn",       "HPFOn"};
-  return names;
-}
-
 void ApplyEngineSettings(App& app, const EngineSettings& settings) {
   if (settings.mode) app.synth.CurrentMode.store(*settings.mode);
   for (const auto& [name, value] : settings.params) {
@@ -98,7 +75,7 @@ void ApplyEngineSettings(App& app, const EngineSettings& settings) {
     }
   }
   for (const std::string& name : settings.switches) {
-    if (auto* on = FindSwitch(app, name)) on->store(1);
+    if (auto* on = FindSwitch(app.synth, app.master, name)) on->store(1);
   }
 }
 

@@ -34,9 +34,6 @@ EngineOption ParseEngineOption(const std::string& option, const std::string* val
 // The four options' lines for --help, in the order above.
 std::string_view EngineOptionsHelp();
 
-// The switch names --on accepts.
-const std::vector<std::string>& EngineSwitchNames();
-
 // Mode, parameters and switches, before start-up.
 void ApplyEngineSettings(App& app, const EngineSettings& settings);
 

@@ -11,11 +11,14 @@
 #include <lv2/urid/urid.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "lv2/ControlPorts.h"
 #include "lv2/PluginEngine.h"
+#include "lv2/RateConverter.h"
 #include "platform/WaveFormat.h"
 
 namespace tavolin {
@@ -24,11 +27,21 @@ namespace {
 constexpr const char* kUri = "urn:tavolin:synth";
 // Without the host's word on its largest call, calls are cut into pieces of this many frames.
 constexpr uint32_t kDefaultMaxFrames = 8192;
+// Host rates taken: the engine renders at its own rate and is converted.
+constexpr double kLowestRate = 8000;
+constexpr double kHighestRate = 384000;
 
 enum Port : uint32_t { kMidiIn = 0, kOut = 1, kLatencyOut = 2 };
 
 struct Instance {
   std::unique_ptr<PluginEngine> engine;
+  std::unique_ptr<ControlInputs> controls;
+  // At any rate but the engine's: the engine's output on its way to the converter.
+  std::unique_ptr<RateConverter> converter;
+  std::unique_ptr<float[]> engineOut;
+  double rate = kSampleRate;
+  uint64_t hostFrames = 0;  // moved past since instantiate
+  uint32_t latencyFrames = PluginEngine::kLatency;
   uint32_t maxFrames = kDefaultMaxFrames;
   LV2_URID midiEvent = 0;
   const LV2_Atom_Sequence* midiIn = nullptr;
@@ -57,17 +70,37 @@ uint32_t MaxFrames(const LV2_Feature* const* features, LV2_URID_Map& map) {
   return kDefaultMaxFrames;
 }
 
+// The engine's input position at the host's frame `frames`: the engine
+// sample that frame falls in.
+uint64_t EnginePosition(const Instance& instance, uint64_t frames) {
+  if (instance.converter == nullptr) return frames;
+  return static_cast<uint64_t>(std::floor(static_cast<double>(frames) * kSampleRate / instance.rate));
+}
+
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
-  // The engine's numbers are defined at its own rate.
-  if (rate != kSampleRate) return nullptr;
+  if (!(rate >= kLowestRate && rate <= kHighestRate)) return nullptr;
   const LV2_Feature* mapFeature = FindFeature(features, LV2_URID__map);
   if (mapFeature == nullptr) return nullptr;
   auto& map = *static_cast<LV2_URID_Map*>(mapFeature->data);
   auto instance = std::unique_ptr<Instance>(new (std::nothrow) Instance);
   if (!instance) return nullptr;
+  instance->rate = rate;
   instance->maxFrames = std::min(MaxFrames(features, map), kDefaultMaxFrames);
-  instance->engine.reset(new (std::nothrow) PluginEngine(instance->maxFrames));
+  // The engine samples one call's frames can span.
+  const auto engineFrames =
+      static_cast<uint32_t>(std::ceil(instance->maxFrames * std::max(1.0, kSampleRate / rate))) + 1;
+  instance->engine.reset(new (std::nothrow) PluginEngine(engineFrames));
   if (!instance->engine || !instance->engine->Ok()) return nullptr;
+  instance->controls.reset(new (std::nothrow) ControlInputs(instance->engine->synth(), instance->engine->master()));
+  if (!instance->controls) return nullptr;
+  if (rate != kSampleRate) {
+    // The engine's numbers are defined at its own rate: it renders there, and is converted.
+    instance->converter.reset(new (std::nothrow) RateConverter(rate, engineFrames));
+    instance->engineOut.reset(new (std::nothrow) float[engineFrames]);
+    if (!instance->converter || !instance->converter->Ok() || !instance->engineOut) return nullptr;
+    instance->latencyFrames =
+        static_cast<uint32_t>(std::lround(PluginEngine::kLatency * rate / kSampleRate)) + instance->converter->Delay();
+  }
   instance->midiEvent = map.map(map.handle, LV2_MIDI__MidiEvent);
   return instance.release();
 }
@@ -78,17 +111,29 @@ void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
     case kMidiIn: instance.midiIn = static_cast<const LV2_Atom_Sequence*>(data); break;
     case kOut: instance.out = static_cast<float*>(data); break;
     case kLatencyOut: instance.latency = static_cast<float*>(data); break;
-    default: break;
+    default:
+      if (port >= kFirstControlPort)
+        instance.controls->Connect(port - kFirstControlPort, static_cast<const float*>(data));
+      break;
   }
 }
 
-// Moves the engine's input on by `frames` and writes as many samples out,
-// in pieces no longer than the engine was sized for.
+// Moves the host's stream on by `frames` and writes as many frames out, in
+// pieces no longer than the engine was sized for.
 void Play(Instance& instance, uint32_t frames, uint32_t& done) {
   while (frames > 0) {
     const uint32_t n = std::min(frames, instance.maxFrames);
-    instance.engine->Advance(n);
-    instance.engine->Output(instance.out + done, n);
+    const uint64_t from = EnginePosition(instance, instance.hostFrames);
+    instance.hostFrames += n;
+    const auto engineFrames = static_cast<uint32_t>(EnginePosition(instance, instance.hostFrames) - from);
+    instance.engine->Advance(engineFrames);
+    if (instance.converter == nullptr) {
+      instance.engine->Output(instance.out + done, n);
+    } else {
+      instance.engine->Output(instance.engineOut.get(), engineFrames);
+      instance.converter->Push(instance.engineOut.get(), engineFrames);
+      instance.converter->Pull(instance.out + done, n);
+    }
     done += n;
     frames -= n;
   }
@@ -96,8 +141,10 @@ void Play(Instance& instance, uint32_t frames, uint32_t& done) {
 
 void Run(LV2_Handle handle, uint32_t frames) {
   auto& instance = *static_cast<Instance*>(handle);
-  if (instance.latency != nullptr) *instance.latency = static_cast<float>(PluginEngine::kLatency);
+  if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.latencyFrames);
   if (instance.out == nullptr) return;
+  // A port's change counts from the call's first frame, as a message there would.
+  instance.controls->ApplyChanges();
   uint32_t done = 0;
   if (instance.midiIn != nullptr) {
     LV2_ATOM_SEQUENCE_FOREACH(instance.midiIn, event) {

@@ -16,6 +16,7 @@
 #include "audio/RenderBlock.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
+#include "lv2/SampleFifo.h"
 #include "midi/OutputPosition.h"
 #include "midi/input/MidiInProc.h"
 #include "platform/Clock.h"
@@ -84,10 +85,7 @@ class PluginEngine {
   std::unique_ptr<int16_t[]> blocks_;  // the block rendered last and the one before it
   uint32_t current_ = 0;
   uint64_t blocksRendered_ = 0;
-  std::unique_ptr<float[]> fifo_;  // rendered, not yet output; a power of two long
-  uint64_t fifoMask_ = 0;
-  uint64_t fifoIn_ = 0;
-  uint64_t fifoOut_ = 0;
+  SampleFifo fifo_;  // rendered, not yet output
   bool ok_ = false;
 };
 

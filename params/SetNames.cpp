@@ -146,6 +146,18 @@ std::string SetNamesHelp() {
   return help;
 }
 
+SetNameFacts FactsOf(std::string_view name) {
+  SetNameFacts facts;
+  facts.does = MeaningOf(name)->does;
+  size_t number = 0;
+  if (const ParamDef* row = RowOf(name, number)) {
+    facts.label = row->label;
+    facts.whole = row->kind == kWholeValue;
+    facts.step = facts.whole ? std::trunc(row->step) : row->step;
+  }
+  return facts;
+}
+
 std::string BeyondWindowReach(std::string_view name, double value) {
   size_t number = 0;
   const ParamDef* row = RowOf(name, number);

@@ -13,6 +13,16 @@ bool IsSetName(std::string_view name);
 std::string SetNameList();
 // Two lines per name, for --help.
 std::string SetNamesHelp();
+// What the window and --help say of a valid name: its row's label (empty
+// outside the table), step and kind, and what it does, with its unit.
+struct SetNameFacts {
+  std::string_view label;
+  double step = 0.0;
+  bool whole = false;
+  std::string_view does;
+};
+SetNameFacts FactsOf(std::string_view name);
+
 // Empty when the window can reach `value` for `name`, else why it cannot.
 std::string BeyondWindowReach(std::string_view name, double value);
 

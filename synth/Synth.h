@@ -15,6 +15,8 @@ namespace tavolin {
 
 inline constexpr int kMidiChannels = 16;
 inline constexpr int kUnisonSaws = 8;
+// Oscillator modes 0 to 14; any other renders silence.
+inline constexpr int kOscillatorModes = 15;
 
 struct Synth {
   Synth();

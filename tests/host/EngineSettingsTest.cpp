@@ -7,6 +7,7 @@
 #include <set>
 
 #include "host/App.h"
+#include "params/EngineSwitches.h"
 
 namespace tavolin {
 namespace {

@@ -1,6 +1,7 @@
 // The built bundle loaded as a DAW loads it, through lilv: the same MIDI
 // events give the same output whatever the block sizes of the host's calls,
-// the latency port says one block, and a note sounds that much later.
+// the latency port says when a note sounds, and at a host rate of 48000 Hz
+// a note keeps its pitch and level.
 
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
@@ -10,16 +11,18 @@
 #include <lv2/options/options.h>
 #include <lv2/urid/urid.h>
 
+#include <cmath>
 #include <cstdint>
+#include <map>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr double kRate = 44100.0;
+constexpr double kEngineRate = 44100.0;
 constexpr uint32_t kLatency = 1024;
-constexpr uint32_t kLength = 12 * 1024;
 
 // The host's URID map: each URI gets its place in the list, plus one.
 class UridMap {
@@ -40,6 +43,15 @@ class UridMap {
 struct Event {
   uint32_t at;
   uint8_t bytes[3];
+};
+
+// What a run plays: at what rate, for how long, which events, and the
+// control ports' values where not their defaults.
+struct Song {
+  double rate = kEngineRate;
+  uint32_t length = 12 * 1024;
+  std::span<const Event> events;
+  std::map<std::string, float> controls;
 };
 
 const Event kEvents[] = {{0, {0x90, 45, 100}},  {700, {0x91, 52, 90}}, {1024, {0xB0, 1, 80}},
@@ -63,8 +75,8 @@ class Host {
 
   const LilvPlugin* plugin() const { return plugin_; }
 
-  // Runs a new instance over the events in calls of the sizes given in turn.
-  std::vector<float> Render(const std::vector<uint32_t>& sizes, float* latency) {
+  // Runs a new instance over the song in calls of the sizes given in turn.
+  std::vector<float> Render(const Song& song, const std::vector<uint32_t>& sizes, float* latency) {
     UridMap urids;
     const LV2_URID maxBlock = urids.map.map(urids.map.handle, LV2_BUF_SIZE__maxBlockLength);
     const LV2_URID atomInt = urids.map.map(urids.map.handle, LV2_ATOM__Int);
@@ -74,25 +86,36 @@ class Host {
     const LV2_Feature mapFeature{LV2_URID__map, &urids.map};
     const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
     const LV2_Feature* features[] = {&mapFeature, &optionsFeature, nullptr};
-    LilvInstance* instance = lilv_plugin_instantiate(plugin_, kRate, features);
+    LilvInstance* instance = lilv_plugin_instantiate(plugin_, song.rate, features);
     EXPECT_NE(instance, nullptr);
     if (instance == nullptr) return {};
+    // Every control input at its default, as a host shows it first, or at the song's value.
+    const uint32_t ports = lilv_plugin_get_num_ports(plugin_);
+    std::vector<float> controls(ports), minimum(ports), maximum(ports);
+    lilv_plugin_get_port_ranges_float(plugin_, minimum.data(), maximum.data(), controls.data());
+    for (uint32_t port = 3; port < ports; ++port) {
+      const LilvNode* symbol = lilv_port_get_symbol(plugin_, lilv_plugin_get_port_by_index(plugin_, port));
+      if (auto set = song.controls.find(lilv_node_as_string(symbol)); set != song.controls.end()) {
+        controls[port] = set->second;
+      }
+      lilv_instance_connect_port(instance, port, &controls[port]);
+    }
 
     LV2_Atom_Forge forge;
     lv2_atom_forge_init(&forge, &urids.map);
     const LV2_URID midiEvent = urids.map.map(urids.map.handle, LV2_MIDI__MidiEvent);
     std::vector<uint8_t> sequence(8192);
-    std::vector<float> out(kLength);
+    std::vector<float> out(song.length);
     lilv_instance_connect_port(instance, 0, sequence.data());
     lilv_instance_connect_port(instance, 2, latency);
     lilv_instance_activate(instance);
     uint32_t at = 0;
-    for (size_t call = 0; at < kLength; ++call) {
-      const uint32_t n = std::min(sizes[call % sizes.size()], kLength - at);
+    for (size_t call = 0; at < song.length; ++call) {
+      const uint32_t n = std::min(sizes[call % sizes.size()], song.length - at);
       lv2_atom_forge_set_buffer(&forge, sequence.data(), sequence.size());
       LV2_Atom_Forge_Frame frame;
       lv2_atom_forge_sequence_head(&forge, &frame, 0);
-      for (const Event& e : kEvents) {
+      for (const Event& e : song.events) {
         if (e.at < at || e.at >= at + n) continue;
         lv2_atom_forge_frame_time(&forge, e.at - at);
         lv2_atom_forge_atom(&forge, 3, midiEvent);
@@ -113,12 +136,34 @@ class Host {
   const LilvPlugin* plugin_ = nullptr;
 };
 
+// The frequency of a steady tone from its rising zero crossings, and its RMS level.
+struct Tone {
+  double hz;
+  double rms;
+};
+
+Tone Measure(std::span<const float> s, double rate) {
+  double first = -1, last = -1, squares = 0;
+  int crossings = 0;
+  for (size_t i = 1; i < s.size(); ++i) {
+    squares += double{s[i]} * s[i];
+    if (s[i - 1] < 0 && s[i] >= 0) {
+      const double at = static_cast<double>(i - 1) + s[i - 1] / (s[i - 1] - s[i]);
+      if (first < 0) first = at;
+      last = at;
+      ++crossings;
+    }
+  }
+  return {(crossings - 1) * rate / (last - first), std::sqrt(squares / static_cast<double>(s.size()))};
+}
+
 TEST(Lv2Host, SameOutputWhateverTheBlockSizesAndOneBlockOfLatency) {
   Host host;
   ASSERT_NE(host.plugin(), nullptr) << "no plugin urn:tavolin:synth in " << TAVOLIN_LV2_BUNDLE;
+  const Song song{.events = kEvents, .controls = {}};
   float latency = -1.0f;
-  const std::vector<float> reference = host.Render({1024}, &latency);
-  ASSERT_EQ(reference.size(), kLength);
+  const std::vector<float> reference = host.Render(song, {1024}, &latency);
+  ASSERT_EQ(reference.size(), song.length);
   EXPECT_EQ(latency, static_cast<float>(kLatency));
   // The note at frame 0 sounds from the latency on, not before.
   const auto first = std::find_if(reference.begin(), reference.end(), [](float s) { return s != 0.0f; });
@@ -130,11 +175,35 @@ TEST(Lv2Host, SameOutputWhateverTheBlockSizesAndOneBlockOfLatency) {
   for (uint32_t& size : randomSizes) size = 1 + random() % 4096;
   for (const std::vector<uint32_t>& sizes :
        std::vector<std::vector<uint32_t>>{{1}, {17}, {64}, {1000}, {4096}, randomSizes}) {
-    const std::vector<float> out = host.Render(sizes, &latency);
+    const std::vector<float> out = host.Render(song, sizes, &latency);
     const auto [a, b] = std::mismatch(reference.begin(), reference.end(), out.begin());
     EXPECT_EQ(a, reference.end()) << "calls of " << sizes[0] << "...: first difference at sample "
                                   << (a - reference.begin());
   }
+}
+
+// At a host rate of 48000 Hz the engine's output is converted: note 45 in
+// the sine mode is 440 Hz at the level it has at 44100 Hz, it starts where
+// the latency port says, and the host's block sizes still do not matter.
+TEST(Lv2Host, AtAnotherRateANoteKeepsItsPitchAndLevel) {
+  Host host;
+  ASSERT_NE(host.plugin(), nullptr);
+  const Event note[] = {{0, {0x90, 45, 100}}};
+  std::map<double, Tone> tones;
+  for (const double rate : {44100.0, 48000.0}) {
+    const Song song{rate, static_cast<uint32_t>(3 * rate), note, {{"mode", 6.0f}}};
+    float latency = -1;
+    const std::vector<float> out = host.Render(song, {256}, &latency);
+    ASSERT_EQ(out.size(), song.length);
+    const auto onset = std::find_if(out.begin(), out.end(), [](float s) { return std::fabs(s) > 1e-3f; });
+    EXPECT_NEAR(static_cast<double>(onset - out.begin()), latency, 4) << rate;
+    tones[rate] = Measure(std::span(out).subspan(static_cast<size_t>(rate / 2)), rate);
+    EXPECT_NEAR(tones[rate].hz, 440.0, 0.1) << rate;
+    if (rate != kEngineRate) {
+      EXPECT_EQ(host.Render(song, {1, 17, 1000, 4096}, &latency), out) << "block sizes changed the output";
+    }
+  }
+  EXPECT_NEAR(tones[48000.0].rms / tones[44100.0].rms, 1.0, 0.005);
 }
 
 }  // namespace

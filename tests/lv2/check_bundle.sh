@@ -9,9 +9,13 @@ lv2_validate "$bundle/manifest.ttl" "$bundle/tavolin.ttl" || fail "the bundle's 
 
 info=$(LV2_PATH="$(dirname "$bundle"):/usr/lib/lv2" lv2info urn:tavolin:synth 2>&1)
 grep -q "Class: *Instrument" <<<"$info" || fail "not listed as an instrument: $info"
-for symbol in midi_in out latency; do
+# MIDI in, out, latency; 23 parameters, the pitch bend and shift; ten switches; the mode.
+ports=$(grep -c "^[[:space:]]*Port [0-9]*:" <<<"$info")
+[ "$ports" = 39 ] || fail "lv2info lists $ports ports, not 39"
+for symbol in midi_in out latency MasterVol ONLY_CH PitchShift LPFOn mode; do
   grep -q "Symbol: *$symbol\$" <<<"$info" || fail "lv2info lists no port $symbol"
 done
+grep -q '14 = "14 falling sine"' <<<"$info" || fail "the mode's choices are not named"
 grep -q "Has latency: *yes, reported by port 2" <<<"$info" || fail "no latency port"
 
 exported=$(nm -D --defined-only "$bundle/tavolin.so" | awk '{print $3}')

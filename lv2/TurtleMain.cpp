@@ -1,0 +1,143 @@
+// Writes the plugin's description, tavolin.ttl, with a control port for
+// each entry of the control table, so that the table is the only list of
+// them. Run by the build.
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "lv2/ControlPorts.h"
+
+namespace tavolin {
+namespace {
+
+constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
+@prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .
+@prefix doap: <http://usefulinc.com/ns/doap#> .
+@prefix lv2: <http://lv2plug.in/ns/lv2core#> .
+@prefix midi: <http://lv2plug.in/ns/ext/midi#> .
+@prefix opts: <http://lv2plug.in/ns/ext/options#> .
+@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .
+@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .
+@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
+@prefix units: <http://lv2plug.in/ns/extensions/units#> .
+@prefix urid: <http://lv2plug.in/ns/ext/urid#> .
+
+<urn:tavolin:synth>
+	a lv2:Plugin ,
+		lv2:InstrumentPlugin ;
+	doap:name "Tavolin" ;
+	rdfs:comment "The Tavolin synthesizer: 128 voices, played by MIDI, rendered at 44100 Hz in blocks of 1024 samples, one block behind its input." ;
+	lv2:requiredFeature urid:map ;
+	lv2:optionalFeature lv2:hardRTCapable ,
+		opts:options ;
+	opts:supportedOption bufsz:maxBlockLength ;
+	lv2:port [
+		a lv2:InputPort ,
+			atom:AtomPort ;
+		atom:bufferType atom:Sequence ;
+		atom:supports midi:MidiEvent ;
+		lv2:designation lv2:control ;
+		lv2:index 0 ;
+		lv2:symbol "midi_in" ;
+		lv2:name "MIDI in"
+	] , [
+		a lv2:OutputPort ,
+			lv2:AudioPort ;
+		lv2:index 1 ;
+		lv2:symbol "out" ;
+		lv2:name "Out"
+	] , [
+		a lv2:OutputPort ,
+			lv2:ControlPort ;
+		lv2:index 2 ;
+		lv2:symbol "latency" ;
+		lv2:name "Latency" ;
+		lv2:designation lv2:latency ;
+		lv2:portProperty lv2:reportsLatency ,
+			lv2:integer ;
+		lv2:default 1024 ;
+		lv2:minimum 0 ;
+		lv2:maximum 16384
+	])";
+
+// A float as Turtle reads it back to the same float.
+std::string Number(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  std::string number = text;
+  if (number.find_first_of(".e") == std::string::npos) number += ".0";
+  return number;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+bool OnGrid(float value, const ControlPortDef& def) {
+  const double steps = (static_cast<double>(value) - def.minimum) / def.step;
+  return std::abs(steps - std::round(steps)) < 1e-3;
+}
+
+void WritePort(std::ostream& ttl, uint32_t index, const ControlPortDef& def) {
+  ttl << " , [\n\t\ta lv2:InputPort ,\n\t\t\tlv2:ControlPort ;\n";
+  ttl << "\t\tlv2:index " << index << " ;\n";
+  ttl << "\t\tlv2:symbol " << Quoted(def.symbol) << " ;\n";
+  ttl << "\t\tlv2:name " << Quoted(def.name) << " ;\n";
+  ttl << "\t\trdfs:comment " << Quoted(def.comment) << " ;\n";
+  ttl << "\t\tlv2:default " << Number(def.defaultValue) << " ;\n";
+  ttl << "\t\tlv2:minimum " << Number(def.minimum) << " ;\n";
+  ttl << "\t\tlv2:maximum " << Number(def.maximum);
+  if (!def.unit.empty()) ttl << " ;\n\t\tunits:unit <" << def.unit << ">";
+  if (def.kind == ControlKind::kSwitch) ttl << " ;\n\t\tlv2:portProperty lv2:toggled";
+  if (def.kind == ControlKind::kMode) {
+    ttl << " ;\n\t\tlv2:portProperty lv2:integer ,\n\t\t\tlv2:enumeration";
+    const auto names = OscillatorModeNames();
+    for (size_t mode = 0; mode < names.size(); ++mode) {
+      ttl << (mode == 0 ? " ;\n\t\tlv2:scalePoint [\n" : " , [\n") << "\t\t\trdfs:label "
+          << Quoted(std::to_string(mode) + " " + std::string(names[mode])) << " ;\n\t\t\trdf:value " << mode
+          << "\n\t\t]";
+    }
+  } else if (def.integer && def.kind == ControlKind::kParameter) {
+    ttl << " ;\n\t\tlv2:portProperty lv2:integer";
+  }
+  // The window's step, as the number of values from end to end, where the
+  // default lies on that grid (a host may keep to it).
+  if (def.step > 0 && OnGrid(def.maximum, def) && OnGrid(def.defaultValue, def)) {
+    const double steps = std::round((static_cast<double>(def.maximum) - def.minimum) / def.step);
+    ttl << " ;\n\t\tpprops:rangeSteps " << static_cast<long long>(steps) + 1;
+  }
+  ttl << "\n\t]";
+}
+
+}  // namespace
+}  // namespace tavolin
+
+int main(int argc, char** argv) {
+  using namespace tavolin;
+  if (argc != 2) {
+    std::cerr << "usage: tavolin-lv2-turtle OUT.ttl\n";
+    return 2;
+  }
+  std::ostringstream ttl;
+  ttl << kHead;
+  uint32_t index = kFirstControlPort;
+  for (const ControlPortDef& def : ControlPortDefs()) WritePort(ttl, index++, def);
+  ttl << " .\n";
+  std::ofstream out(argv[1]);
+  out << ttl.str();
+  out.close();
+  if (!out) {
+    std::cerr << "tavolin-lv2-turtle: cannot write " << argv[1] << "\n";
+    return 1;
+  }
+  return 0;
+}
