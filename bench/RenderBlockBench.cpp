@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "audio/PullPath.h"
+#include "bench/Loads.h"
 #include "tests/audio/PipelineRig.h"
 
 namespace tavolin {
@@ -112,27 +113,13 @@ void UnisonDetune(benchmark::State& state) {
   RenderBlocks(state, rig);
 }
 
-// Ring mode with every per-sample feature on.
-void SwitchOnRingAllEffects(PipelineRig& rig) {
-  Synth& s = rig.synth;
-  s.switches.RingOn.store(1, kRelaxed);
-  s.switches.ArpeggioOn.store(1, kRelaxed);
-  s.switches.VoiceResoOn.store(1, kRelaxed);
-  s.switches.TimedResoOn.store(1, kRelaxed);
-  s.params.ModPower.store(0.5, kRelaxed);
-  s.params.Distortion.store(2000.0, kRelaxed);
-  rig.master.HowlingOn.store(1, kRelaxed);
-  rig.master.DistortionOn.store(1, kRelaxed);
-  rig.master.LPFResoOn.store(1, kRelaxed);
-  StartVoices(rig, 3);
-}
-
 // The vibrato reads the system's steady clock on every sample, as the
 // program does.
 void RingAllEffects(benchmark::State& state) {
   SteadyClock clock;
   PipelineRig rig(&clock);
-  SwitchOnRingAllEffects(rig);
+  SwitchOnRingAllEffects(rig.synth, rig.master);
+  StartVoices(rig, 3);
   RenderBlocks(state, rig);
 }
 
@@ -156,7 +143,8 @@ std::unique_ptr<ModulatorData> SyntheticModulator() {
 void RingAllEffectsVocoder(benchmark::State& state) {
   SteadyClock clock;
   PipelineRig rig(&clock);
-  SwitchOnRingAllEffects(rig);
+  SwitchOnRingAllEffects(rig.synth, rig.master);
+  StartVoices(rig, 3);
   rig.master.LPFOn.store(1, kRelaxed);
   rig.master.HPFOn.store(1, kRelaxed);
   rig.modulator.Install(SyntheticModulator());

@@ -1,16 +1,28 @@
 #pragma once
 // A MIDI file played as if its channel messages came in from a keyboard:
-// each goes to the live MIDI input when the clock reaches its time.
+// each goes to the live MIDI input when the clock reaches its time, or, with
+// exact positions, at its own sample, floor(time x 44.1).
 
 #include <cstdint>
 #include <string>
 
+#include "midi/OutputPosition.h"
 #include "midi/player/SeqEvent.h"
 #include "midi/player/SongReporter.h"
 
 namespace tavolin {
 
 class MidiInProc;
+
+// What a MIDI input fed at exact positions reads as the output's position:
+// the sample of the message going in, so a new voice starts at that sample
+// of its block.
+class MessagePosition final : public OutputPosition {
+ public:
+  uint64_t Played() const override { return at; }
+  void Requeue() override {}
+  uint64_t at = 0;
+};
 
 class LiveMessageFeed {
  public:
@@ -22,11 +34,16 @@ class LiveMessageFeed {
 
   // Hands `input` every message due at or before `ms`, in file order.
   void PlayDue(uint32_t ms, MidiInProc& input);
+  // Hands `input`, which reads `position`, every message whose sample is
+  // before `end`, in file order, with `position` at that sample.
+  void PlayBefore(uint64_t end, MidiInProc& input, MessagePosition& position);
   bool Done() const { return next_ == messages_.size(); }
   // The time of the last message (or tempo change), 0 for an empty feed.
   uint32_t EndTime() const { return messages_.empty() ? 0 : messages_.back().time; }
 
  private:
+  static void Send(const SeqEvent& e, MidiInProc& input);
+
   EventList messages_;
   size_t next_ = 0;
 };

@@ -90,7 +90,7 @@ bool RenderInto(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessa
   const bool limited = settings.seconds.has_value();
   const uint64_t limit = limited ? ExpectedSamples(app, settings, live) : 0;
   ProgressBar progress(showProgress, ExpectedSamples(app, settings, live));
-  VirtualTimeRun run(app, device, clock, live);
+  VirtualTimeRun run(app, device, clock, live, settings.exactPositions);
   std::vector<int16_t> block(kBlockSamples);
   // After the song is over, the ring still holds the blocks already rendered.
   int flushPeriods = -1;

@@ -45,6 +45,8 @@ std::string RenderHelp() {
   static constexpr char kAfterEngineOptions[] =
       "  --midi-in FILE.mid  play the file's channel messages into the MIDI input at\n"
       "                      their times, as if from a keyboard, instead of as a song\n"
+      "  --exact-positions   with --midi-in: each message at its exact sample, its\n"
+      "                      time x 44.1 rounded down, as the LV2 plugin places them\n"
       "  --seconds S         render S seconds instead of until the song has ended\n"
       "                      (a WAVE file holds at most 13.5 hours)\n"
       "  --events            print the converted event list and exit\n"
@@ -78,6 +80,8 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
       events = true;
     } else if (arg == "--quiet") {
       s.quiet = true;
+    } else if (arg == "--exact-positions") {
+      s.exactPositions = true;
     } else if (arg == "-o" || arg == "--output" || arg == "--seconds" || arg == "--midi-in") {
       if (!hasValue) return Usage(arg + " needs a value");
       const std::string& value = args[++i];
@@ -101,6 +105,7 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
   }
   if (positional.size() != 1) return Usage(positional.empty() ? "no MIDI file given" : "more than one MIDI file given");
   if (events && s.liveInput) return Usage("--events lists a song's events, not --midi-in");
+  if (s.exactPositions && !s.liveInput) return Usage("--exact-positions places --midi-in's messages, not a song's");
   s.songPath = positional.front();
   if (events) {
     parsed.action = RenderAction::PrintEvents;

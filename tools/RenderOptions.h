@@ -11,7 +11,8 @@ namespace tavolin {
 
 struct RenderSettings {
   std::string songPath;
-  bool liveInput = false;  // --midi-in: songPath's messages come in as live MIDI input
+  bool liveInput = false;       // --midi-in: songPath's messages come in as live MIDI input
+  bool exactPositions = false;  // --exact-positions: each live message at its own sample
   std::string outPath;
   EngineSettings engine;  // --mode, --set, --on, --vocoder (its modulator started with the song)
   std::optional<double> seconds;

@@ -5,8 +5,15 @@
 
 namespace tavolin {
 
-VirtualTimeRun::VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live)
-    : app_(app), device_(device), clock_(clock), live_(live), pipeline_(AudioPipeline(app)) {
+VirtualTimeRun::VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live,
+                               bool exactPositions)
+    : app_(app),
+      device_(device),
+      clock_(clock),
+      live_(live),
+      exact_(exactPositions),
+      placedInput_(app.synth, messageAt_),
+      pipeline_(AudioPipeline(app)) {
   pipeline_.spectrumShown = false;  // no window
 }
 
@@ -15,8 +22,9 @@ void VirtualTimeRun::Period(int16_t* out) {
   for (uint32_t ms = started_ ? clockMs_ + 1 : 0; ms <= target; ++ms) {
     clock_.Set(ms);
     RunDuePasses(app_.player);
-    live_.PlayDue(ms, app_.midiIn);
+    if (!exact_) live_.PlayDue(ms, app_.midiIn);
   }
+  if (exact_) live_.PlayBefore(played_ + kBlockSamples, placedInput_, messageAt_);
   started_ = true;
   clockMs_ = target;
   device_.Advance(kBlockSamples, out);

@@ -15,7 +15,11 @@
 // the block queued at period k and heard from sample 1024 (k + 8).
 //
 // With --midi-in there is no song: at each step the file's messages due by
-// then go to the live MIDI input instead, as a keyboard's would.
+// then go to the live MIDI input instead, as a keyboard's would. With
+// --exact-positions, a message at sample P = trunc(time x 44.1) goes in just
+// before period trunc(P / 1024) plays, P modulo 1024 into its block, so a
+// note is heard from sample P + 1024 x 8. The clock steps as without it: that
+// block still renders at trunc(1024 k x 1000 / 44100) ms.
 
 #include <cstdint>
 
@@ -28,7 +32,7 @@ namespace tavolin {
 class VirtualTimeRun {
  public:
   // `app` has been started up without its worker threads, on `device` and `clock`.
-  VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live);
+  VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& clock, LiveMessageFeed& live, bool exactPositions);
 
   // Plays one period into `out` (kBlockSamples samples).
   void Period(int16_t* out);
@@ -38,6 +42,11 @@ class VirtualTimeRun {
   VirtualWaveOut& device_;
   VirtualClock& clock_;
   LiveMessageFeed& live_;
+  bool exact_;
+  // With exact positions the messages go in through an input of their own,
+  // which reads each one's sample rather than the device's position.
+  MessagePosition messageAt_;
+  MidiInProc placedInput_;
   BlockPipeline pipeline_;
   uint64_t played_ = 0;
   uint32_t clockMs_ = 0;

@@ -22,10 +22,10 @@ inline const char* ProgramPath() { return std::getenv("TAVOLIN_BIN"); }
 // Variables set in the program's environment; nullopt removes one.
 using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
-// Starts the program with `args`; its stdout and stderr go to the files
-// given (the parent's own when null).
+// Starts the program (or `program`) with `args`; its stdin, stdout and
+// stderr are the descriptor and files given (the parent's own when -1 or null).
 inline pid_t StartProgram(const std::vector<std::string>& args, const EnvChanges& env, std::FILE* out = nullptr,
-                          std::FILE* err = nullptr) {
+                          std::FILE* err = nullptr, int in = -1, const char* program = ProgramPath()) {
   const pid_t pid = fork();
   if (pid != 0) return pid;
   for (const auto& [name, value] : env) {
@@ -35,9 +35,10 @@ inline pid_t StartProgram(const std::vector<std::string>& args, const EnvChanges
       unsetenv(name.c_str());  // NOLINT(concurrency-mt-unsafe): the forked child has one thread
     }
   }
+  if (in >= 0) dup2(in, STDIN_FILENO);
   if (out) dup2(fileno(out), STDOUT_FILENO);
   if (err) dup2(fileno(err), STDERR_FILENO);
-  std::vector<char*> argv{const_cast<char*>(ProgramPath())};
+  std::vector<char*> argv{const_cast<char*>(program)};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   execv(argv[0], argv.data());

@@ -1,7 +1,8 @@
 // The built bundle loaded as a DAW loads it, through lilv: the same MIDI
 // events give the same output whatever the block sizes of the host's calls,
-// the latency port says when a note sounds, and at a host rate of 48000 Hz
-// a note keeps its pitch and level.
+// the same as tavolin-render's with the same settings by --set, --on and
+// --mode; the latency port says when a note sounds, and at a host rate of
+// 48000 Hz a note keeps its pitch and level.
 
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
@@ -13,11 +14,18 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "Tone.h"
+#include "platform/WaveFileWriter.h"
+#include "tests/midi/TempFiles.h"
 
 namespace {
 
@@ -136,27 +144,6 @@ class Host {
   const LilvPlugin* plugin_ = nullptr;
 };
 
-// The frequency of a steady tone from its rising zero crossings, and its RMS level.
-struct Tone {
-  double hz;
-  double rms;
-};
-
-Tone Measure(std::span<const float> s, double rate) {
-  double first = -1, last = -1, squares = 0;
-  int crossings = 0;
-  for (size_t i = 1; i < s.size(); ++i) {
-    squares += double{s[i]} * s[i];
-    if (s[i - 1] < 0 && s[i] >= 0) {
-      const double at = static_cast<double>(i - 1) + s[i - 1] / (s[i - 1] - s[i]);
-      if (first < 0) first = at;
-      last = at;
-      ++crossings;
-    }
-  }
-  return {(crossings - 1) * rate / (last - first), std::sqrt(squares / static_cast<double>(s.size()))};
-}
-
 TEST(Lv2Host, SameOutputWhateverTheBlockSizesAndOneBlockOfLatency) {
   Host host;
   ASSERT_NE(host.plugin(), nullptr) << "no plugin urn:tavolin:synth in " << TAVOLIN_LV2_BUNDLE;
@@ -189,7 +176,7 @@ TEST(Lv2Host, AtAnotherRateANoteKeepsItsPitchAndLevel) {
   Host host;
   ASSERT_NE(host.plugin(), nullptr);
   const Event note[] = {{0, {0x90, 45, 100}}};
-  std::map<double, Tone> tones;
+  std::map<double, tavolin::test::Tone> tones;
   for (const double rate : {44100.0, 48000.0}) {
     const Song song{rate, static_cast<uint32_t>(3 * rate), note, {{"mode", 6.0f}}};
     float latency = -1;
@@ -197,13 +184,79 @@ TEST(Lv2Host, AtAnotherRateANoteKeepsItsPitchAndLevel) {
     ASSERT_EQ(out.size(), song.length);
     const auto onset = std::find_if(out.begin(), out.end(), [](float s) { return std::fabs(s) > 1e-3f; });
     EXPECT_NEAR(static_cast<double>(onset - out.begin()), latency, 4) << rate;
-    tones[rate] = Measure(std::span(out).subspan(static_cast<size_t>(rate / 2)), rate);
+    tones[rate] = tavolin::test::Measure(std::span(out).subspan(static_cast<size_t>(rate / 2)), rate);
     EXPECT_NEAR(tones[rate].hz, 440.0, 0.1) << rate;
     if (rate != kEngineRate) {
       EXPECT_EQ(host.Render(song, {1, 17, 1000, 4096}, &latency), out) << "block sizes changed the output";
     }
   }
   EXPECT_NEAR(tones[48000.0].rms / tones[44100.0].rms, 1.0, 0.005);
+}
+
+// A variable-length quantity of a MIDI file.
+tavolin::test::Bytes Vlq(uint32_t value) {
+  tavolin::test::Bytes bytes{static_cast<uint8_t>(value & 0x7F)};
+  while ((value >>= 7) != 0) bytes.insert(bytes.begin(), static_cast<uint8_t>(0x80 | (value & 0x7F)));
+  return bytes;
+}
+
+// The same messages as a MIDI file for tavolin-render --midi-in and as
+// events for the plugin, at the frames --exact-positions puts them on; the
+// plugin's ports set as the command line's options.
+TEST(Lv2Host, SoundsAsTavolinRenderWithTheSameSettings) {
+  Host host;
+  ASSERT_NE(host.plugin(), nullptr);
+  struct Timed {
+    uint32_t ms;
+    Event event;
+    uint8_t size;
+  };
+  const Timed timed[] = {{0, {0, {0x90, 45, 100}}, 3}, {16, {0, {0x91, 52, 90}}, 3}, {23, {0, {0xB0, 1, 80}}, 3},
+                         {68, {0, {0xE0, 0, 70}}, 3},  {102, {0, {0x80, 45, 0}}, 3}, {113, {0, {0x90, 64, 100}}, 3},
+                         {186, {0, {0xC0, 9, 0}}, 2},  {204, {0, {0x81, 52, 0}}, 3}, {227, {0, {0x80, 64, 0}}, 3}};
+  tavolin::test::Bytes track;
+  std::vector<Event> events;
+  uint32_t last = 0;
+  for (const Timed& t : timed) {
+    track = tavolin::test::Cat({track, Vlq(t.ms - last), {t.event.bytes, t.event.bytes + t.size}});
+    last = t.ms;
+    events.push_back({t.ms * 441 / 10, {t.event.bytes[0], t.event.bytes[1], t.event.bytes[2]}});
+  }
+  track = tavolin::test::Cat({track, {0, 0xFF, 0x2F, 0}});
+  tavolin::test::TempFiles files;
+  // 500 ticks a quarter at the default 120 beats a minute: a tick is a millisecond.
+  const std::string keys = files.Write("keys.mid", tavolin::test::Smf(0, 500, {track}));
+  const std::string wave = files.Path("keys.wav");
+  std::string command = TAVOLIN_RENDER;
+  for (const std::string& arg :
+       {std::string(" --quiet --midi-in "), keys, std::string(" --exact-positions -o "), wave}) {
+    command += arg;
+  }
+  command += " --mode 3 --set DetuneFact=0.25 --on DetuneOn --set LPFResoCut=1000 --on LPFResoOn";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  std::ifstream in(wave, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+
+  const Song song{
+      kEngineRate,
+      16 * 1024,
+      events,
+      {{"mode", 3.0f}, {"DetuneFact", 0.25f}, {"DetuneOn", 1.0f}, {"LPFResoCut", 1000.0f}, {"LPFResoOn", 1.0f}}};
+  float latency = 0;
+  const std::vector<float> plugin = host.Render(song, {333}, &latency);
+  // The renderer's ring puts eight blocks before what the plugin puts one.
+  constexpr size_t kHeader = tavolin::kWaveHeaderBytes, kRenderLatency = 8 * 1024;
+  ASSERT_GE(bytes.size(), kHeader + 2 * (kRenderLatency + song.length - kLatency));
+  size_t differences = 0, sounding = 0;
+  for (size_t n = 0; n + kLatency < song.length; ++n) {
+    const size_t at = kHeader + 2 * (kRenderLatency + n);
+    const auto rendered =
+        static_cast<int16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+    differences += plugin[kLatency + n] * 32768.0f != static_cast<float>(rendered);
+    sounding += rendered != 0;
+  }
+  EXPECT_EQ(differences, 0u);
+  EXPECT_GT(sounding, song.length / 2);
 }
 
 }  // namespace

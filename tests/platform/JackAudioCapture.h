@@ -1,7 +1,7 @@
 #pragma once
 // A JACK client of the test's own that listens to another client's audio
 // outputs and reports the loudest sample of the cycles since it was last
-// asked.
+// asked; it may also keep the first samples of its first input.
 
 #include <jack/jack.h>
 
@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavolin::test {
 
@@ -20,7 +21,8 @@ class JackAudioCapture {
     float peak = 0.0f;
   };
 
-  JackAudioCapture() {
+  // Keeps the first `keptSamples` samples of the first input.
+  explicit JackAudioCapture(size_t keptSamples = 0) : kept_(keptSamples) {
     client_ = jack_client_open("audio-capture", JackNoStartServer, nullptr);
     if (!client_) return;
     for (int i = 0; i < 2; ++i) {
@@ -32,18 +34,24 @@ class JackAudioCapture {
   ~JackAudioCapture() { Close(); }
   bool Ok() const { return client_ != nullptr; }
 
-  // Connects the first two audio outputs whose names match the regular
-  // expression; false while they are not there.
-  bool ConnectFrom(const std::string& pattern) {
+  // Connects the first `outputs` (one or two) audio outputs whose names
+  // match the regular expression; false while they are not there.
+  bool ConnectFrom(const std::string& pattern, int outputs = 2) {
     const char** ports = jack_get_ports(client_, pattern.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
     if (!ports) return false;
-    bool connected = ports[0] && ports[1];
-    for (int i = 0; connected && i < 2; ++i) {
+    bool connected = ports[0] && (outputs == 1 || ports[1]);
+    for (int i = 0; connected && i < outputs; ++i) {
       const int result = jack_connect(client_, ports[i], jack_port_name(in_[i]));
       connected = result == 0 || result == EEXIST;
     }
     jack_free(ports);
     return connected;
+  }
+
+  size_t KeptCount() const { return keptCount_.load(); }
+  // The samples kept so far.
+  std::vector<float> Kept() const {
+    return {kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(keptCount_.load())};
   }
 
   // What came in since the last call.
@@ -63,6 +71,11 @@ class JackAudioCapture {
       for (jack_nframes_t i = 0; i < frames; ++i) peak = std::max(peak, std::fabs(samples[i]));
     }
     s.peak_.store(peak, std::memory_order_relaxed);
+    const auto* first = static_cast<const float*>(jack_port_get_buffer(s.in_[0], frames));
+    const size_t count = s.keptCount_.load(std::memory_order_relaxed);
+    const size_t n = std::min<size_t>(frames, s.kept_.size() - count);
+    std::copy(first, first + n, s.kept_.begin() + static_cast<std::ptrdiff_t>(count));
+    s.keptCount_.store(count + n, std::memory_order_release);
     s.cycles_.fetch_add(1, std::memory_order_release);
     return 0;
   }
@@ -76,6 +89,8 @@ class JackAudioCapture {
   jack_port_t* in_[2] = {nullptr, nullptr};
   std::atomic<float> peak_{0.0f};
   std::atomic<uint32_t> cycles_{0};
+  std::vector<float> kept_;
+  std::atomic<size_t> keptCount_{0};
 };
 
 }  // namespace tavolin::test

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace tavolin::test {
 
@@ -25,8 +26,9 @@ using namespace std::chrono_literals;
 // starts again.
 class JackServer {
  public:
-  JackServer(std::string name, unsigned int period, unsigned int rate = 44100)
-      : name_(std::move(name)), period_(std::to_string(period)), rate_(std::to_string(rate)) {
+  // `synchronous`: see Start.
+  JackServer(std::string name, unsigned int period, unsigned int rate = 44100, bool synchronous = true)
+      : name_(std::move(name)), period_(std::to_string(period)), rate_(std::to_string(rate)), sync_(synchronous) {
     // NOLINTBEGIN(concurrency-mt-unsafe): before the server and its clients start
     setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
@@ -66,9 +68,15 @@ class JackServer {
       // Synchronous, with a client timeout of 10 s: each cycle waits for every
       // client, so that a client that the machine's load makes late still
       // sees every MIDI event of the cycle, where an asynchronous server
-      // would go on without it and the events would be lost.
-      execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "--sync", "--timeout", "10000", "-d", "dummy",
-             "-r", rate_.c_str(), "-p", period_.c_str(), static_cast<char*>(nullptr));
+      // would go on without it and the events would be lost. A client that
+      // asks the server something from its process callback (jalv does, when
+      // a plugin's latency changes) can hold a synchronous server up for
+      // good, so its tests run asynchronously.
+      std::vector<const char*> args{"jackd", "-n", name_.c_str(), "--no-realtime", "--timeout", "10000"};
+      if (sync_) args.push_back("--sync");
+      for (const char* arg : {"-d", "dummy", "-r", rate_.c_str(), "-p", period_.c_str()}) args.push_back(arg);
+      args.push_back(nullptr);
+      execvp("jackd", const_cast<char* const*>(args.data()));
       _exit(127);
     }
   }
@@ -87,6 +95,7 @@ class JackServer {
   std::string name_;
   std::string period_;
   std::string rate_;
+  bool sync_;
   pid_t pid_ = -1;
 };
 

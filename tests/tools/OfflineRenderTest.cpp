@@ -170,5 +170,21 @@ TEST_F(OfflineRenderTest, MidiInPlaysTheFilesMessagesAsAKeyboardWould) {
   EXPECT_EQ(s.back(), 0) << "released by their note-offs, the voices died away";
 }
 
+// A note-on at 30 ms (500 ticks per quarter at 120 bpm: one tick a
+// millisecond) falls on sample 1323, inside period 1. Placed exactly, it is
+// heard from that sample + 8192; otherwise from the first period whose clock
+// reading reaches 30 ms (period 2), eight periods later.
+TEST_F(OfflineRenderTest, ExactPositionsStartANoteAtItsOwnSample) {
+  const std::string keys = files.Write("at30.mid", test::Smf(0, 500, {{0x1E, 0x90, 69, 0x64, 0x46, 0x80, 69, 0}}));
+  RenderSettings live;
+  live.liveInput = true;
+  for (const bool exact : {true, false}) {
+    live.exactPositions = exact;
+    ASSERT_TRUE(Render(keys, files.Path("at30.wav"), live).ok);
+    EXPECT_EQ(FirstSound(Samples(ReadAll(files.Path("at30.wav"))), 0), exact ? 1323 + 8192 : 2048 + 8192)
+        << "exact: " << exact;
+  }
+}
+
 }  // namespace
 }  // namespace tavolin

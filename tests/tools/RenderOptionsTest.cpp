@@ -23,13 +23,15 @@ TEST(RenderOptions, EveryOptionIsTakenInOrder) {
   EXPECT_TRUE(p.settings.quiet);
   EXPECT_EQ(p.settings.engine.vocoderPath, "voice.wav");
   EXPECT_FALSE(p.settings.liveInput);
+  EXPECT_FALSE(p.settings.exactPositions);
 }
 
 TEST(RenderOptions, MidiInAndTheInputsOutsideTheParameterTable) {
   const auto p = Parse({"--midi-in", "keys.mid", "-o", "out.wav", "--set", "PitchBend=-2", "--set", "UnisonRatio7=0",
-                        "--set", "UnisonOffset0=4294967295"});
+                        "--set", "UnisonOffset0=4294967295", "--exact-positions"});
   ASSERT_EQ(p.action, RenderAction::Render) << p.error;
   EXPECT_TRUE(p.settings.liveInput);
+  EXPECT_TRUE(p.settings.exactPositions);
   EXPECT_EQ(p.settings.songPath, "keys.mid");
   ASSERT_EQ(p.settings.engine.params.size(), 3u);
   EXPECT_EQ(p.settings.engine.params[2], (std::pair<std::string, double>{"UnisonOffset0", 4294967295.0}));
@@ -59,6 +61,8 @@ TEST(RenderOptions, MistakesAreUsageErrors) {
       {"song.mid", "-o", "x.wav", "--bogus"},
       {"song.mid", "--midi-in", "keys.mid", "-o", "x.wav"},  // a song and live input
       {"--events", "--midi-in", "keys.mid"},
+      {"song.mid", "-o", "x.wav", "--exact-positions"},  // placing a song's events
+      {"--events", "--exact-positions", "song.mid"},
       {"song.mid", "-o", "x.wav", "--set", "UnisonRatio8=1"},
       {"song.mid", "-o", "x.wav", "--set", "UnisonOffset3=-3"},
       {"song.mid", "-o", "x.wav", "--set", "UnisonOffset3=1.5"},
