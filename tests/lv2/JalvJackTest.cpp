@@ -65,7 +65,7 @@ TEST_P(JalvJack, PlaysANoteAtItsPitch) {
   const auto onset = std::find_if(samples.begin(), samples.end(), [](float s) { return std::fabs(s) > 1e-3f; });
   ASSERT_LT(onset + rate * 11 / 10, samples.end()) << "the note was not heard for a second";
   std::vector<double> pitches;
-  for (size_t window = 0; window < 8; ++window) {
+  for (unsigned int window = 0; window < 8; ++window) {
     const auto from = onset + rate / 10 + window * rate / 8;
     const test::Tone tone = test::Measure(std::span(from, from + rate / 8), rate);
     EXPECT_GT(tone.rms, 0.05);
