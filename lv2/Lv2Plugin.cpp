@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "lv2/ControlPorts.h"
 #include "lv2/PluginEngine.h"
@@ -40,13 +41,15 @@ struct Instance {
   std::unique_ptr<RateConverter> converter;
   std::unique_ptr<float[]> engineOut;
   double rate = kSampleRate;
-  uint64_t hostFrames = 0;  // moved past since instantiate
+  uint64_t hostFrames = 0;  // moved past since the engine was made
+  bool ran = false;         // since the engine was made
   uint32_t latencyFrames = PluginEngine::kLatency;
   uint32_t maxFrames = kDefaultMaxFrames;
   LV2_URID midiEvent = 0;
   const LV2_Atom_Sequence* midiIn = nullptr;
   float* out = nullptr;
   float* latency = nullptr;
+  std::vector<const float*> controlPorts;  // kept for an engine made anew
 };
 
 const LV2_Feature* FindFeature(const LV2_Feature* const* features, const char* uri) {
@@ -77,6 +80,39 @@ uint64_t EnginePosition(const Instance& instance, uint64_t frames) {
   return static_cast<uint64_t>(std::floor(static_cast<double>(frames) * kSampleRate / instance.rate));
 }
 
+// A new engine, silent and at the stream's start, with the controls
+// connected where they were; the old one is kept when memory runs out.
+bool MakeEngine(Instance& instance) {
+  const double rate = instance.rate;
+  // The engine samples one call's frames can span.
+  const auto engineFrames =
+      static_cast<uint32_t>(std::ceil(instance.maxFrames * std::max(1.0, kSampleRate / rate))) + 1;
+  std::unique_ptr<PluginEngine> engine(new (std::nothrow) PluginEngine(engineFrames));
+  if (!engine || !engine->Ok()) return false;
+  std::unique_ptr<ControlInputs> controls(new (std::nothrow) ControlInputs(engine->synth(), engine->master()));
+  if (!controls) return false;
+  std::unique_ptr<RateConverter> converter;
+  std::unique_ptr<float[]> engineOut;
+  uint32_t latency = PluginEngine::kLatency;
+  if (rate != kSampleRate) {
+    // The engine's numbers are defined at its own rate: it renders there, and is converted.
+    converter.reset(new (std::nothrow) RateConverter(rate, engineFrames));
+    engineOut.reset(new (std::nothrow) float[engineFrames]);
+    if (!converter || !converter->Ok() || !engineOut) return false;
+    latency = static_cast<uint32_t>(std::lround(PluginEngine::kLatency * rate / kSampleRate)) + converter->Delay();
+  }
+  for (size_t i = 0; i < instance.controlPorts.size(); ++i)
+    controls->Connect(static_cast<uint32_t>(i), instance.controlPorts[i]);
+  instance.engine = std::move(engine);
+  instance.controls = std::move(controls);
+  instance.converter = std::move(converter);
+  instance.engineOut = std::move(engineOut);
+  instance.latencyFrames = latency;
+  instance.hostFrames = 0;
+  instance.ran = false;
+  return true;
+}
+
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
   if (!(rate >= kLowestRate && rate <= kHighestRate)) return nullptr;
   const LV2_Feature* mapFeature = FindFeature(features, LV2_URID__map);
@@ -86,21 +122,8 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
   if (!instance) return nullptr;
   instance->rate = rate;
   instance->maxFrames = std::min(MaxFrames(features, map), kDefaultMaxFrames);
-  // The engine samples one call's frames can span.
-  const auto engineFrames =
-      static_cast<uint32_t>(std::ceil(instance->maxFrames * std::max(1.0, kSampleRate / rate))) + 1;
-  instance->engine.reset(new (std::nothrow) PluginEngine(engineFrames));
-  if (!instance->engine || !instance->engine->Ok()) return nullptr;
-  instance->controls.reset(new (std::nothrow) ControlInputs(instance->engine->synth(), instance->engine->master()));
-  if (!instance->controls) return nullptr;
-  if (rate != kSampleRate) {
-    // The engine's numbers are defined at its own rate: it renders there, and is converted.
-    instance->converter.reset(new (std::nothrow) RateConverter(rate, engineFrames));
-    instance->engineOut.reset(new (std::nothrow) float[engineFrames]);
-    if (!instance->converter || !instance->converter->Ok() || !instance->engineOut) return nullptr;
-    instance->latencyFrames =
-        static_cast<uint32_t>(std::lround(PluginEngine::kLatency * rate / kSampleRate)) + instance->converter->Delay();
-  }
+  instance->controlPorts.resize(ControlPortDefs().size());
+  if (!MakeEngine(*instance)) return nullptr;
   instance->midiEvent = map.map(map.handle, LV2_MIDI__MidiEvent);
   return instance.release();
 }
@@ -112,8 +135,10 @@ void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
     case kOut: instance.out = static_cast<float*>(data); break;
     case kLatencyOut: instance.latency = static_cast<float*>(data); break;
     default:
-      if (port >= kFirstControlPort)
+      if (port >= kFirstControlPort && port - kFirstControlPort < instance.controlPorts.size()) {
+        instance.controlPorts[port - kFirstControlPort] = static_cast<const float*>(data);
         instance.controls->Connect(port - kFirstControlPort, static_cast<const float*>(data));
+      }
       break;
   }
 }
@@ -139,8 +164,16 @@ void Play(Instance& instance, uint32_t frames, uint32_t& done) {
   }
 }
 
+// After a deactivate the host starts the stream again: no voice of the old
+// one sounds on, and the controls are applied afresh.
+void Activate(LV2_Handle handle) {
+  auto& instance = *static_cast<Instance*>(handle);
+  if (instance.ran) MakeEngine(instance);
+}
+
 void Run(LV2_Handle handle, uint32_t frames) {
   auto& instance = *static_cast<Instance*>(handle);
+  instance.ran = true;
   if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.latencyFrames);
   if (instance.out == nullptr) return;
   // A port's change counts from the call's first frame, as a message there would.
@@ -161,7 +194,7 @@ void Cleanup(LV2_Handle handle) { delete static_cast<Instance*>(handle); }
 
 const void* ExtensionData(const char*) { return nullptr; }
 
-const LV2_Descriptor kDescriptor = {kUri, Instantiate, ConnectPort, nullptr, Run, nullptr, Cleanup, ExtensionData};
+const LV2_Descriptor kDescriptor = {kUri, Instantiate, ConnectPort, Activate, Run, nullptr, Cleanup, ExtensionData};
 
 }  // namespace
 }  // namespace tavolin

@@ -60,6 +60,7 @@ struct Song {
   uint32_t length = 12 * 1024;
   std::span<const Event> events;
   std::map<std::string, float> controls;
+  uint32_t restartAt = 0;  // the frame where the host deactivates and activates it again; 0: none
 };
 
 const Event kEvents[] = {{0, {0x90, 45, 100}},  {700, {0x91, 52, 90}}, {1024, {0xB0, 1, 80}},
@@ -133,6 +134,10 @@ class Host {
       lilv_instance_connect_port(instance, 1, out.data() + at);
       lilv_instance_run(instance, n);
       at += n;
+      if (at == song.restartAt) {
+        lilv_instance_deactivate(instance);
+        lilv_instance_activate(instance);
+      }
     }
     lilv_instance_deactivate(instance);
     lilv_instance_free(instance);
@@ -191,6 +196,22 @@ TEST(Lv2Host, AtAnotherRateANoteKeepsItsPitchAndLevel) {
     }
   }
   EXPECT_NEAR(tones[48000.0].rms / tones[44100.0].rms, 1.0, 0.005);
+}
+
+// Activated again, it starts afresh: the note held before sounds no more.
+TEST(Lv2Host, ActivatedAgainItStartsSilent) {
+  Host host;
+  ASSERT_NE(host.plugin(), nullptr);
+  const Event held[] = {{0, {0x90, 45, 100}}};
+  for (const double rate : {44100.0, 48000.0}) {
+    Song song{rate, 8192, held, {}};
+    song.restartAt = 4096;
+    float latency = 0;
+    const std::vector<float> out = host.Render(song, {512}, &latency);
+    ASSERT_EQ(out.size(), song.length);
+    EXPECT_NE(std::count(out.begin() + 2048, out.begin() + 4096, 0.0f), 2048) << rate;
+    EXPECT_EQ(std::count(out.begin() + 4096, out.end(), 0.0f), 4096) << rate;
+  }
 }
 
 // A variable-length quantity of a MIDI file.
