@@ -18,6 +18,15 @@ start_xvfb() {
   [ -s "$1/display" ] || { echo "FAIL: Xvfb did not start: $(cat "$1/xvfb.log")"; return 1; }
   export DISPLAY=:$(head -1 "$1/display")
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+  # It has said it is ready; a client must get through too before the test
+  # counts on it (on a loaded machine once it did not, with no trace left).
+  for _ in $(seq 300); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "FAIL: Xvfb at $DISPLAY does not answer: $(cat "$1/xvfb.log")"
+  return 1
 }
 
 # in_xvfb COMMANDS: runs bash COMMANDS inside a fresh virtual X server, with
