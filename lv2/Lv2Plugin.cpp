@@ -8,6 +8,7 @@
 #include <lv2/core/lv2.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
+#include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "lv2/ControlPorts.h"
 #include "lv2/PluginEngine.h"
 #include "lv2/RateConverter.h"
+#include "lv2/UnisonState.h"
 #include "platform/WaveFormat.h"
 
 namespace tavolin {
@@ -50,6 +52,7 @@ struct Instance {
   float* out = nullptr;
   float* latency = nullptr;
   std::vector<const float*> controlPorts;  // kept for an engine made anew
+  std::unique_ptr<UnisonState> unison;
 };
 
 const LV2_Feature* FindFeature(const LV2_Feature* const* features, const char* uri) {
@@ -103,6 +106,7 @@ bool MakeEngine(Instance& instance) {
   }
   for (size_t i = 0; i < instance.controlPorts.size(); ++i)
     controls->Connect(static_cast<uint32_t>(i), instance.controlPorts[i]);
+  if (instance.engine) UnisonState::Copy(instance.engine->synth(), engine->synth());
   instance.engine = std::move(engine);
   instance.controls = std::move(controls);
   instance.converter = std::move(converter);
@@ -123,7 +127,8 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
   instance->rate = rate;
   instance->maxFrames = std::min(MaxFrames(features, map), kDefaultMaxFrames);
   instance->controlPorts.resize(ControlPortDefs().size());
-  if (!MakeEngine(*instance)) return nullptr;
+  instance->unison.reset(new (std::nothrow) UnisonState(map));
+  if (!instance->unison || !MakeEngine(*instance)) return nullptr;
   instance->midiEvent = map.map(map.handle, LV2_MIDI__MidiEvent);
   return instance.release();
 }
@@ -192,7 +197,21 @@ void Run(LV2_Handle handle, uint32_t frames) {
 
 void Cleanup(LV2_Handle handle) { delete static_cast<Instance*>(handle); }
 
-const void* ExtensionData(const char*) { return nullptr; }
+LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state, uint32_t,
+                      const LV2_Feature* const*) {
+  auto& instance = *static_cast<Instance*>(handle);
+  return instance.unison->Save(instance.engine->synth(), store, state);
+}
+
+LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state, uint32_t,
+                         const LV2_Feature* const*) {
+  auto& instance = *static_cast<Instance*>(handle);
+  return instance.unison->Restore(instance.engine->synth(), retrieve, state);
+}
+
+const LV2_State_Interface kState = {Save, Restore};
+
+const void* ExtensionData(const char* uri) { return std::strcmp(uri, LV2_STATE__interface) == 0 ? &kState : nullptr; }
 
 const LV2_Descriptor kDescriptor = {kUri, Instantiate, ConnectPort, Activate, Run, nullptr, Cleanup, ExtensionData};
 

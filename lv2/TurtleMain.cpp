@@ -23,6 +23,7 @@ constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 @prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .
 @prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .
 @prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
+@prefix state: <http://lv2plug.in/ns/ext/state#> .
 @prefix units: <http://lv2plug.in/ns/extensions/units#> .
 @prefix urid: <http://lv2plug.in/ns/ext/urid#> .
 
@@ -35,6 +36,7 @@ constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 	lv2:optionalFeature lv2:hardRTCapable ,
 		opts:options ;
 	opts:supportedOption bufsz:maxBlockLength ;
+	lv2:extensionData state:interface ;
 	lv2:port [
 		a lv2:InputPort ,
 			atom:AtomPort ;

@@ -10,12 +10,15 @@
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
+#include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <random>
@@ -36,6 +39,7 @@ constexpr uint32_t kLatency = 1024;
 class UridMap {
  public:
   LV2_URID_Map map{this, &UridMap::Map};
+  const std::string& Unmap(LV2_URID urid) const { return uris_.at(urid - 1); }
 
  private:
   static LV2_URID Map(LV2_URID_Map_Handle handle, const char* uri) {
@@ -61,6 +65,9 @@ struct Song {
   std::span<const Event> events;
   std::map<std::string, float> controls;
   uint32_t restartAt = 0;  // the frame where the host deactivates and activates it again; 0: none
+  // The host's doings with the instance before the first call and after the last.
+  std::function<void(LilvInstance*, UridMap&)> before = nullptr;
+  std::function<void(LilvInstance*, UridMap&)> after = nullptr;
 };
 
 const Event kEvents[] = {{0, {0x90, 45, 100}},  {700, {0x91, 52, 90}}, {1024, {0xB0, 1, 80}},
@@ -117,6 +124,7 @@ class Host {
     std::vector<float> out(song.length);
     lilv_instance_connect_port(instance, 0, sequence.data());
     lilv_instance_connect_port(instance, 2, latency);
+    if (song.before) song.before(instance, urids);
     lilv_instance_activate(instance);
     uint32_t at = 0;
     for (size_t call = 0; at < song.length; ++call) {
@@ -139,6 +147,7 @@ class Host {
         lilv_instance_activate(instance);
       }
     }
+    if (song.after) song.after(instance, urids);
     lilv_instance_deactivate(instance);
     lilv_instance_free(instance);
     return out;
@@ -212,6 +221,82 @@ TEST(Lv2Host, ActivatedAgainItStartsSilent) {
     EXPECT_NE(std::count(out.begin() + 2048, out.begin() + 4096, 0.0f), 2048) << rate;
     EXPECT_EQ(std::count(out.begin() + 4096, out.end(), 0.0f), 4096) << rate;
   }
+}
+
+// A plugin's saved state as a host keeps it: by key, the type and the bytes.
+using SavedState = std::map<std::string, std::pair<std::string, std::vector<uint8_t>>>;
+
+struct StateAccess {
+  UridMap& urids;
+  SavedState& state;
+};
+
+LV2_State_Status Store(LV2_State_Handle handle, uint32_t key, const void* value, size_t size, uint32_t type, uint32_t) {
+  auto& access = *static_cast<StateAccess*>(handle);
+  const auto* bytes = static_cast<const uint8_t*>(value);
+  access.state[access.urids.Unmap(key)] = {access.urids.Unmap(type), {bytes, bytes + size}};
+  return LV2_STATE_SUCCESS;
+}
+
+const void* Retrieve(LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags) {
+  auto& access = *static_cast<StateAccess*>(handle);
+  const auto found = access.state.find(access.urids.Unmap(key));
+  if (found == access.state.end()) return nullptr;
+  *size = found->second.second.size();
+  *type = access.urids.map.map(access.urids.map.handle, found->second.first.c_str());
+  *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
+  return found->second.second.data();
+}
+
+const LV2_State_Interface& StateOf(LilvInstance* instance) {
+  return *static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(instance, LV2_STATE__interface));
+}
+
+template <typename T>
+std::pair<std::string, std::vector<uint8_t>> Value(const char* type, T value) {
+  std::vector<uint8_t> bytes(sizeof value);
+  std::memcpy(bytes.data(), &value, sizeof value);
+  return {type, bytes};
+}
+
+// The unison tables are the plugin's state: restored, a saw's ratio and
+// offset change the sound; saved and restored into a new instance they
+// sound the same; a state without them is the tables at start.
+TEST(Lv2Host, UnisonTablesTravelWithTheState) {
+  Host host;
+  ASSERT_NE(host.plugin(), nullptr);
+  const Event note[] = {{0, {0x90, 45, 100}}};
+  const SavedState given{{"urn:tavolin:synth#UnisonRatio3", Value(LV2_ATOM__Double, 0.5)},
+                         {"urn:tavolin:synth#UnisonOffset3", Value(LV2_ATOM__Long, int64_t{4000000000})}};
+  auto restoring = [](const SavedState& state) {
+    return [state = SavedState(state)](LilvInstance* instance, UridMap& urids) mutable {
+      StateAccess access{urids, state};
+      EXPECT_EQ(StateOf(instance).restore(lilv_instance_get_handle(instance), Retrieve, &access, 0, nullptr),
+                LV2_STATE_SUCCESS);
+    };
+  };
+  SavedState saved;
+  Song song{kEngineRate, 8192, note, {{"mode", 9.0f}}};
+  song.before = restoring(given);
+  song.after = [&saved](LilvInstance* instance, UridMap& urids) {
+    StateAccess access{urids, saved};
+    EXPECT_EQ(StateOf(instance).save(lilv_instance_get_handle(instance), Store, &access, 0, nullptr),
+              LV2_STATE_SUCCESS);
+  };
+  float latency = 0;
+  const std::vector<float> withGiven = host.Render(song, {256}, &latency);
+  ASSERT_EQ(saved.size(), 16u);
+  EXPECT_EQ(saved["urn:tavolin:synth#UnisonRatio3"], given.at("urn:tavolin:synth#UnisonRatio3"));
+  EXPECT_EQ(saved["urn:tavolin:synth#UnisonOffset3"], given.at("urn:tavolin:synth#UnisonOffset3"));
+
+  song.after = nullptr;
+  song.before = restoring(saved);
+  EXPECT_EQ(host.Render(song, {100}, &latency), withGiven);
+  song.before = nullptr;
+  const std::vector<float> atStart = host.Render(song, {256}, &latency);
+  EXPECT_NE(atStart, withGiven);
+  song.before = restoring({});
+  EXPECT_EQ(host.Render(song, {256}, &latency), atStart);
 }
 
 // A variable-length quantity of a MIDI file.
