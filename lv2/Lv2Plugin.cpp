@@ -10,18 +10,21 @@
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "lv2/ControlPorts.h"
 #include "lv2/PluginEngine.h"
 #include "lv2/RateConverter.h"
 #include "lv2/UnisonState.h"
+#include "lv2/VocoderFile.h"
 #include "platform/WaveFormat.h"
 
 namespace tavolin {
@@ -53,6 +56,8 @@ struct Instance {
   float* latency = nullptr;
   std::vector<const float*> controlPorts;  // kept for an engine made anew
   std::unique_ptr<UnisonState> unison;
+  std::unique_ptr<VocoderFile> vocoder;
+  const LV2_Worker_Schedule* schedule = nullptr;  // the host's worker, if it has one
 };
 
 const LV2_Feature* FindFeature(const LV2_Feature* const* features, const char* uri) {
@@ -106,7 +111,10 @@ bool MakeEngine(Instance& instance) {
   }
   for (size_t i = 0; i < instance.controlPorts.size(); ++i)
     controls->Connect(static_cast<uint32_t>(i), instance.controlPorts[i]);
-  if (instance.engine) UnisonState::Copy(instance.engine->synth(), engine->synth());
+  if (instance.engine) {
+    UnisonState::Copy(instance.engine->synth(), engine->synth());
+    instance.vocoder->Load(instance.vocoder->Path(), engine->modulator());
+  }
   instance.engine = std::move(engine);
   instance.controls = std::move(controls);
   instance.converter = std::move(converter);
@@ -128,7 +136,11 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
   instance->maxFrames = std::min(MaxFrames(features, map), kDefaultMaxFrames);
   instance->controlPorts.resize(ControlPortDefs().size());
   instance->unison.reset(new (std::nothrow) UnisonState(map));
-  if (!instance->unison || !MakeEngine(*instance)) return nullptr;
+  instance->vocoder.reset(new (std::nothrow) VocoderFile(map, features));
+  if (!instance->unison || !instance->vocoder || !MakeEngine(*instance)) return nullptr;
+  if (const LV2_Feature* schedule = FindFeature(features, LV2_WORKER__schedule)) {
+    instance->schedule = static_cast<const LV2_Worker_Schedule*>(schedule->data);
+  }
   instance->midiEvent = map.map(map.handle, LV2_MIDI__MidiEvent);
   return instance.release();
 }
@@ -186,7 +198,15 @@ void Run(LV2_Handle handle, uint32_t frames) {
   uint32_t done = 0;
   if (instance.midiIn != nullptr) {
     LV2_ATOM_SEQUENCE_FOREACH(instance.midiIn, event) {
-      if (event->body.type != instance.midiEvent || event->time.frames < 0) continue;
+      if (event->time.frames < 0) continue;
+      if (event->body.type != instance.midiEvent) {
+        // A new modulator file: read in the host's worker, never here.
+        const LV2_Atom* path = instance.vocoder->PathIn(reinterpret_cast<const LV2_Atom_Object*>(&event->body));
+        if (path != nullptr && instance.schedule != nullptr) {
+          instance.schedule->schedule_work(instance.schedule->handle, path->size, LV2_ATOM_BODY_CONST(path));
+        }
+        continue;
+      }
       const auto at = std::min(static_cast<uint32_t>(event->time.frames), frames);
       if (at > done) Play(instance, at - done, done);
       instance.engine->Message(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)), event->body.size);
@@ -198,20 +218,40 @@ void Run(LV2_Handle handle, uint32_t frames) {
 void Cleanup(LV2_Handle handle) { delete static_cast<Instance*>(handle); }
 
 LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state, uint32_t,
-                      const LV2_Feature* const*) {
+                      const LV2_Feature* const* features) {
   auto& instance = *static_cast<Instance*>(handle);
-  return instance.unison->Save(instance.engine->synth(), store, state);
+  const LV2_State_Status unison = instance.unison->Save(instance.engine->synth(), store, state);
+  return unison != LV2_STATE_SUCCESS ? unison : instance.vocoder->Save(store, state, features);
 }
 
 LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state, uint32_t,
-                         const LV2_Feature* const*) {
+                         const LV2_Feature* const* features) {
   auto& instance = *static_cast<Instance*>(handle);
-  return instance.unison->Restore(instance.engine->synth(), retrieve, state);
+  instance.unison->Restore(instance.engine->synth(), retrieve, state);
+  return instance.vocoder->Restore(retrieve, state, features, instance.engine->modulator());
 }
 
 const LV2_State_Interface kState = {Save, Restore};
 
-const void* ExtensionData(const char* uri) { return std::strcmp(uri, LV2_STATE__interface) == 0 ? &kState : nullptr; }
+// [the host's worker thread] The path run scheduled.
+LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle, uint32_t size,
+                       const void* data) {
+  auto& instance = *static_cast<Instance*>(handle);
+  const auto* text = static_cast<const char*>(data);
+  instance.vocoder->Load(std::string(text, strnlen(text, size)), instance.engine->modulator());
+  return LV2_WORKER_SUCCESS;
+}
+
+// The modulator is handed over by the worker itself: nothing comes back.
+LV2_Worker_Status WorkResponse(LV2_Handle, uint32_t, const void*) { return LV2_WORKER_SUCCESS; }
+
+const LV2_Worker_Interface kWorker = {Work, WorkResponse, nullptr};
+
+const void* ExtensionData(const char* uri) {
+  if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kState;
+  if (std::strcmp(uri, LV2_WORKER__interface) == 0) return &kWorker;
+  return nullptr;
+}
 
 const LV2_Descriptor kDescriptor = {kUri, Instantiate, ConnectPort, Activate, Run, nullptr, Cleanup, ExtensionData};
 

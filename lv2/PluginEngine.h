@@ -49,6 +49,8 @@ class PluginEngine {
   // The engine's inputs, for the host's control ports.
   Synth& synth() { return synth_; }
   MasterChain& master() { return master_; }
+  // Installed and started from any thread but the audio thread.
+  ModulatorHandOff& modulator() { return modulator_; }
 
  private:
   // Where a message is: the input position, from which a voice takes its start offset.

@@ -17,15 +17,24 @@ namespace {
 constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 @prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .
 @prefix doap: <http://usefulinc.com/ns/doap#> .
+@prefix log: <http://lv2plug.in/ns/ext/log#> .
 @prefix lv2: <http://lv2plug.in/ns/lv2core#> .
 @prefix midi: <http://lv2plug.in/ns/ext/midi#> .
 @prefix opts: <http://lv2plug.in/ns/ext/options#> .
+@prefix patch: <http://lv2plug.in/ns/ext/patch#> .
 @prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .
 @prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .
 @prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
 @prefix state: <http://lv2plug.in/ns/ext/state#> .
 @prefix units: <http://lv2plug.in/ns/extensions/units#> .
 @prefix urid: <http://lv2plug.in/ns/ext/urid#> .
+@prefix work: <http://lv2plug.in/ns/ext/worker#> .
+
+<urn:tavolin:synth#vocoder>
+	a lv2:Parameter ;
+	rdfs:label "Vocoder modulator" ;
+	rdfs:comment "A WAVE file whose data chunk, read as 16-bit mono at 44100 Hz, the vocoder plays from its start." ;
+	rdfs:range atom:Path .
 
 <urn:tavolin:synth>
 	a lv2:Plugin ,
@@ -34,14 +43,19 @@ constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 	rdfs:comment "The Tavolin synthesizer: 128 voices, played by MIDI, rendered at 44100 Hz in blocks of 1024 samples, one block behind its input." ;
 	lv2:requiredFeature urid:map ;
 	lv2:optionalFeature lv2:hardRTCapable ,
-		opts:options ;
+		opts:options ,
+		work:schedule ,
+		log:log ;
 	opts:supportedOption bufsz:maxBlockLength ;
-	lv2:extensionData state:interface ;
+	lv2:extensionData state:interface ,
+		work:interface ;
+	patch:writable <urn:tavolin:synth#vocoder> ;
 	lv2:port [
 		a lv2:InputPort ,
 			atom:AtomPort ;
 		atom:bufferType atom:Sequence ;
-		atom:supports midi:MidiEvent ;
+		atom:supports midi:MidiEvent ,
+			patch:Message ;
 		lv2:designation lv2:control ;
 		lv2:index 0 ;
 		lv2:symbol "midi_in" ;

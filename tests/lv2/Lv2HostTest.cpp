@@ -8,13 +8,18 @@
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
 #include <lv2/buf-size/buf-size.h>
+#include <lv2/log/log.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
+#include <lv2/patch/patch.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -64,7 +69,8 @@ struct Song {
   uint32_t length = 12 * 1024;
   std::span<const Event> events;
   std::map<std::string, float> controls;
-  uint32_t restartAt = 0;  // the frame where the host deactivates and activates it again; 0: none
+  uint32_t restartAt = 0;       // the frame where the host deactivates and activates it again; 0: none
+  std::string vocoderAt0 = {};  // a modulator file set through patch:Set at frame 0; empty: none
   // The host's doings with the instance before the first call and after the last.
   std::function<void(LilvInstance*, UridMap&)> before = nullptr;
   std::function<void(LilvInstance*, UridMap&)> after = nullptr;
@@ -101,7 +107,11 @@ class Host {
                                           {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
     const LV2_Feature mapFeature{LV2_URID__map, &urids.map};
     const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
-    const LV2_Feature* features[] = {&mapFeature, &optionsFeature, nullptr};
+    LV2_Worker_Schedule schedule{this, &Host::Schedule};
+    LV2_Log_Log log{this, &Host::Printf, &Host::VPrintf};
+    const LV2_Feature scheduleFeature{LV2_WORKER__schedule, &schedule};
+    const LV2_Feature logFeature{LV2_LOG__log, &log};
+    const LV2_Feature* features[] = {&mapFeature, &optionsFeature, &scheduleFeature, &logFeature, nullptr};
     LilvInstance* instance = lilv_plugin_instantiate(plugin_, song.rate, features);
     EXPECT_NE(instance, nullptr);
     if (instance == nullptr) return {};
@@ -138,9 +148,11 @@ class Host {
         lv2_atom_forge_atom(&forge, 3, midiEvent);
         lv2_atom_forge_write(&forge, e.bytes, 3);
       }
+      if (at == 0 && !song.vocoderAt0.empty()) ForgePathSet(forge, urids, song.vocoderAt0);
       lv2_atom_forge_pop(&forge, &frame);
       lilv_instance_connect_port(instance, 1, out.data() + at);
       lilv_instance_run(instance, n);
+      DoScheduledWork(instance);
       at += n;
       if (at == song.restartAt) {
         lilv_instance_deactivate(instance);
@@ -153,9 +165,62 @@ class Host {
     return out;
   }
 
+  // What the plugin wrote to the host's log.
+  std::string logged;
+
  private:
+  // patch:Set of the vocoder's file, at the sequence's first frame.
+  static void ForgePathSet(LV2_Atom_Forge& forge, UridMap& urids, const std::string& path) {
+    auto map = [&urids](const char* uri) { return urids.map.map(urids.map.handle, uri); };
+    LV2_Atom_Forge_Frame object;
+    lv2_atom_forge_frame_time(&forge, 0);
+    lv2_atom_forge_object(&forge, &object, 0, map(LV2_PATCH__Set));
+    lv2_atom_forge_key(&forge, map(LV2_PATCH__property));
+    lv2_atom_forge_urid(&forge, map("urn:tavolin:synth#vocoder"));
+    lv2_atom_forge_key(&forge, map(LV2_PATCH__value));
+    lv2_atom_forge_path(&forge, path.c_str(), static_cast<uint32_t>(path.size() + 1));
+    lv2_atom_forge_pop(&forge, &object);
+  }
+
+  // The host's worker, run on the test's thread after each call.
+  static LV2_Worker_Status Schedule(LV2_Worker_Schedule_Handle handle, uint32_t size, const void* data) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    static_cast<Host*>(handle)->work_.emplace_back(bytes, bytes + size);
+    return LV2_WORKER_SUCCESS;
+  }
+  static LV2_Worker_Status Respond(LV2_Worker_Respond_Handle handle, uint32_t size, const void* data) {
+    const auto* instance = static_cast<LilvInstance*>(handle);
+    const auto* worker =
+        static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance, LV2_WORKER__interface));
+    return worker->work_response(lilv_instance_get_handle(instance), size, data);
+  }
+  void DoScheduledWork(LilvInstance* instance) {
+    const auto* worker =
+        static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance, LV2_WORKER__interface));
+    for (const std::vector<uint8_t>& work : work_) {
+      worker->work(lilv_instance_get_handle(instance), Respond, instance, static_cast<uint32_t>(work.size()),
+                   work.data());
+    }
+    work_.clear();
+  }
+
+  static int VPrintf(LV2_Log_Handle handle, LV2_URID, const char* format, va_list args) {
+    char text[1024];
+    const int n = std::vsnprintf(text, sizeof text, format, args);
+    static_cast<Host*>(handle)->logged += text;
+    return n;
+  }
+  static int Printf(LV2_Log_Handle handle, LV2_URID type, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int n = VPrintf(handle, type, format, args);
+    va_end(args);
+    return n;
+  }
+
   LilvWorld* world_ = nullptr;
   const LilvPlugin* plugin_ = nullptr;
+  std::vector<std::vector<uint8_t>> work_;
 };
 
 TEST(Lv2Host, SameOutputWhateverTheBlockSizesAndOneBlockOfLatency) {
@@ -297,6 +362,81 @@ TEST(Lv2Host, UnisonTablesTravelWithTheState) {
   EXPECT_NE(atStart, withGiven);
   song.before = restoring({});
   EXPECT_EQ(host.Render(song, {256}, &latency), atStart);
+}
+
+// A RIFF WAVE file of 16-bit mono samples at 44100 Hz: a second of a tone
+// sweeping up from 200 Hz.
+tavolin::test::Bytes SweepWave() {
+  auto le = [](uint32_t v, int bytes) {
+    tavolin::test::Bytes out;
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    return out;
+  };
+  tavolin::test::Bytes data;
+  double phase = 0;
+  for (int i = 0; i < 44100; ++i) {
+    phase += 2 * 3.141592653589793 * (200.0 + 2000.0 * i / 44100) / 44100;
+    const auto sample = static_cast<uint16_t>(static_cast<int16_t>(12000 * std::sin(phase)));
+    data = tavolin::test::Cat({data, le(sample, 2)});
+  }
+  const tavolin::test::Bytes fmt =
+      tavolin::test::Cat({le(1, 2), le(1, 2), le(44100, 4), le(88200, 4), le(2, 2), le(16, 2)});
+  return tavolin::test::Cat({{'R', 'I', 'F', 'F'},
+                             le(static_cast<uint32_t>(36 + data.size()), 4),
+                             {'W', 'A', 'V', 'E'},
+                             {'f', 'm', 't', ' '},
+                             le(16, 4),
+                             fmt,
+                             {'d', 'a', 't', 'a'},
+                             le(static_cast<uint32_t>(data.size()), 4),
+                             data});
+}
+
+// The vocoder's modulator file: set through patch:Set it is read in the
+// host's worker and saved with the state; restored into a new instance it
+// sounds the same whatever the calls; a file that cannot be read is logged
+// and leaves the vocoder silent, with nothing in the state.
+TEST(Lv2Host, TheVocoderFileIsReadInTheWorkerAndTravelsWithTheState) {
+  Host host;
+  ASSERT_NE(host.plugin(), nullptr);
+  tavolin::test::TempFiles files;
+  const std::string sweep = files.Write("sweep.wav", SweepWave());
+  const Event note[] = {{0, {0x90, 45, 100}}, {0, {0x90, 57, 100}}};
+  constexpr const char* kKey = "urn:tavolin:synth#vocoder";
+  SavedState saved;
+  auto saving = [&saved](LilvInstance* instance, UridMap& urids) {
+    saved.clear();
+    StateAccess access{urids, saved};
+    EXPECT_EQ(StateOf(instance).save(lilv_instance_get_handle(instance), Store, &access, 0, nullptr),
+              LV2_STATE_SUCCESS);
+  };
+  float latency = 0;
+  Song song{kEngineRate, 8192, note, {}};
+  const std::vector<float> plain = host.Render(song, {256}, &latency);
+
+  song.vocoderAt0 = sweep;
+  song.after = saving;
+  const std::vector<float> set = host.Render(song, {256}, &latency);
+  ASSERT_EQ(saved.count(kKey), 1u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(saved[kKey].second.data())), sweep);
+  EXPECT_NE(set, plain) << "the vocoder did not play";
+
+  song.vocoderAt0.clear();
+  song.after = nullptr;
+  song.before = [state = saved](LilvInstance* instance, UridMap& urids) mutable {
+    StateAccess access{urids, state};
+    StateOf(instance).restore(lilv_instance_get_handle(instance), Retrieve, &access, 0, nullptr);
+  };
+  const std::vector<float> restored = host.Render(song, {256}, &latency);
+  EXPECT_NE(restored, plain);
+  EXPECT_EQ(host.Render(song, {17, 1000}, &latency), restored);
+
+  song.before = nullptr;
+  song.vocoderAt0 = files.Path("missing.wav");
+  song.after = saving;
+  EXPECT_EQ(host.Render(song, {256}, &latency), plain);
+  EXPECT_NE(host.logged.find("missing.wav"), std::string::npos) << host.logged;
+  EXPECT_EQ(saved.count(kKey), 0u);
 }
 
 // A variable-length quantity of a MIDI file.
