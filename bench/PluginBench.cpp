@@ -7,13 +7,11 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <memory>
 #include <vector>
 
 #include "audio/BlockTimings.h"
 #include "bench/Loads.h"
-#include "lv2/PluginEngine.h"
-#include "lv2/RateConverter.h"
+#include "lv2/HostStream.h"
 
 namespace tavolin {
 namespace {
@@ -34,30 +32,18 @@ void HoldEveryKey(PluginEngine& engine) {
 // iteration; with a rate, the output is converted to it.
 void RunCalls(benchmark::State& state, bool allEffects, double rate) {
   const auto frames = static_cast<uint32_t>(state.range(0));
-  PluginEngine engine(4096);
-  std::unique_ptr<RateConverter> converter;
-  if (rate != 44100.0) converter = std::make_unique<RateConverter>(rate, 4096);
+  HostStream stream(rate, 4096);
   // As RenderBlock/ring_all_effects_128.
-  if (allEffects) SwitchOnRingAllEffects(engine.synth(), engine.master());
-  HoldEveryKey(engine);
-  std::vector<float> engineOut(4096), out(4096);
+  if (allEffects) SwitchOnRingAllEffects(stream.engine().synth(), stream.engine().master());
+  HoldEveryKey(stream.engine());
+  std::vector<float> out(4096);
   BlockTimings calls;
-  uint64_t host = 0;
   for (auto _ : state) {
     for (uint32_t at = 0; at < kBlockSamples; at += frames) {
       std::chrono::nanoseconds took{0};
       {
         const RenderTimer timed(took);
-        // The engine samples these host frames span, as the plugin counts them.
-        const auto from = static_cast<uint64_t>(static_cast<double>(host) * 44100.0 / rate);
-        host += frames;
-        const auto n = static_cast<uint32_t>(static_cast<uint64_t>(static_cast<double>(host) * 44100.0 / rate) - from);
-        engine.Advance(n);
-        engine.Output(engineOut.data(), n);
-        if (converter) {
-          converter->Push(engineOut.data(), n);
-          converter->Pull(out.data(), frames);
-        }
+        stream.Play(out.data(), frames);
       }
       calls.Record(took);
     }

@@ -13,7 +13,6 @@
 #include <lv2/worker/worker.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -21,8 +20,7 @@
 #include <vector>
 
 #include "lv2/ControlPorts.h"
-#include "lv2/PluginEngine.h"
-#include "lv2/RateConverter.h"
+#include "lv2/HostStream.h"
 #include "lv2/UnisonState.h"
 #include "lv2/VocoderFile.h"
 #include "platform/WaveFormat.h"
@@ -40,15 +38,10 @@ constexpr double kHighestRate = 384000;
 enum Port : uint32_t { kMidiIn = 0, kOut = 1, kLatencyOut = 2 };
 
 struct Instance {
-  std::unique_ptr<PluginEngine> engine;
+  std::unique_ptr<HostStream> stream;
   std::unique_ptr<ControlInputs> controls;
-  // At any rate but the engine's: the engine's output on its way to the converter.
-  std::unique_ptr<RateConverter> converter;
-  std::unique_ptr<float[]> engineOut;
   double rate = kSampleRate;
-  uint64_t hostFrames = 0;  // moved past since the engine was made
-  bool ran = false;         // since the engine was made
-  uint32_t latencyFrames = PluginEngine::kLatency;
+  bool ran = false;  // since the stream was made
   uint32_t maxFrames = kDefaultMaxFrames;
   LV2_URID midiEvent = 0;
   const LV2_Atom_Sequence* midiIn = nullptr;
@@ -81,46 +74,22 @@ uint32_t MaxFrames(const LV2_Feature* const* features, LV2_URID_Map& map) {
   return kDefaultMaxFrames;
 }
 
-// The engine's input position at the host's frame `frames`: the engine
-// sample that frame falls in.
-uint64_t EnginePosition(const Instance& instance, uint64_t frames) {
-  if (instance.converter == nullptr) return frames;
-  return static_cast<uint64_t>(std::floor(static_cast<double>(frames) * kSampleRate / instance.rate));
-}
-
 // A new engine, silent and at the stream's start, with the controls
 // connected where they were; the old one is kept when memory runs out.
 bool MakeEngine(Instance& instance) {
-  const double rate = instance.rate;
-  // The engine samples one call's frames can span.
-  const auto engineFrames =
-      static_cast<uint32_t>(std::ceil(instance.maxFrames * std::max(1.0, kSampleRate / rate))) + 1;
-  std::unique_ptr<PluginEngine> engine(new (std::nothrow) PluginEngine(engineFrames));
-  if (!engine || !engine->Ok()) return false;
-  std::unique_ptr<ControlInputs> controls(new (std::nothrow) ControlInputs(engine->synth(), engine->master()));
+  std::unique_ptr<HostStream> stream(new (std::nothrow) HostStream(instance.rate, instance.maxFrames));
+  if (!stream || !stream->Ok()) return false;
+  PluginEngine& engine = stream->engine();
+  std::unique_ptr<ControlInputs> controls(new (std::nothrow) ControlInputs(engine.synth(), engine.master()));
   if (!controls) return false;
-  std::unique_ptr<RateConverter> converter;
-  std::unique_ptr<float[]> engineOut;
-  uint32_t latency = PluginEngine::kLatency;
-  if (rate != kSampleRate) {
-    // The engine's numbers are defined at its own rate: it renders there, and is converted.
-    converter.reset(new (std::nothrow) RateConverter(rate, engineFrames));
-    engineOut.reset(new (std::nothrow) float[engineFrames]);
-    if (!converter || !converter->Ok() || !engineOut) return false;
-    latency = static_cast<uint32_t>(std::lround(PluginEngine::kLatency * rate / kSampleRate)) + converter->Delay();
-  }
   for (size_t i = 0; i < instance.controlPorts.size(); ++i)
     controls->Connect(static_cast<uint32_t>(i), instance.controlPorts[i]);
-  if (instance.engine) {
-    UnisonState::Copy(instance.engine->synth(), engine->synth());
-    instance.vocoder->Load(instance.vocoder->Path(), engine->modulator());
+  if (instance.stream) {
+    UnisonState::Copy(instance.stream->engine().synth(), engine.synth());
+    instance.vocoder->Load(instance.vocoder->Path(), engine.modulator());
   }
-  instance.engine = std::move(engine);
+  instance.stream = std::move(stream);
   instance.controls = std::move(controls);
-  instance.converter = std::move(converter);
-  instance.engineOut = std::move(engineOut);
-  instance.latencyFrames = latency;
-  instance.hostFrames = 0;
   instance.ran = false;
   return true;
 }
@@ -161,21 +130,11 @@ void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
 }
 
 // Moves the host's stream on by `frames` and writes as many frames out, in
-// pieces no longer than the engine was sized for.
+// pieces no longer than the stream was sized for.
 void Play(Instance& instance, uint32_t frames, uint32_t& done) {
   while (frames > 0) {
     const uint32_t n = std::min(frames, instance.maxFrames);
-    const uint64_t from = EnginePosition(instance, instance.hostFrames);
-    instance.hostFrames += n;
-    const auto engineFrames = static_cast<uint32_t>(EnginePosition(instance, instance.hostFrames) - from);
-    instance.engine->Advance(engineFrames);
-    if (instance.converter == nullptr) {
-      instance.engine->Output(instance.out + done, n);
-    } else {
-      instance.engine->Output(instance.engineOut.get(), engineFrames);
-      instance.converter->Push(instance.engineOut.get(), engineFrames);
-      instance.converter->Pull(instance.out + done, n);
-    }
+    instance.stream->Play(instance.out + done, n);
     done += n;
     frames -= n;
   }
@@ -191,7 +150,7 @@ void Activate(LV2_Handle handle) {
 void Run(LV2_Handle handle, uint32_t frames) {
   auto& instance = *static_cast<Instance*>(handle);
   instance.ran = true;
-  if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.latencyFrames);
+  if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.stream->Latency());
   if (instance.out == nullptr) return;
   // A port's change counts from the call's first frame, as a message there would.
   instance.controls->ApplyChanges();
@@ -209,7 +168,8 @@ void Run(LV2_Handle handle, uint32_t frames) {
       }
       const auto at = std::min(static_cast<uint32_t>(event->time.frames), frames);
       if (at > done) Play(instance, at - done, done);
-      instance.engine->Message(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)), event->body.size);
+      instance.stream->engine().Message(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)),
+                                        event->body.size);
     }
   }
   Play(instance, frames - done, done);
@@ -220,15 +180,15 @@ void Cleanup(LV2_Handle handle) { delete static_cast<Instance*>(handle); }
 LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state, uint32_t,
                       const LV2_Feature* const* features) {
   auto& instance = *static_cast<Instance*>(handle);
-  const LV2_State_Status unison = instance.unison->Save(instance.engine->synth(), store, state);
+  const LV2_State_Status unison = instance.unison->Save(instance.stream->engine().synth(), store, state);
   return unison != LV2_STATE_SUCCESS ? unison : instance.vocoder->Save(store, state, features);
 }
 
 LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state, uint32_t,
                          const LV2_Feature* const* features) {
   auto& instance = *static_cast<Instance*>(handle);
-  instance.unison->Restore(instance.engine->synth(), retrieve, state);
-  return instance.vocoder->Restore(retrieve, state, features, instance.engine->modulator());
+  instance.unison->Restore(instance.stream->engine().synth(), retrieve, state);
+  return instance.vocoder->Restore(retrieve, state, features, instance.stream->engine().modulator());
 }
 
 const LV2_State_Interface kState = {Save, Restore};
@@ -238,7 +198,7 @@ LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worke
                        const void* data) {
   auto& instance = *static_cast<Instance*>(handle);
   const auto* text = static_cast<const char*>(data);
-  instance.vocoder->Load(std::string(text, strnlen(text, size)), instance.engine->modulator());
+  instance.vocoder->Load(std::string(text, strnlen(text, size)), instance.stream->engine().modulator());
   return LV2_WORKER_SUCCESS;
 }
 
