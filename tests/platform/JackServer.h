@@ -60,22 +60,23 @@ class JackServer {
 
  private:
   void Start() {
+    // Synchronous, with a client timeout of 10 s: each cycle waits for every
+    // client, so that a client that the machine's load makes late still
+    // sees every MIDI event of the cycle, where an asynchronous server
+    // would go on without it and the events would be lost. A client that
+    // asks the server something from its process callback (jalv does, when
+    // a plugin's latency changes) can hold a synchronous server up for
+    // good, so its tests run asynchronously. The arguments are built before
+    // the fork: the child of a threaded process must not allocate.
+    std::vector<const char*> args{"jackd", "-n", name_.c_str(), "--no-realtime", "--timeout", "10000"};
+    if (sync_) args.push_back("--sync");
+    for (const char* arg : {"-d", "dummy", "-r", rate_.c_str(), "-p", period_.c_str()}) args.push_back(arg);
+    args.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
       prctl(PR_SET_PDEATHSIG, SIGTERM);
       freopen("/dev/null", "w", stdout);
       freopen("/dev/null", "w", stderr);
-      // Synchronous, with a client timeout of 10 s: each cycle waits for every
-      // client, so that a client that the machine's load makes late still
-      // sees every MIDI event of the cycle, where an asynchronous server
-      // would go on without it and the events would be lost. A client that
-      // asks the server something from its process callback (jalv does, when
-      // a plugin's latency changes) can hold a synchronous server up for
-      // good, so its tests run asynchronously.
-      std::vector<const char*> args{"jackd", "-n", name_.c_str(), "--no-realtime", "--timeout", "10000"};
-      if (sync_) args.push_back("--sync");
-      for (const char* arg : {"-d", "dummy", "-r", rate_.c_str(), "-p", period_.c_str()}) args.push_back(arg);
-      args.push_back(nullptr);
       execvp("jackd", const_cast<char* const*>(args.data()));
       _exit(127);
     }
