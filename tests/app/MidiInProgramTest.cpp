@@ -26,10 +26,11 @@ TEST(MidiInProgram, NotesFromAJackClientAreHeard) {
   test::JackServer server("tavolin-midi-program-" + std::to_string(getpid()), 256);
   if (!server.WaitUntilUp()) GTEST_SKIP() << "jackd could not be started";
 
-  test::Program program({"--midi-port", "virtual"}, {{"QT_QPA_PLATFORM", "offscreen"}});
+  // The test's clients first: one opened while the program opens its own can make the program's fail.
   test::JackMidiSender sender;
   test::JackAudioCapture capture;
   ASSERT_TRUE(sender.Ok() && capture.Ok());
+  test::Program program({"--midi-port", "virtual"}, {{"QT_QPA_PLATFORM", "offscreen"}});
   ASSERT_TRUE(WaitUntil([&] { return sender.ConnectTo("^Tavolin[^:]*:MIDI in$"); })) << "no virtual MIDI port";
   ASSERT_TRUE(WaitUntil([&] { return capture.ConnectFrom("^Tavolin[^:]*:"); })) << "no sound output";
 

@@ -107,9 +107,10 @@ TEST(ProgramCommandLine, SongsGivenArePlayedAsAPlaylistOnTheChosenOutput) {
   const std::string held = files.Write(
       "held.mid", test::Smf(0, 480, {test::Cat({{0x00, 0x90, 57, 127, 0x83, 0xC2, 0x00, 0x80, 57, 0}, endOfTrack})}));
 
-  test::Program program({"--audio", "jack", silent, held}, {{"QT_QPA_PLATFORM", "offscreen"}});
+  // The test's client first: one opened while the program opens its own can make the program's fail.
   test::JackAudioCapture capture;
   ASSERT_TRUE(capture.Ok());
+  test::Program program({"--audio", "jack", silent, held}, {{"QT_QPA_PLATFORM", "offscreen"}});
   ASSERT_TRUE(WaitUntil([&] { return capture.ConnectFrom("^Tavolin[^:]*:"); })) << "no sound output on JACK";
   EXPECT_TRUE(WaitUntil([&] { return capture.Take().peak > 0.05f; })) << "the second song was not heard";
   EXPECT_EQ(program.Terminate(), 0);

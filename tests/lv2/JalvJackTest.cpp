@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -59,20 +61,13 @@ TEST_P(JalvJack, PlaysANoteAtItsPitch) {
   ASSERT_LT(heardAt, 9 * rate);
   ASSERT_TRUE(test::WaitUntil([&] { return heard.KeptCount() >= heardAt + 3 * rate / 2; }));
 
-  // A cycle the capture was late for is missing from what it kept: the
-  // pitch is the median of eight windows', so that one gap cannot move it.
+  // Cycles the capture or jalv was late for leave gaps in what was kept.
   const std::vector<float> samples = heard.Kept();
   const auto onset = std::find_if(samples.begin(), samples.end(), [](float s) { return std::fabs(s) > 1e-3f; });
   ASSERT_LT(onset + rate * 11 / 10, samples.end()) << "the note was not heard for a second";
-  std::vector<double> pitches;
-  for (unsigned int window = 0; window < 8; ++window) {
-    const auto from = onset + rate / 10 + window * rate / 8;
-    const test::Tone tone = test::Measure(std::span(from, from + rate / 8), rate);
-    EXPECT_GT(tone.rms, 0.05);
-    pitches.push_back(tone.hz);
-  }
-  std::nth_element(pitches.begin(), pitches.begin() + 4, pitches.end());
-  EXPECT_NEAR(pitches[4], 440.0, 0.1);
+  const std::span second(onset + rate / 10, onset + rate * 11 / 10);
+  EXPECT_GT(test::Measure(second, rate).rms, 0.05);
+  EXPECT_NEAR(test::PitchAcrossGaps(second, rate), 440.0, 0.1);
 
   kill(jalv, SIGTERM);
   close(input[1]);
