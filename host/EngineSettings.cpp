@@ -55,14 +55,14 @@ EngineOption ParseEngineOption(const std::string& option, const std::string* val
 }
 
 std::string_view EngineOptionsHelp() {
-  return "  --mode N            oscillator mode of new voices (0..14)\n"
-         "  --set NAME=VALUE    a parameter by name (the names follow); repeatable\n"
-         "  --on SWITCH         DetuneOn RingOn VoiceResoOn TimedResoOn ArpeggioOn\n"
-         "                      HowlingOn DistortionOn LPFResoOn LPFOn HPFOn; repeatable\n"
-         "                      (LPFOn, HPFOn: the spectral low- and high-pass, corners\n"
-         "                      LPFFact and HPFFact in FFT bins of 43.07 Hz)\n"
-         "  --vocoder FILE.wav  the vocoder's modulator (the WAVE file's data read as\n"
-         "                      16-bit mono at 44100 Hz), started as playing starts\n";
+  return "  --mode N              oscillator mode of new voices (0..14)\n"
+         "  --set NAME=VALUE      a parameter by name (the names follow); repeatable\n"
+         "  --on SWITCH           DetuneOn RingOn VoiceResoOn TimedResoOn ArpeggioOn\n"
+         "                        HowlingOn DistortionOn LPFResoOn LPFOn HPFOn; repeatable\n"
+         "                        (LPFOn, HPFOn: the spectral low- and high-pass, corners\n"
+         "                        LPFFact and HPFFact in FFT bins of 43.07 Hz)\n"
+         "  --vocoder FILE.wav    the vocoder's modulator (the WAVE file's data read as\n"
+         "                        16-bit mono at 44100 Hz), started as playing starts\n";
 }
 
 void ApplyEngineSettings(App& app, const EngineSettings& settings) {

@@ -40,17 +40,17 @@ std::string RenderHelp() {
       "Plays a Standard MIDI File through the synthesizer in virtual time and\n"
       "writes what the sound device would have played (16-bit mono, 44100 Hz).\n"
       "\n"
-      "  -o, --output FILE   the WAVE file to write (with --events: the list);\n"
-      "                      written whole or not at all; - is standard output\n";
+      "  -o, --output FILE     the WAVE file to write (with --events: the list);\n"
+      "                        written whole or not at all; - is standard output\n";
   static constexpr char kAfterEngineOptions[] =
-      "  --midi-in FILE.mid  play the file's channel messages into the MIDI input at\n"
-      "                      their times, as if from a keyboard, instead of as a song\n"
-      "  --exact-positions   with --midi-in: each message at its exact sample, its\n"
-      "                      time x 44.1 rounded down, as the LV2 plugin places them\n"
-      "  --seconds S         render S seconds instead of until the song has ended\n"
-      "                      (a WAVE file holds at most 13.5 hours)\n"
-      "  --events            print the converted event list and exit\n"
-      "  --quiet             no progress bar\n"
+      "  --midi-in FILE.mid    play the file's channel messages into the MIDI input at\n"
+      "                        their times, as if from a keyboard, instead of as a song\n"
+      "  --exact-positions     with --midi-in: each message at its exact sample, its\n"
+      "                        time x 44.1 rounded down, as the LV2 plugin places them\n"
+      "  --seconds S           render S seconds instead of until the song has ended\n"
+      "                        (a WAVE file holds at most 13.5 hours)\n"
+      "  --events              print the converted event list and exit\n"
+      "  --quiet               no progress bar\n"
       "  --help, --version\n"
       "\n";
   return kOptions + std::string(EngineOptionsHelp()) + kAfterEngineOptions + SetNamesHelp();

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace tavolin {
@@ -49,6 +52,18 @@ TEST(HeadlessOptions, MistakesAreNamed) {
     EXPECT_FALSE(Parse(c.args, error)) << c.says;
     EXPECT_NE(error.find(c.says), std::string::npos) << error;
   }
+}
+
+// The help puts together the options shared with the window, the renderer's
+// and its own: their meanings start in one column.
+TEST(HeadlessOptions, HelpLinesUpEveryOptionsMeaning) {
+  std::istringstream help(HeadlessHelp());
+  std::set<size_t> columns;
+  for (std::string line; std::getline(help, line);) {
+    const size_t meaning = line.find("  ", 4);
+    if (line.starts_with("  --") && meaning != std::string::npos) columns.insert(line.find_first_not_of(' ', meaning));
+  }
+  EXPECT_EQ(columns.size(), 1u) << HeadlessHelp();
 }
 
 }  // namespace
