@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -26,6 +27,11 @@ void CloseOnTerminationSignals(QWidget* window) {
   QObject::connect(notifier, &QSocketNotifier::activated, window, [window = QPointer<QWidget>(window)] {
     char byte;
     [[maybe_unused]] const ssize_t got = read(signalPipe[0], &byte, 1);
+    // A modal box (an error, a file dialog) runs an event loop of its own
+    // that closing the window does not end: it would wait for the user.
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (top != window && top->isModal() && top->isVisible()) top->close();
+    }
     if (window) window->close();
   });
   struct sigaction action {};

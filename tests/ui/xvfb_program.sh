@@ -6,9 +6,11 @@ export XVFB_PROGRAM_LIB
 # start_xvfb DIR: starts a virtual X server on a display it picks itself
 # (-displayfd: two servers started at the same moment never share one, as
 # they can with `xvfb-run -a`), points DISPLAY at it and sets xvfb_pid. Its
-# display number and log go to DIR.
+# display number and log go to DIR. -noreset: by default the server resets
+# when its last client leaves, and refuses whoever connects meanwhile (the
+# program, right after a probe of ours had left).
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$1/display" 2>"$1/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp -noreset 3>"$1/display" 2>"$1/xvfb.log" &
   xvfb_pid=$!
   for _ in $(seq 300); do
     [ -s "$1/display" ] && break
@@ -19,7 +21,7 @@ start_xvfb() {
   export DISPLAY=:$(head -1 "$1/display")
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
   # It has said it is ready; a client must get through too before the test
-  # counts on it (on a loaded machine once it did not, with no trace left).
+  # counts on it.
   for _ in $(seq 300); do
     xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
     kill -0 "$xvfb_pid" 2>/dev/null || break
