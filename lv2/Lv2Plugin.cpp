@@ -6,6 +6,7 @@
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
+#include <lv2/core/lv2_util.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
@@ -53,19 +54,13 @@ struct Instance {
   const LV2_Worker_Schedule* schedule = nullptr;  // the host's worker, if it has one
 };
 
-const LV2_Feature* FindFeature(const LV2_Feature* const* features, const char* uri) {
-  for (; features != nullptr && *features != nullptr; ++features)
-    if (std::strcmp((*features)->URI, uri) == 0) return *features;
-  return nullptr;
-}
-
 // The host's largest call, when it says so.
 uint32_t MaxFrames(const LV2_Feature* const* features, LV2_URID_Map& map) {
-  const LV2_Feature* options = FindFeature(features, LV2_OPTIONS__options);
+  const auto* options = static_cast<const LV2_Options_Option*>(lv2_features_data(features, LV2_OPTIONS__options));
   if (options == nullptr) return kDefaultMaxFrames;
   const LV2_URID maxBlock = map.map(map.handle, LV2_BUF_SIZE__maxBlockLength);
   const LV2_URID atomInt = map.map(map.handle, LV2_ATOM__Int);
-  for (auto* o = static_cast<const LV2_Options_Option*>(options->data); o->key != 0; ++o) {
+  for (const auto* o = options; o->key != 0; ++o) {
     if (o->key == maxBlock && o->type == atomInt && o->size == sizeof(int32_t)) {
       const int32_t frames = *static_cast<const int32_t*>(o->value);
       if (frames > 0) return static_cast<uint32_t>(frames);
@@ -96,9 +91,9 @@ bool MakeEngine(Instance& instance) {
 
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
   if (!(rate >= kLowestRate && rate <= kHighestRate)) return nullptr;
-  const LV2_Feature* mapFeature = FindFeature(features, LV2_URID__map);
-  if (mapFeature == nullptr) return nullptr;
-  auto& map = *static_cast<LV2_URID_Map*>(mapFeature->data);
+  auto* urids = static_cast<LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map));
+  if (urids == nullptr) return nullptr;
+  LV2_URID_Map& map = *urids;
   auto instance = std::unique_ptr<Instance>(new (std::nothrow) Instance);
   if (!instance) return nullptr;
   instance->rate = rate;
@@ -107,9 +102,7 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
   instance->unison.reset(new (std::nothrow) UnisonState(map));
   instance->vocoder.reset(new (std::nothrow) VocoderFile(map, features));
   if (!instance->unison || !instance->vocoder || !MakeEngine(*instance)) return nullptr;
-  if (const LV2_Feature* schedule = FindFeature(features, LV2_WORKER__schedule)) {
-    instance->schedule = static_cast<const LV2_Worker_Schedule*>(schedule->data);
-  }
+  instance->schedule = static_cast<const LV2_Worker_Schedule*>(lv2_features_data(features, LV2_WORKER__schedule));
   instance->midiEvent = map.map(map.handle, LV2_MIDI__MidiEvent);
   return instance.release();
 }

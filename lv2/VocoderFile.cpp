@@ -1,6 +1,7 @@
 #include "lv2/VocoderFile.h"
 
 #include <lv2/atom/util.h>
+#include <lv2/core/lv2_util.h>
 #include <lv2/patch/patch.h>
 
 #include <cstdlib>
@@ -14,16 +15,10 @@ namespace {
 
 constexpr const char* kParameter = "urn:tavolin:synth#vocoder";
 
-const void* FeatureData(const LV2_Feature* const* features, const char* uri) {
-  for (; features != nullptr && *features != nullptr; ++features)
-    if (std::strcmp((*features)->URI, uri) == 0) return (*features)->data;
-  return nullptr;
-}
-
 // A path the host's map made, given back as the host asks.
 void FreePath(const LV2_Feature* const* features, char* path) {
   if (path == nullptr) return;
-  if (const auto* free = static_cast<const LV2_State_Free_Path*>(FeatureData(features, LV2_STATE__freePath))) {
+  if (const auto* free = static_cast<const LV2_State_Free_Path*>(lv2_features_data(features, LV2_STATE__freePath))) {
     free->free_path(free->handle, path);
   } else {
     std::free(path);  // NOLINT(cppcoreguidelines-no-malloc): the host's map allocated it so
@@ -40,8 +35,7 @@ VocoderFile::VocoderFile(LV2_URID_Map& map, const LV2_Feature* const* features)
       set_(map.map(map.handle, LV2_PATCH__Set)),
       property_(map.map(map.handle, LV2_PATCH__property)),
       value_(map.map(map.handle, LV2_PATCH__value)) {
-  lv2_log_logger_init(&logger_, &map,
-                      static_cast<LV2_Log_Log*>(const_cast<void*>(FeatureData(features, LV2_LOG__log))));
+  lv2_log_logger_init(&logger_, &map, static_cast<LV2_Log_Log*>(lv2_features_data(features, LV2_LOG__log)));
 }
 
 const LV2_Atom* VocoderFile::PathIn(const LV2_Atom_Object* object) const {
@@ -86,7 +80,7 @@ LV2_State_Status VocoderFile::Save(LV2_State_Store_Function store, LV2_State_Han
   const std::string path = Path();
   if (path.empty()) return LV2_STATE_SUCCESS;
   // Mapped, the path moves with the session.
-  const auto* map = static_cast<const LV2_State_Map_Path*>(FeatureData(features, LV2_STATE__mapPath));
+  const auto* map = static_cast<const LV2_State_Map_Path*>(lv2_features_data(features, LV2_STATE__mapPath));
   char* abstract = map != nullptr ? map->abstract_path(map->handle, path.c_str()) : nullptr;
   const char* stored = abstract != nullptr ? abstract : path.c_str();
   const LV2_State_Status status =
@@ -105,7 +99,7 @@ LV2_State_Status VocoderFile::Restore(LV2_State_Retrieve_Function retrieve, LV2_
     Load("", modulator);
     return LV2_STATE_SUCCESS;
   }
-  const auto* map = static_cast<const LV2_State_Map_Path*>(FeatureData(features, LV2_STATE__mapPath));
+  const auto* map = static_cast<const LV2_State_Map_Path*>(lv2_features_data(features, LV2_STATE__mapPath));
   char* absolute = map != nullptr ? map->absolute_path(map->handle, value) : nullptr;
   Load(absolute != nullptr ? absolute : value, modulator);
   FreePath(features, absolute);
