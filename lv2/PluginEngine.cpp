@@ -21,9 +21,9 @@ PluginEngine::PluginEngine(uint32_t maxFrames) {
 
 void PluginEngine::Advance(uint32_t frames) {
   while (frames > 0) {
-    const uint32_t toBlockEnd = kBlockSamples - static_cast<uint32_t>(input_ % kBlockSamples);
+    const uint32_t toBlockEnd = kBlockSamples - static_cast<uint32_t>(input_.at % kBlockSamples);
     const uint32_t n = std::min(frames, toBlockEnd);
-    input_ += n;
+    input_.at += n;
     frames -= n;
     if (n == toBlockEnd) RenderNextBlock();
   }

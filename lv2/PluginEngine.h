@@ -53,16 +53,6 @@ class PluginEngine {
   ModulatorHandOff& modulator() { return modulator_; }
 
  private:
-  // Where a message is: the input position, from which a voice takes its start offset.
-  class InputPosition final : public OutputPosition {
-   public:
-    explicit InputPosition(const uint64_t& input) : input_(input) {}
-    uint64_t Played() const override { return input_; }
-    void Requeue() override {}
-
-   private:
-    const uint64_t& input_;
-  };
   // No window: nothing to repaint, and an error has nowhere to go.
   class NoWindow final : public WindowPort {
    public:
@@ -81,9 +71,10 @@ class PluginEngine {
   ModulatorHandOff modulator_;
   WaveRing ring_;  // the pipeline's, never written: blocks go to the FIFO
   BlockPipeline pipeline_{ring_, synth_, master_, areas_, clock_, window_, renderState_, modulator_, false};
-  uint64_t input_ = 0;  // samples of input the host has moved past
-  InputPosition position_{input_};
-  MidiInProc midiIn_{synth_, position_};
+  // Samples of input the host has moved past: where a message is, from
+  // which a voice takes its start offset.
+  PlacedPosition input_;
+  MidiInProc midiIn_{synth_, input_};
   std::unique_ptr<int16_t[]> blocks_;  // the block rendered last and the one before it
   uint32_t current_ = 0;
   uint64_t blocksRendered_ = 0;

@@ -16,4 +16,15 @@ class OutputPosition {
   virtual void Requeue() = 0;
 };
 
+// A position its owner sets, where messages come in at samples known
+// beforehand rather than as a device plays (a plugin host's input, the
+// renderer's exact positions): a new voice starts at that sample of its
+// block. Nothing is queued, so there is nothing to requeue.
+class PlacedPosition final : public OutputPosition {
+ public:
+  uint64_t Played() const override { return at; }
+  void Requeue() override {}
+  uint64_t at = 0;
+};
+
 }  // namespace tavolin

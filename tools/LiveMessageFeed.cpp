@@ -30,7 +30,7 @@ void LiveMessageFeed::PlayDue(uint32_t ms, MidiInProc& input) {
   for (; next_ < messages_.size() && messages_[next_].time <= ms; ++next_) Send(messages_[next_], input);
 }
 
-void LiveMessageFeed::PlayBefore(uint64_t end, MidiInProc& input, MessagePosition& position) {
+void LiveMessageFeed::PlayBefore(uint64_t end, MidiInProc& input, PlacedPosition& position) {
   for (; next_ < messages_.size() && SampleOf(messages_[next_].time) < end; ++next_) {
     position.at = SampleOf(messages_[next_].time);
     Send(messages_[next_], input);

@@ -14,16 +14,6 @@ namespace tavolin {
 
 class MidiInProc;
 
-// What a MIDI input fed at exact positions reads as the output's position:
-// the sample of the message going in, so a new voice starts at that sample
-// of its block.
-class MessagePosition final : public OutputPosition {
- public:
-  uint64_t Played() const override { return at; }
-  void Requeue() override {}
-  uint64_t at = 0;
-};
-
 class LiveMessageFeed {
  public:
   // Reads the file's messages; a file that cannot be read or is refused has
@@ -36,7 +26,7 @@ class LiveMessageFeed {
   void PlayDue(uint32_t ms, MidiInProc& input);
   // Hands `input`, which reads `position`, every message whose sample is
   // before `end`, in file order, with `position` at that sample.
-  void PlayBefore(uint64_t end, MidiInProc& input, MessagePosition& position);
+  void PlayBefore(uint64_t end, MidiInProc& input, PlacedPosition& position);
   bool Done() const { return next_ == messages_.size(); }
   // The time of the last message (or tempo change), 0 for an empty feed.
   uint32_t EndTime() const { return messages_.empty() ? 0 : messages_.back().time; }

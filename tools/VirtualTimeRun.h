@@ -45,7 +45,7 @@ class VirtualTimeRun {
   bool exact_;
   // With exact positions the messages go in through an input of their own,
   // which reads each one's sample rather than the device's position.
-  MessagePosition messageAt_;
+  PlacedPosition messageAt_;
   MidiInProc placedInput_;
   BlockPipeline pipeline_;
   uint64_t played_ = 0;
