@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "audio/BlockTimings.h"
+#include "bench/BlockShare.h"
 #include "bench/Loads.h"
 #include "lv2/HostStream.h"
 
 namespace tavolin {
 namespace {
 
-constexpr double kBlockSeconds = 1024.0 / 44100.0;
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
 // 128 voices in mode 3: every key of the MIDI range held.
@@ -49,8 +49,7 @@ void RunCalls(benchmark::State& state, bool allEffects, double rate) {
     }
     benchmark::DoNotOptimize(out[0]);
   }
-  state.counters["block_share"] =
-      benchmark::Counter(kBlockSeconds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  SetBlockShare(state);
   state.counters["call_p99_us"] = std::chrono::duration<double, std::micro>(calls.Percentile(0.99)).count();
 }
 

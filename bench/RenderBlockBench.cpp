@@ -8,24 +8,18 @@
 #include <cmath>
 
 #include "audio/PullPath.h"
+#include "bench/BlockShare.h"
 #include "bench/Loads.h"
 #include "tests/audio/PipelineRig.h"
 
 namespace tavolin {
 namespace {
 
-constexpr double kBlockSeconds = 1024.0 / 44100.0;
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
 // 128 held voices on notes spread over the keyboard.
 void StartVoices(PipelineRig& rig, int32_t mode) {
   for (int v = 0; v < kVoiceCount; ++v) rig.Start(rig.synth.noteFreq[20 + v % 80], mode, v * 7 % 1024);
-}
-
-// Each iteration renders one block's worth of samples.
-void SetBlockShare(benchmark::State& state) {
-  state.counters["block_share"] =
-      benchmark::Counter(kBlockSeconds, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // `betweenBlocks` runs before each block, as the window thread might.
