@@ -11,123 +11,108 @@ PullPath::PullPath(const BlockPipeline& pipeline, BlockTimings* timings)
     : pipeline_(pipeline), timings_(timings), blocks_(std::make_unique<int16_t[]>(2 * kBlockSamples)) {}
 
 void PullPath::Fill(int16_t* out, uint32_t frames) {
-  if (mayBeginNext_ && ahead_ == Ahead::NotBegun) BeginNext();
-  bool handedFirstSample = false;
   while (frames > 0) {
-    if (offset_ == kBlockSamples) {
-      TakeNextBlock();
-      handedFirstSample = true;
-    }
+    if (offset_ == kBlockSamples) TakeNextBlock();
     const uint32_t n = std::min(frames, kBlockSamples - offset_);
     int16_t* block = Block(current_);
     if (currentInPieces_) {
       const RenderTimer timed(renderTime_[current_]);
       RenderBlockPiece(pipeline_, block, Block(Next()), {offset_, offset_ + n}, pieces_);
-    } else if (ahead_ != Ahead::NotBegun) {
-      RenderAhead(n);
     }
     std::copy_n(block + offset_, n, out);
     out += n;
     frames -= n;
     offset_ += n;
+    if (ahead_ != Ahead::NotBegun) RenderAheadTo(offset_);
     handed_.fetch_add(n, std::memory_order_release);
     if (offset_ == kBlockSamples) EndBlock();
   }
-  if (handedFirstSample) mayBeginNext_ = !currentInPieces_;
 }
 
+void PullPath::Restart(uint32_t offset) {
+  std::fill_n(blocks_.get(), 2 * kBlockSamples, int16_t{0});
+  pieces_ = {};
+  ahead_ = Ahead::NotBegun;
+  nextReady_ = false;
+  current_ = 0;
+  offset_ = offset;
+  renderTime_ = {};
+  currentInPieces_ = HowToRender(pipeline_, pipeline_.modulator.FrameForThisBlock()) == BlockRendering::Pieces;
+  if (!currentInPieces_) BeginNext();
+}
+
+// The next block, when it must be complete before it plays: its rendering
+// begins now, caught up to the current block's sample (a restart begins
+// mid-block). When it may have pieces it is asked again as it begins.
 void PullPath::BeginNext() {
+  if (!aheadAllowed_) return;
   // The modulator's frame is taken as the block begins: a start asked for
   // later waits for the next block.
   const int16_t* frame = pipeline_.modulator.FrameForThisBlock();
   const BlockRendering how = HowToRender(pipeline_, frame);
-  if (how == BlockRendering::Pieces) return;  // asked again at the next call
+  if (how == BlockRendering::Pieces) return;
   renderTime_[Next()] = std::chrono::nanoseconds(0);
-  const RenderTimer timed(renderTime_[Next()]);
   nextFrame_ = frame;
   aheadDone_ = 0;
   ahead_ = how == BlockRendering::WholeVoices ? Ahead::Voices : Ahead::Pieces;
-  if (ahead_ != Ahead::Voices) return;
-  BeginWholeVoices(pipeline_, Block(Next()), Block(current_));
-  voicesTime_ = std::chrono::nanoseconds(0);
-  voicesAtBegin_ = static_cast<uint32_t>(
-      std::count_if(std::begin(pipeline_.synth.voices), std::end(pipeline_.synth.voices), IsActive));
-}
-
-uint32_t PullPath::AheadUnits() const {
-  return ahead_ == Ahead::Pieces ? kBlockSamples : static_cast<uint32_t>(kVoiceCount);
-}
-
-// The next block's share of a call that hands out `frames` of the current
-// one. Pieces: what is left, spread evenly over the current block's samples
-// still to go; so spread they never pass the sample being handed out, so a
-// note played meanwhile starts in the next block exactly where it was played.
-// Voice slots: the same until the cost per voice is known.
-void PullPath::RenderAhead(uint32_t frames) {
-  const uint32_t framesLeft = kBlockSamples - offset_;
-  if (ahead_ == Ahead::Voices && nsPerVoice_ > 0.0) {
-    RenderNextUnits(VoiceSlotsDueNow(frames, framesLeft));
-    return;
+  if (ahead_ == Ahead::Voices) {
+    const RenderTimer timed(renderTime_[Next()]);
+    BeginWholeVoices(pipeline_, Block(Next()), Block(current_));
+    soundingCount_ = 0;
+    for (uint32_t slot = 0; slot < static_cast<uint32_t>(kVoiceCount); ++slot)
+      if (IsActive(pipeline_.synth.voices[slot])) sounding_[soundingCount_++] = static_cast<uint8_t>(slot);
   }
-  RenderNextUnits(((AheadUnits() - aheadDone_) * frames + framesLeft - 1) / framesLeft);
+  RenderAheadTo(offset_);
 }
 
-// Voice slots: as few as the calls still to come allow (the rest of the
-// current block's and the one that hands out the next block's first sample),
-// each of them spending at most a quarter of its own duration at the cost per
-// voice the last such block had. A note played meanwhile is then more likely
-// to find its slot not yet rendered and to sound a block earlier.
-uint32_t PullPath::VoiceSlotsDueNow(uint32_t frames, uint32_t framesLeft) const {
-  constexpr double kShareOfACall = 0.25;
-  const double laterCalls = 1.0 + (framesLeft - frames) / static_cast<double>(frames);
-  const double laterVoices = laterCalls * (frames * 1e9 / kSampleRate) * kShareOfACall / nsPerVoice_;
-  uint32_t activeLeft = 0;
-  for (uint32_t i = aheadDone_; i < static_cast<uint32_t>(kVoiceCount); ++i)
-    activeLeft += IsActive(pipeline_.synth.voices[i]) ? 1 : 0;
-  if (activeLeft <= laterVoices) return 0;
-  // The slots up to the last voice that cannot wait.
-  uint32_t dueNow = activeLeft - static_cast<uint32_t>(laterVoices);
-  uint32_t slot = aheadDone_;
-  for (; slot < static_cast<uint32_t>(kVoiceCount) && dueNow > 0; ++slot)
-    dueNow -= IsActive(pipeline_.synth.voices[slot]) ? 1 : 0;
-  return slot - aheadDone_;
-}
-
-void PullPath::RenderNextUnits(uint32_t count) {
-  if (count == 0) return;
-  const RenderTimer timed(renderTime_[Next()]);
-  const uint32_t from = aheadDone_;
-  aheadDone_ += count;
+// The next block's share up to the current block's sample `offset`: as many
+// samples (Pieces), so they never pass the sample being handed out; or the
+// slots up to the n x offset / 1024-th of the n voices sounding as it began.
+void PullPath::RenderAheadTo(uint32_t offset) {
   if (ahead_ == Ahead::Pieces) {
-    RenderBlockPiece(pipeline_, Block(Next()), Block(current_), {from, aheadDone_}, pieces_);
+    RenderNextUnits(offset);
     return;
   }
-  const RenderTimer timedVoices(voicesTime_);
-  RenderWholeVoices(pipeline_, Block(Next()), from, aheadDone_);
+  const uint32_t due = soundingCount_ * offset / kBlockSamples;
+  if (due > 0) RenderNextUnits(uint32_t{sounding_[due - 1]} + 1);
+}
+
+void PullPath::RenderNextUnits(uint32_t to) {
+  if (to <= aheadDone_) return;
+  const RenderTimer timed(renderTime_[Next()]);
+  if (ahead_ == Ahead::Pieces)
+    RenderBlockPiece(pipeline_, Block(Next()), Block(current_), {aheadDone_, to}, pieces_);
+  else
+    RenderWholeVoices(pipeline_, Block(Next()), aheadDone_, to);
+  aheadDone_ = to;
 }
 
 void PullPath::FinishNext() {
-  RenderNextUnits(AheadUnits() - aheadDone_);
+  RenderNextUnits(ahead_ == Ahead::Pieces ? kBlockSamples : static_cast<uint32_t>(kVoiceCount));
   const RenderTimer timed(renderTime_[Next()]);
-  if (ahead_ == Ahead::Pieces) {
+  if (ahead_ == Ahead::Pieces)
     EndPieces(pipeline_, Block(Next()), pieces_, PiecesWere::RenderedAhead, nextFrame_);
-  } else {
+  else
     EndWholeVoices(pipeline_, Block(Next()), nextFrame_);
-    if (voicesAtBegin_ > 0) nsPerVoice_ = static_cast<double>(voicesTime_.count()) / voicesAtBegin_;
-  }
   ahead_ = Ahead::NotBegun;
+  nextReady_ = true;
 }
 
 void PullPath::TakeNextBlock() {
-  if (ahead_ == Ahead::NotBegun) BeginNext();
-  currentInPieces_ = ahead_ == Ahead::NotBegun;
-  if (currentInPieces_)
+  currentInPieces_ = false;
+  if (!nextReady_) {
     renderTime_[Next()] = std::chrono::nanoseconds(0);
-  else
-    FinishNext();
+    const int16_t* frame = pipeline_.modulator.FrameForThisBlock();
+    currentInPieces_ = HowToRender(pipeline_, frame) == BlockRendering::Pieces;
+    if (!currentInPieces_) {
+      const RenderTimer timed(renderTime_[Next()]);
+      RenderWholeBlock(pipeline_, Block(Next()), Block(current_), frame);
+    }
+  }
+  nextReady_ = false;
   current_ = Next();
   offset_ = 0;
-  mayBeginNext_ = false;
+  if (!currentInPieces_) BeginNext();
 }
 
 void PullPath::EndBlock() {
@@ -136,6 +121,7 @@ void PullPath::EndBlock() {
     const RenderTimer timed(renderTime_[current_]);
     EndPieces(pipeline_, block, pieces_, PiecesWere::HandedOut);
   }
+  if (ahead_ != Ahead::NotBegun) FinishNext();
   if (timings_ != nullptr) timings_->Record(renderTime_[current_]);
   // Every sample of the block has been handed out: it is what plays.
   RecordPlayed(pipeline_.ring, block, kBlockBytes);

@@ -1,22 +1,31 @@
 #pragma once
-// The pull path: the device's callback takes samples from the block
-// pipeline as it needs them, instead of from the ring's eight queued
-// buffers. Either way the samples are those the ring renders for the same
-// inputs at the same sample positions.
+// The pull path: the device's callback (or a plugin host's call) takes
+// samples from the block pipeline as it needs them, instead of from the
+// ring's eight queued buffers. Either way the samples are those the ring
+// renders for the same inputs at the same sample positions.
+//
+// What is rendered when depends only on the position in the block, never on
+// how the samples are asked for or on measured time, so the same inputs at
+// the same positions give the same samples however the calls cut the stream.
 //
 // A block that may be rendered in pieces (HowToRender) is rendered piece by
 // piece, each just before it is handed out, so that a note takes effect at
 // the next sample handed out. A block that must be complete before its first
-// sample goes out is rendered while the block before it plays: its rendering
-// begins in the call after the one that hands out that block's first sample,
-// and is spread so that no call renders more than its share. Pieces (a
-// spectral stage or the vocoder) are spread evenly up to the block's first
-// sample, and a note lands in the block at the position it was played at.
-// Voice slots (ring, detune or noise) are rendered as late as a quarter of
-// each call allows, the last ones with the block's first sample, and a note
-// lands in the block unless its slot has been rendered already, else in the
-// one after. A block that must be complete but could not begin early is
-// rendered whole when its first sample is asked for.
+// sample goes out is rendered ahead, while the block before it plays: how the
+// next block must be rendered is asked as each complete block begins.
+// - Pieces (a spectral stage or the vocoder): by the time sample o of the
+//   current block is handed out, the next block's samples before o are
+//   rendered, so a note played at o lands in the next block at o.
+// - Voice slots (ring, detune or noise): the voices sounding as the next
+//   block begins are rendered evenly over the current block, the first
+//   n x o / 1024 of the n by sample o, with the empty slots between them; a
+//   note lands in the next block unless its slot has been passed already,
+//   else in the one after. The rest are rendered as the current block ends.
+// Both are finished as the current block's last sample is handed out, before
+// anything played at the next block's first sample. A block that must be
+// complete but could not begin ahead (the first, one after a block rendered
+// in pieces, or one switched to meanwhile) is rendered whole when its first
+// sample is asked for. With rendering ahead switched off, every such block is.
 
 #include <array>
 #include <atomic>
@@ -45,15 +54,23 @@ class PullPath final : public SampleSource {
   // takes this modulo 1024 as its start offset.
   uint64_t Handed() const override { return handed_.load(std::memory_order_acquire); }
 
+  // [audio thread] Whether blocks that must be complete may be rendered
+  // ahead (the default); off, they are rendered whole at their first sample.
+  // A block already begun ahead is finished so.
+  void RenderAhead(bool allowed) { aheadAllowed_ = allowed; }
+
+  // [audio thread] Starts afresh at sample `offset` of a silent block, as if
+  // every block before had been silent. The pipeline's voices and state are
+  // the caller's to clear first.
+  void Restart(uint32_t offset);
+
  private:
   // How the block after the current one is being rendered.
   enum class Ahead { NotBegun, Pieces, Voices };
 
   void BeginNext();
-  uint32_t AheadUnits() const;  // of the next block: samples (Pieces) or voice slots (Voices)
-  void RenderAhead(uint32_t frames);
-  uint32_t VoiceSlotsDueNow(uint32_t frames, uint32_t framesLeft) const;
-  void RenderNextUnits(uint32_t count);
+  void RenderAheadTo(uint32_t offset);
+  void RenderNextUnits(uint32_t to);
   void FinishNext();
   void TakeNextBlock();
   void EndBlock();
@@ -67,15 +84,15 @@ class PullPath final : public SampleSource {
   uint32_t current_ = 0;               // which of the two is being handed out
   uint32_t offset_ = kBlockSamples;    // its next sample; 1024: the next block begins
   bool currentInPieces_ = false;       // it is rendered as it is handed out
-  bool mayBeginNext_ = false;          // it is complete, and a call has passed since its first sample
+  bool aheadAllowed_ = true;
   Ahead ahead_ = Ahead::NotBegun;
-  uint32_t aheadDone_ = 0;                  // of the next block: samples (Pieces) or voice slots (Voices) rendered
-  const int16_t* nextFrame_ = nullptr;      // of the next block: its modulator frame
-  uint32_t voicesAtBegin_ = 0;              // of the next block (Voices): its voices as it began
-  std::chrono::nanoseconds voicesTime_{0};  // of the next block (Voices): its voices' render time so far
-  double nsPerVoice_ = 0.0;                 // of the last Voices block; 0: none yet
-  uint64_t blockCount_ = 0;                 // blocks finished
+  bool nextReady_ = false;  // the next block is complete
+  uint32_t aheadDone_ = 0;              // of the next block: samples (Pieces) or voice slots (Voices) rendered
+  const int16_t* nextFrame_ = nullptr;  // of the next block: its modulator frame
+  std::array<uint8_t, kVoiceCount> sounding_{};           // of the next block (Voices): the slots sounding as it began
+  uint32_t soundingCount_ = 0;                            // how many
   std::array<std::chrono::nanoseconds, 2> renderTime_{};  // each block's, so far
+  uint64_t blockCount_ = 0;                               // blocks finished
   std::atomic<uint64_t> handed_{0};
 };
 

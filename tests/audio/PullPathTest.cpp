@@ -20,10 +20,9 @@ namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
-// Held notes are released at the first block boundary from here on that is
-// also a call boundary of the pattern (the ring can release a voice only as
-// a block begins); the render goes on while they fade.
-constexpr uint64_t kEarliestRelease = 8 * kBlockSamples;
+// Held notes are released here (the ring can release a voice only as a block
+// begins); the render goes on while they fade.
+constexpr uint64_t kRelease = 8 * kBlockSamples;
 constexpr uint64_t kFade = 16 * kBlockSamples;
 
 struct Note {
@@ -33,8 +32,7 @@ struct Note {
   bool held;  // else a one-shot of 10 ms, which ends within its block
 };
 
-// Each position has a call boundary of every pattern in its own block before
-// it. The one-shots at 100 and 300 end before the note at 900 starts, while
+// The one-shots at 100 and 300 end before the note at 900 starts, while
 // the voice at 200 in the slot between them still sounds. The drum at 7000
 // draws noise: it and its block are rendered whole.
 // clang-format off
@@ -47,13 +45,6 @@ const Note kNotes[] = {
 
 const std::vector<uint32_t> kPatterns[] = {{1},    {64},   {256},
                                            {1000}, {1024}, {1, 64, 1000, 7, 256, 1024, 333, 999, 500, 936}};
-
-uint64_t ReleasePoint(std::span<const uint32_t> pattern) {
-  uint64_t handed = 0;
-  for (size_t call = 0; handed < kEarliestRelease || handed % kBlockSamples != 0; ++call)
-    handed += pattern[call % pattern.size()];
-  return handed;
-}
 
 void StartNote(PipelineRig& rig, const Note& note, int32_t mode) {
   NoteStart n;
@@ -157,59 +148,45 @@ std::vector<int16_t> RenderOnRing(const Case& c, uint64_t release) {
   return out;
 }
 
-// When a block that must be complete before it plays begins to be rendered:
-// the first in the first call, any other in the call after the one that
-// hands out the first sample of the block before it.
-class BlockBeginnings {
- public:
-  // Before each call, which hands out [handed, handed + n): whether a block
-  // begins in it, and which.
-  std::optional<uint64_t> Before(uint64_t handed, uint64_t n) {
-    const uint64_t previous = (next_ - 1) * kBlockSamples;
-    const bool begins = next_ == 0 ? handed == 0 : handed > previous && handed - lastCallSize_ <= previous;
-    lastCallSize_ = n;
-    if (!begins) return std::nullopt;
-    return next_++;
-  }
+// Where a note must come in for the ring's block, whatever the calls: in a
+// block rendered in pieces at its own sample; in one that must be complete
+// before it plays (every block of a whole case, and a noise note's) as the
+// block before it begins, when its rendering begins too. Blocks 0 and 1
+// both begin at the first sample, block 0 rendered whole there: a note of
+// block 1 comes a sample later, before anything of block 1 is rendered.
+uint64_t Due(const Case& c, size_t k) {
+  const uint64_t at = kNotes[k].at;
+  if (!c.whole) return DrawsNoise(ModeOf(c, k)) ? BlockStart(at) : at;
+  const uint64_t block = at / kBlockSamples;
+  return block == 0 ? 0 : std::max<uint64_t>(1, (block - 1) * kBlockSamples);
+}
 
- private:
-  uint64_t next_ = 0;
-  uint64_t lastCallSize_ = 0;
-};
-
-// The device asks for the pattern's sizes in turn. A note comes between two
-// calls: in a block that is rendered in pieces, before the call that hands
-// out its first sample; in one that must be complete before it is handed out
-// (every block of a whole case, and a noise note's), before the call its
-// rendering begins in. The release comes the same way, for the block it
-// begins.
+// The device asks for the pattern's sizes in turn; a call is cut where a
+// note or the release comes in, as a plugin host's call is cut at its
+// events. The release comes the same way, for the block it begins.
 std::vector<int16_t> RenderPulled(const Case& c, std::span<const uint32_t> pattern, uint64_t release) {
   PipelineRig rig;
   rig.virtualClock.Set(1000);
   c.setUp(rig);
   PullPath pull(rig.pipeline);
   std::vector<int16_t> out(release + kFade);
+  const uint64_t releaseDue = c.whole ? release - kBlockSamples : release;
   uint64_t handed = 0;
-  BlockBeginnings beginnings;
   for (size_t call = 0; handed < out.size(); ++call) {
-    const uint64_t n = std::min<uint64_t>(pattern[call % pattern.size()], out.size() - handed);
-    const std::optional<uint64_t> begins = beginnings.Before(handed, n);
-    for (size_t k = 0; k < std::size(kNotes); ++k) {
-      const uint64_t at = kNotes[k].at;
-      if (c.whole) {
-        if (begins != at / kBlockSamples) continue;
-      } else {
-        const bool noise = DrawsNoise(ModeOf(c, k));
-        const uint64_t due = noise ? BlockStart(at) : at;
-        if (due < handed || due >= handed + n) continue;
-        EXPECT_TRUE(noise || handed >= BlockStart(at)) << "no call boundary for the note at " << at;
+    const uint64_t end = handed + std::min<uint64_t>(pattern[call % pattern.size()], out.size() - handed);
+    while (handed < end) {
+      uint64_t next = end;
+      for (size_t k = 0; k < std::size(kNotes); ++k) {
+        const uint64_t due = Due(c, k);
+        if (due == handed) StartNote(rig, kNotes[k], ModeOf(c, k));
+        if (due > handed) next = std::min(next, due);
       }
-      StartNote(rig, kNotes[k], ModeOf(c, k));
+      if (releaseDue == handed) ReleaseAll(rig);
+      if (releaseDue > handed) next = std::min(next, releaseDue);
+      pull.Fill(out.data() + handed, static_cast<uint32_t>(next - handed));
+      handed = next;
+      EXPECT_EQ(pull.Handed(), handed);
     }
-    if (c.whole ? begins == release / kBlockSamples : handed == release) ReleaseAll(rig);
-    pull.Fill(out.data() + handed, static_cast<uint32_t>(n));
-    handed += n;
-    EXPECT_EQ(pull.Handed(), handed);
   }
   return out;
 }
@@ -223,10 +200,9 @@ std::string FirstDifference(const std::vector<int16_t>& a, const std::vector<int
 TEST(PullPath, RendersTheRingsSamplesWhateverTheDeviceAsksForAtATime) {
   for (const Case& c : kCases) {
     for (const std::vector<uint32_t>& pattern : kPatterns) {
-      const uint64_t release = ReleasePoint(pattern);
-      const std::vector<int16_t> ring = RenderOnRing(c, release);
+      const std::vector<int16_t> ring = RenderOnRing(c, kRelease);
       ASSERT_LT(std::count(ring.begin(), ring.end(), int16_t{0}), ring.size() / 2) << c.name;
-      const std::vector<int16_t> pulled = RenderPulled(c, pattern, release);
+      const std::vector<int16_t> pulled = RenderPulled(c, pattern, kRelease);
       EXPECT_EQ(FirstDifference(ring, pulled), "none")
           << c.name << ", " << pattern.size() << " sizes from " << pattern[0];
     }
