@@ -151,6 +151,11 @@ void ControlInputs::ApplyChanges() {
   }
 }
 
+void ControlInputs::ApplyAll() {
+  for (Input& input : inputs_) input.applied = std::numeric_limits<float>::quiet_NaN();
+  ApplyChanges();
+}
+
 void ControlInputs::Apply(const Input& input, float value) {
   switch (input.def->kind) {
     case ControlKind::kParameter: input.param->store(value); break;

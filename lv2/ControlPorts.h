@@ -53,6 +53,9 @@ class ControlInputs {
   // [audio thread] Applies every connected port whose value differs from the
   // one it applied last (all of them at the first call).
   void ApplyChanges();
+  // [audio thread] Applies every connected port, changed or not: after the
+  // engine started afresh.
+  void ApplyAll();
 
  private:
   struct Input {

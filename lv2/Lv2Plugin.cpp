@@ -10,6 +10,7 @@
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
+#include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
@@ -38,17 +39,46 @@ constexpr double kHighestRate = 384000;
 
 enum Port : uint32_t { kMidiIn = 0, kOut = 1, kLatencyOut = 2 };
 
+struct TransportUrids {
+  LV2_URID object;
+  LV2_URID blank;
+  LV2_URID position;
+  LV2_URID frame;
+  LV2_URID speed;
+  LV2_URID atomLong;
+  LV2_URID atomFloat;
+  LV2_URID atomDouble;
+};
+
+TransportUrids MapTransport(LV2_URID_Map& map) {
+  auto urid = [&map](const char* uri) { return map.map(map.handle, uri); };
+  return {urid(LV2_ATOM__Object), urid(LV2_ATOM__Blank), urid(LV2_TIME__Position), urid(LV2_TIME__frame),
+          urid(LV2_TIME__speed),  urid(LV2_ATOM__Long),  urid(LV2_ATOM__Float),    urid(LV2_ATOM__Double)};
+}
+
+// A number atom's value, or `otherwise` when it is none of the kinds a
+// host sends.
+double NumberOf(const LV2_Atom* atom, const TransportUrids& u, double otherwise) {
+  if (atom == nullptr) return otherwise;
+  if (atom->type == u.atomLong && atom->size == sizeof(int64_t))
+    return static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
+  if (atom->type == u.atomFloat && atom->size == sizeof(float))
+    return reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
+  if (atom->type == u.atomDouble && atom->size == sizeof(double))
+    return reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
+  return otherwise;
+}
+
 struct Instance {
   std::unique_ptr<HostStream> stream;
   std::unique_ptr<ControlInputs> controls;
   double rate = kSampleRate;
-  bool ran = false;  // since the stream was made
   uint32_t maxFrames = kDefaultMaxFrames;
   LV2_URID midiEvent = 0;
+  TransportUrids transport{};
   const LV2_Atom_Sequence* midiIn = nullptr;
   float* out = nullptr;
   float* latency = nullptr;
-  std::vector<const float*> controlPorts;  // kept for an engine made anew
   std::unique_ptr<UnisonState> unison;
   std::unique_ptr<VocoderFile> vocoder;
   const LV2_Worker_Schedule* schedule = nullptr;  // the host's worker, if it has one
@@ -69,23 +99,15 @@ uint32_t MaxFrames(const LV2_Feature* const* features, LV2_URID_Map& map) {
   return kDefaultMaxFrames;
 }
 
-// A new engine, silent and at the stream's start, with the controls
-// connected where they were; the old one is kept when memory runs out.
+// The engine, silent and at the stream's start, and its control inputs.
 bool MakeEngine(Instance& instance) {
   std::unique_ptr<HostStream> stream(new (std::nothrow) HostStream(instance.rate, instance.maxFrames));
   if (!stream || !stream->Ok()) return false;
   PluginEngine& engine = stream->engine();
   std::unique_ptr<ControlInputs> controls(new (std::nothrow) ControlInputs(engine.synth(), engine.master()));
   if (!controls) return false;
-  for (size_t i = 0; i < instance.controlPorts.size(); ++i)
-    controls->Connect(static_cast<uint32_t>(i), instance.controlPorts[i]);
-  if (instance.stream) {
-    UnisonState::Copy(instance.stream->engine().synth(), engine.synth());
-    instance.vocoder->Load(instance.vocoder->Path(), engine.modulator());
-  }
   instance.stream = std::move(stream);
   instance.controls = std::move(controls);
-  instance.ran = false;
   return true;
 }
 
@@ -98,12 +120,12 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
   if (!instance) return nullptr;
   instance->rate = rate;
   instance->maxFrames = std::min(MaxFrames(features, map), kDefaultMaxFrames);
-  instance->controlPorts.resize(ControlPortDefs().size());
   instance->unison.reset(new (std::nothrow) UnisonState(map));
   instance->vocoder.reset(new (std::nothrow) VocoderFile(map, features));
   if (!instance->unison || !instance->vocoder || !MakeEngine(*instance)) return nullptr;
   instance->schedule = static_cast<const LV2_Worker_Schedule*>(lv2_features_data(features, LV2_WORKER__schedule));
   instance->midiEvent = map.map(map.handle, LV2_MIDI__MidiEvent);
+  instance->transport = MapTransport(map);
   return instance.release();
 }
 
@@ -114,10 +136,8 @@ void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
     case kOut: instance.out = static_cast<float*>(data); break;
     case kLatencyOut: instance.latency = static_cast<float*>(data); break;
     default:
-      if (port >= kFirstControlPort && port - kFirstControlPort < instance.controlPorts.size()) {
-        instance.controlPorts[port - kFirstControlPort] = static_cast<const float*>(data);
+      if (port >= kFirstControlPort)
         instance.controls->Connect(port - kFirstControlPort, static_cast<const float*>(data));
-      }
       break;
   }
 }
@@ -134,15 +154,33 @@ void Play(Instance& instance, uint32_t frames, uint32_t& done) {
 }
 
 // After a deactivate the host starts the stream again: no voice of the old
-// one sounds on, and the controls are applied afresh.
+// one sounds on, and the controls are applied afresh. In place: hosts call
+// this on their audio thread.
 void Activate(LV2_Handle handle) {
   auto& instance = *static_cast<Instance*>(handle);
-  if (instance.ran) MakeEngine(instance);
+  instance.controls->ApplyAll();
+  instance.stream->Locate(0);
+}
+
+// A time:Position with a frame: where the host's transport is. Where the
+// stream starts afresh, the engine takes the controls again first.
+void TakePosition(Instance& instance, const LV2_Atom_Object* object) {
+  const TransportUrids& u = instance.transport;
+  if ((object->atom.type != u.object && object->atom.type != u.blank) || object->body.otype != u.position) return;
+  const LV2_Atom* frame = nullptr;
+  const LV2_Atom* speed = nullptr;
+  lv2_atom_object_get(object, u.frame, &frame, u.speed, &speed, 0);
+  if (frame == nullptr) return;
+  const double at = NumberOf(frame, u, -1.0);
+  if (at < 0) return;
+  if (const auto from = instance.stream->Transport(static_cast<int64_t>(at), NumberOf(speed, u, 0.0))) {
+    instance.controls->ApplyAll();
+    instance.stream->Locate(*from);
+  }
 }
 
 void Run(LV2_Handle handle, uint32_t frames) {
   auto& instance = *static_cast<Instance*>(handle);
-  instance.ran = true;
   if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.stream->Latency());
   if (instance.out == nullptr) return;
   // A port's change counts from the call's first frame, as a message there would.
@@ -151,7 +189,11 @@ void Run(LV2_Handle handle, uint32_t frames) {
   if (instance.midiIn != nullptr) {
     LV2_ATOM_SEQUENCE_FOREACH(instance.midiIn, event) {
       if (event->time.frames < 0) continue;
+      const auto at = std::min(static_cast<uint32_t>(event->time.frames), frames);
+      if (at > done) Play(instance, at - done, done);
       if (event->body.type != instance.midiEvent) {
+        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+        if (event->body.size >= sizeof(LV2_Atom_Object_Body)) TakePosition(instance, object);
         // A new modulator file: read in the host's worker, never here.
         const LV2_Atom* path = instance.vocoder->PathIn(reinterpret_cast<const LV2_Atom_Object*>(&event->body));
         if (path != nullptr && instance.schedule != nullptr) {
@@ -159,8 +201,6 @@ void Run(LV2_Handle handle, uint32_t frames) {
         }
         continue;
       }
-      const auto at = std::min(static_cast<uint32_t>(event->time.frames), frames);
-      if (at > done) Play(instance, at - done, done);
       instance.stream->engine().Message(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)),
                                         event->body.size);
     }

@@ -1,22 +1,31 @@
 #pragma once
 // The engine as a plugin host drives it: MIDI messages come at sample
-// positions, and any number of frames is asked for per call. What makes the
-// output independent of how the host cuts the stream into calls is one
-// rule: a message at input position P is applied before the block that
-// holds P is rendered, with P modulo 1024 as a new voice's start offset, and
-// a block is rendered once the input has reached its end. A note at P so
-// sounds at output position P + kLatency, exactly where the ring's blocks
-// put a note started at P, one block later.
+// positions, and any number of samples is asked for per call. It plays on
+// the pull path, where what is rendered when depends on sample positions
+// alone, so the output does not depend on how the host cuts its stream into
+// calls. Positions count samples from where the block grid began (Restart):
+// blocks begin at its multiples of 1024. Two timing rules:
+// - Zero latency (the default): a message at position P is applied there. In
+//   a block rendered in pieces a note sounds from P; where blocks must be
+//   complete (a spectral stage, the vocoder, ring, detune or a noise voice)
+//   they are rendered ahead and a note sounds from P + 1024, or in the cases
+//   PullPath.h gives, from P + 2048.
+// - Compensated: a message at P is applied as the block after the one that
+//   holds P begins, a note with P modulo 1024 as its start offset, and no
+//   block is rendered ahead, so a note sounds from P + 1024 in every mode:
+//   where the ring puts a note started at P, one block later.
+// The clock that vibrato and the timed sweep read stands at the start of the
+// block being handed out, less the latency: the time of the input it plays.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
 #include "audio/MasterChain.h"
+#include "audio/PullPath.h"
 #include "audio/RenderBlock.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
-#include "lv2/SampleFifo.h"
 #include "midi/OutputPosition.h"
 #include "midi/input/MidiInProc.h"
 #include "platform/Clock.h"
@@ -29,26 +38,34 @@ namespace tavolin {
 
 class PluginEngine {
  public:
-  // The output's delay behind the input, in samples.
-  static constexpr uint32_t kLatency = kBlockSamples;
+  // The output's delay behind the input under the compensated rule, in samples.
+  static constexpr uint32_t kCompensatedLatency = kBlockSamples;
 
   // Allocates everything the calls below use; `maxFrames` is the most one
-  // Advance and Output may be asked for. Ok() is false when memory ran out.
+  // Play may be asked for. Ok() is false when memory ran out. It starts at
+  // position 0 of its grid.
   explicit PluginEngine(uint32_t maxFrames);
   bool Ok() const { return ok_; }
 
-  // [audio thread] Moves the input position on by `frames` (at most
-  // maxFrames), rendering each block whose end it reaches.
-  void Advance(uint32_t frames);
-  // [audio thread] One MIDI message at the present input position.
-  void Message(const uint8_t* bytes, size_t count) { midiIn_.OnMessage(bytes, count); }
-  // [audio thread] The next `frames` samples of output, at most as many as
-  // Advance moved on since the output last caught up with the input.
-  void Output(float* out, uint32_t frames);
+  // [audio thread] Starts afresh at `position` of the grid: silent, no
+  // voice, no pending message, the filters' state cleared, the vocoder's
+  // file from its start. Parameters, switches and tables are kept.
+  void Restart(uint64_t position);
+  // [audio thread] The next `frames` samples of output (at most maxFrames);
+  // the position moves on as many.
+  void Play(float* out, uint32_t frames);
+  // [audio thread] One MIDI message at the present position.
+  void Message(const uint8_t* bytes, size_t count);
+  // [audio thread] The timing rule from the next message on; messages
+  // already waiting for their block keep their place.
+  void SetCompensated(bool on);
+  uint32_t Latency() const { return compensated_ ? kCompensatedLatency : 0; }
+  uint64_t Position() const { return position_; }
 
   // The engine's inputs, for the host's control ports.
   Synth& synth() { return synth_; }
   MasterChain& master() { return master_; }
+  MidiInProc& midiIn() { return midiIn_; }
   // Installed and started from any thread but the audio thread.
   ModulatorHandOff& modulator() { return modulator_; }
 
@@ -59,8 +76,16 @@ class PluginEngine {
     void RequestRepaint() override {}
     void ShowError(std::string_view, std::string_view) override {}
   };
+  // A message waiting for its block under the compensated rule.
+  struct Pending {
+    uint64_t at;
+    uint8_t bytes[3];
+    uint8_t count;
+  };
+  static constexpr size_t kMostPending = 4096;
 
-  void RenderNextBlock();
+  void BlockBegins();
+  void Apply(uint64_t at, const uint8_t* bytes, size_t count);
 
   Synth synth_;
   MasterChain master_;
@@ -69,16 +94,18 @@ class PluginEngine {
   NoWindow window_;
   VoiceRenderState renderState_;
   ModulatorHandOff modulator_;
-  WaveRing ring_;  // the pipeline's, never written: blocks go to the FIFO
+  WaveRing ring_;  // the pipeline's, never written
   BlockPipeline pipeline_{ring_, synth_, master_, areas_, clock_, window_, renderState_, modulator_, false};
-  // Samples of input the host has moved past: where a message is, from
-  // which a voice takes its start offset.
+  PullPath pull_{pipeline_};
+  // Where a message is applied, from which a voice takes its start offset.
   PlacedPosition input_;
   MidiInProc midiIn_{synth_, input_};
-  std::unique_ptr<int16_t[]> blocks_;  // the block rendered last and the one before it
-  uint32_t current_ = 0;
-  uint64_t blocksRendered_ = 0;
-  SampleFifo fifo_;  // rendered, not yet output
+  uint64_t position_ = 0;
+  bool compensated_ = false;
+  std::unique_ptr<Pending[]> pending_;
+  size_t pendingCount_ = 0;
+  std::unique_ptr<int16_t[]> samples_;  // one Play's, before they become floats
+  uint32_t maxFrames_;
   bool ok_ = false;
 };
 

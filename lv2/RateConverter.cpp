@@ -26,8 +26,15 @@ RateConverter::RateConverter(double hostRate, uint32_t maxIn) : ratio_(hostRate 
   delay_ = MeasureDelay();
   const double most = delay_ + (static_cast<double>(maxIn) + kPiece) * ratio_ + scratchSize_;
   if (!fifo_.Allocate(static_cast<uint64_t>(most))) return;
-  fifo_.WriteSilence(delay_);
+  Reset();
   ok_ = true;
+}
+
+void RateConverter::Reset() {
+  src_reset(state_);
+  stagedCount_ = 0;
+  fifo_.Clear();
+  fifo_.WriteSilence(delay_);
 }
 
 RateConverter::~RateConverter() {

@@ -25,8 +25,14 @@ class RateConverter {
   RateConverter& operator=(const RateConverter&) = delete;
   bool Ok() const { return ok_; }
 
+  // The pieces the converter is given; their size adds to the delay.
+  static constexpr uint32_t kPiece = 32;
+
   // The output's delay in host frames.
   uint32_t Delay() const { return delay_; }
+
+  // [audio thread] Starts afresh: nothing pushed, the delay's silence ahead.
+  void Reset();
 
   // [audio thread] Takes `count` samples of the engine's output.
   void Push(const float* in, uint32_t count);
@@ -34,11 +40,10 @@ class RateConverter {
   // frames asked for in all do not pass what the samples pushed make at the
   // host's rate, they are all there.
   void Pull(float* out, uint32_t frames);
+  // [audio thread] Pulls `frames` host frames and throws them away.
+  void Skip(uint32_t frames) { fifo_.Skip(frames); }
 
  private:
-  // The pieces the converter is given; their size adds to the delay.
-  static constexpr uint32_t kPiece = 32;
-
   // Converts one piece into scratch_; the frames it made.
   uint32_t Converted(const float* in);
   uint32_t MeasureDelay();

@@ -22,6 +22,7 @@ class SampleFifo {
   }
 
   uint64_t Count() const { return in_ - out_; }
+  void Clear() { in_ = out_ = 0; }
 
   // `samples` of silence ahead of what is written next.
   void WriteSilence(uint64_t samples) {
@@ -35,6 +36,8 @@ class SampleFifo {
     for (uint64_t i = 0; i < there; ++i) out[i] = ring_[out_++ & mask_];
     std::fill(out + there, out + samples, 0.0f);
   }
+  // Past the next `samples`, unread.
+  void Skip(uint64_t samples) { out_ += std::min(samples, Count()); }
 
  private:
   std::unique_ptr<float[]> ring_;

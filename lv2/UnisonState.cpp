@@ -65,11 +65,4 @@ LV2_State_Status UnisonState::Restore(Synth& synth, LV2_State_Retrieve_Function 
   return LV2_STATE_SUCCESS;
 }
 
-void UnisonState::Copy(const Synth& from, Synth& to) {
-  for (int k = 0; k < kUnisonSaws; ++k) {
-    to.UnisonRatio[k].store(from.UnisonRatio[k].load(kRelaxed), kRelaxed);
-    to.UnisonOffset[k].store(from.UnisonOffset[k].load(kRelaxed), kRelaxed);
-  }
-}
-
 }  // namespace tavolin

@@ -21,8 +21,6 @@ class UnisonState {
   // A key that is missing, or holds a value of another type, gives the
   // table's value at start.
   LV2_State_Status Restore(Synth& synth, LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) const;
-  // The tables of an engine made anew are the old engine's.
-  static void Copy(const Synth& from, Synth& to);
 
  private:
   std::array<LV2_URID, kUnisonSaws> ratio_{};

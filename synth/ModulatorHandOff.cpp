@@ -60,6 +60,10 @@ const int16_t* ModulatorHandOff::FrameForThisBlock() {
     takenRequest_ = request;
     if (m && SerialOf(request) == serial) position = 0;
   }
+  if (rewind_) {
+    rewind_ = false;
+    if (m) position = 0;
+  }
   if (m && position >= 0) {
     const uint32_t wholeFrames = (m->bytes / 2) / kModulatorFrame * kModulatorFrame;
     if (static_cast<uint32_t>(position) >= wholeFrames) position = -1;  // played out

@@ -58,6 +58,10 @@ class ModulatorHandOff {
   const int16_t* FrameForThisBlock();
   // [audio thread] The frame was used: the next block gets the next one.
   void AdvanceFrame();
+  // [audio thread] The current modulator plays from its first sample at the
+  // next block, whether it was playing, stopped or played out: where the
+  // audio thread itself starts afresh (a plugin's activation or relocation).
+  void Rewind() { rewind_ = true; }
 
   // Any thread: ModulatorPos, the sample index of the next frame; -1 = stopped.
   int32_t Position() const { return position_.load(std::memory_order_relaxed); }
@@ -79,6 +83,7 @@ class ModulatorHandOff {
   // Audio thread only.
   uint32_t playingSerial_ = 0;  // 0: none
   uint64_t takenRequest_ = 0;
+  bool rewind_ = false;
 };
 
 }  // namespace tavolin

@@ -1,9 +1,10 @@
 // The plugin's engine: whatever sizes the host's calls have, the output is
-// the ring's blocks for the same messages at the same sample positions, one
-// block late.
+// the same; under the compensated rule it is the ring's blocks for the same
+// messages at the same sample positions, one block late.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <span>
@@ -68,42 +69,56 @@ std::vector<int16_t> RenderOnRing(bool effects) {
 }
 
 // The host's calls of the sizes given in turn, each message at its frame.
-std::vector<float> RenderInCalls(bool effects, std::span<const uint32_t> sizes) {
+std::vector<float> RenderInCalls(bool effects, bool compensated, std::span<const uint32_t> sizes) {
   PluginEngine engine(4096);
   EXPECT_TRUE(engine.Ok());
   SwitchOn(engine.synth(), engine.master(), effects);
-  std::vector<float> out(kLength + PluginEngine::kLatency);
+  engine.SetCompensated(compensated);
+  engine.Restart(0);  // as a host activates it, with its controls set
+  std::vector<float> out(kLength + PluginEngine::kCompensatedLatency);
   uint64_t at = 0;
   for (size_t call = 0; at < out.size(); ++call) {
     const uint64_t end = std::min<uint64_t>(at + sizes[call % sizes.size()], out.size());
-    uint64_t input = at;
     for (const Message& m : kMessages) {
       if (m.at < at || m.at >= end) continue;
-      engine.Advance(static_cast<uint32_t>(m.at - input));
-      input = m.at;
+      engine.Play(out.data() + at, static_cast<uint32_t>(m.at - at));
+      at = m.at;
       engine.Message(m.bytes, 3);
     }
-    engine.Advance(static_cast<uint32_t>(end - input));
-    engine.Output(out.data() + at, static_cast<uint32_t>(end - at));
+    engine.Play(out.data() + at, static_cast<uint32_t>(end - at));
     at = end;
   }
   return out;
 }
 
-TEST(PluginEngine, RendersTheRingsBlocksOneBlockLateWhateverTheCallSizes) {
+std::vector<std::vector<uint32_t>> CallSizes() {
   std::vector<uint32_t> randomSizes(50);
   std::mt19937 random(7);
   for (uint32_t& size : randomSizes) size = 1 + random() % 4096;
-  const std::vector<std::vector<uint32_t>> kSizes = {{1}, {17}, {64}, {1000}, {1024}, {4096}, randomSizes};
+  return {{1}, {17}, {64}, {1000}, {1024}, {4096}, randomSizes};
+}
+
+TEST(PluginEngine, ZeroLatencyOutputDoesNotDependOnTheCallSizes) {
+  for (const bool effects : {false, true}) {
+    const std::vector<float> reference = RenderInCalls(effects, false, std::vector<uint32_t>{1024});
+    // The note at 0 sounds at once in plain blocks, a block later in whole ones.
+    const auto onset = std::find_if(reference.begin(), reference.end(), [](float s) { return s != 0.0f; });
+    EXPECT_EQ(onset - reference.begin(), effects ? kBlockSamples : 0);
+    for (const std::vector<uint32_t>& sizes : CallSizes())
+      EXPECT_EQ(RenderInCalls(effects, false, sizes), reference) << "effects " << effects << ", calls of " << sizes[0];
+  }
+}
+
+TEST(PluginEngine, CompensatedItRendersTheRingsBlocksOneBlockLateWhateverTheCallSizes) {
+  constexpr uint32_t kLatency = PluginEngine::kCompensatedLatency;
   for (const bool effects : {false, true}) {
     const std::vector<int16_t> ring = RenderOnRing(effects);
     ASSERT_LT(std::count(ring.begin(), ring.end(), int16_t{0}), kLength / 4);
-    for (const std::vector<uint32_t>& sizes : kSizes) {
-      const std::vector<float> out = RenderInCalls(effects, sizes);
+    for (const std::vector<uint32_t>& sizes : CallSizes()) {
+      const std::vector<float> out = RenderInCalls(effects, true, sizes);
       size_t differences = 0;
       for (uint64_t t = 0; t < out.size(); ++t) {
-        const float expected =
-            t < PluginEngine::kLatency ? 0.0f : static_cast<float>(ring[t - PluginEngine::kLatency]) / 32768.0f;
+        const float expected = t < kLatency ? 0.0f : static_cast<float>(ring[t - kLatency]) / 32768.0f;
         if (out[t] != expected && differences++ == 0)
           ADD_FAILURE() << "effects " << effects << ", calls of " << sizes[0] << "...: sample " << t << " is " << out[t]
                         << ", not " << expected;
