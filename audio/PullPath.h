@@ -86,11 +86,11 @@ class PullPath final : public SampleSource {
   bool currentInPieces_ = false;       // it is rendered as it is handed out
   bool aheadAllowed_ = true;
   Ahead ahead_ = Ahead::NotBegun;
-  bool nextReady_ = false;  // the next block is complete
-  uint32_t aheadDone_ = 0;              // of the next block: samples (Pieces) or voice slots (Voices) rendered
-  const int16_t* nextFrame_ = nullptr;  // of the next block: its modulator frame
-  std::array<uint8_t, kVoiceCount> sounding_{};           // of the next block (Voices): the slots sounding as it began
-  uint32_t soundingCount_ = 0;                            // how many
+  bool nextReady_ = false;                       // the next block is complete
+  uint32_t aheadDone_ = 0;                       // of the next block: samples (Pieces) or voice slots (Voices) rendered
+  const int16_t* nextFrame_ = nullptr;           // of the next block: its modulator frame
+  std::array<uint8_t, kVoiceCount> sounding_{};  // of the next block (Voices): the slots sounding as it began
+  uint32_t soundingCount_ = 0;                   // how many
   std::array<std::chrono::nanoseconds, 2> renderTime_{};  // each block's, so far
   uint64_t blockCount_ = 0;                               // blocks finished
   std::atomic<uint64_t> handed_{0};

@@ -12,18 +12,17 @@ namespace tavolin {
 namespace {
 
 // The longest run of silence converted to bring the converter's phase to the
-// timeline's after a jump: beyond it (rates without a short common period
-// with 44100 Hz) the phase is that of the jump's own frame.
-constexpr uint64_t kLongestPhaseRun = 16384;
+// timeline's after a jump (441 samples at 8, 16 or 32 kHz, 147 at 48 or 96
+// kHz): beyond it (rates without a short common period with 44100 Hz) the
+// phase is that of the jump's own frame.
+constexpr uint64_t kLongestPhaseRun = 1024;
 
-// Engine samples between host frames that fall on engine samples exactly,
-// rounded up to the converter's pieces so that those begin there too.
+// Engine samples between host frames that fall on engine samples exactly.
 uint64_t PhaseSamples(double rate) {
   constexpr uint64_t kEngineRate = static_cast<uint64_t>(kSampleRate);
   if (rate != std::floor(rate)) return 1;
   const uint64_t period = kEngineRate / std::gcd(kEngineRate, static_cast<uint64_t>(rate));
-  const uint64_t run = std::lcm(period, uint64_t{RateConverter::kPiece});
-  return run <= kLongestPhaseRun ? run : 1;
+  return period <= kLongestPhaseRun ? period : 1;
 }
 
 }  // namespace

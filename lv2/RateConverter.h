@@ -25,9 +25,6 @@ class RateConverter {
   RateConverter& operator=(const RateConverter&) = delete;
   bool Ok() const { return ok_; }
 
-  // The pieces the converter is given; their size adds to the delay.
-  static constexpr uint32_t kPiece = 32;
-
   // The output's delay in host frames.
   uint32_t Delay() const { return delay_; }
 
@@ -44,6 +41,9 @@ class RateConverter {
   void Skip(uint32_t frames) { fifo_.Skip(frames); }
 
  private:
+  // The pieces the converter is given; their size adds to the delay.
+  static constexpr uint32_t kPiece = 32;
+
   // Converts one piece into scratch_; the frames it made.
   uint32_t Converted(const float* in);
   uint32_t MeasureDelay();

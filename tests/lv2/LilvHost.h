@@ -12,6 +12,7 @@
 #include <lv2/options/options.h>
 #include <lv2/patch/patch.h>
 #include <lv2/state/state.h>
+#include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
@@ -59,6 +60,14 @@ struct Event {
   uint8_t bytes[3];
 };
 
+// Where the host's transport is, said at frame `at` of the run (a
+// time:Position with time:frame and time:speed).
+struct Transport {
+  uint32_t at;
+  int64_t frame;
+  float speed;
+};
+
 // What a run plays: at what rate, for how long, which events, and the
 // control ports' values where not their defaults.
 struct Song {
@@ -66,8 +75,9 @@ struct Song {
   uint32_t length = 12 * 1024;
   std::span<const Event> events;
   std::map<std::string, float> controls;
-  uint32_t restartAt = 0;       // the frame where the host deactivates and activates it again; 0: none
-  std::string vocoderAt0 = {};  // a modulator file set through patch:Set at frame 0; empty: none
+  std::span<const Transport> transport = {};  // each before the events of its frame
+  uint32_t restartAt = 0;                     // the frame where the host deactivates and activates it again; 0: none
+  std::string vocoderAt0 = {};                // a modulator file set through patch:Set at frame 0; empty: none
   // The host's doings with the instance before the first call and after the last.
   std::function<void(LilvInstance*, UridMap&)> before = nullptr;
   std::function<void(LilvInstance*, UridMap&)> after = nullptr;
@@ -135,12 +145,18 @@ class Host {
       lv2_atom_forge_set_buffer(&forge, sequence.data(), sequence.size());
       LV2_Atom_Forge_Frame frame;
       lv2_atom_forge_sequence_head(&forge, &frame, 0);
+      auto position = song.transport.begin();
       for (const Event& e : song.events) {
-        if (e.at < at || e.at >= at + n) continue;
+        if (e.at >= at + n) break;
+        for (; position != song.transport.end() && position->at <= e.at; ++position)
+          if (position->at >= at) ForgePosition(forge, urids, *position, at);
+        if (e.at < at) continue;
         lv2_atom_forge_frame_time(&forge, e.at - at);
         lv2_atom_forge_atom(&forge, 3, midiEvent);
         lv2_atom_forge_write(&forge, e.bytes, 3);
       }
+      for (; position != song.transport.end() && position->at < at + n; ++position)
+        if (position->at >= at) ForgePosition(forge, urids, *position, at);
       if (at == 0 && !song.vocoderAt0.empty()) ForgePathSet(forge, urids, song.vocoderAt0);
       lv2_atom_forge_pop(&forge, &frame);
       lilv_instance_connect_port(instance, 1, out.data() + at);
@@ -162,6 +178,18 @@ class Host {
   std::string logged;
 
  private:
+  static void ForgePosition(LV2_Atom_Forge& forge, UridMap& urids, const Transport& position, uint32_t callStart) {
+    auto map = [&urids](const char* uri) { return urids.map.map(urids.map.handle, uri); };
+    LV2_Atom_Forge_Frame object;
+    lv2_atom_forge_frame_time(&forge, position.at - callStart);
+    lv2_atom_forge_object(&forge, &object, 0, map(LV2_TIME__Position));
+    lv2_atom_forge_key(&forge, map(LV2_TIME__frame));
+    lv2_atom_forge_long(&forge, position.frame);
+    lv2_atom_forge_key(&forge, map(LV2_TIME__speed));
+    lv2_atom_forge_float(&forge, position.speed);
+    lv2_atom_forge_pop(&forge, &object);
+  }
+
   // patch:Set of the vocoder's file, at the sequence's first frame.
   static void ForgePathSet(LV2_Atom_Forge& forge, UridMap& urids, const std::string& path) {
     auto map = [&urids](const char* uri) { return urids.map.map(urids.map.handle, uri); };
