@@ -4,8 +4,9 @@
 # it), runs every test and `make lint` (clang-tidy, any finding stops it),
 # `make bench` runs the benchmarks, `make soak MINUTES=10` plays a stress song
 # in the real program (by hand), `make latency` measures note-to-sound latency
-# on a private JACK server (`make latency LATENCY_ARGS="20 --program headless"`
-# passes arguments to scripts/latency-check), `make install` installs the programs under
+# on a private JACK server, of the program and of the LV2 plugin in jalv (`make
+# latency LATENCY_ARGS="20 --program headless" LATENCY_PLUGIN_ARGS="20 -- -c
+# mode=6"` passes arguments to scripts/latency-check), `make install` installs the programs under
 # PREFIX and the LV2 plugin under LV2_DIR (~/.lv2, the per-user folder LV2
 # hosts search) and `make uninstall` removes them again.
 # Each target installs the system packages it needs first (scripts/install-deps):
@@ -99,13 +100,18 @@ soak: test-deps release
 	@bash scripts/soak build/release $(MINUTES)
 
 # Note-on to first sound in one JACK graph, 44100 Hz, period 256
-# (scripts/latency-check); the headless program is built when it is asked for.
+# (scripts/latency-check): the program LATENCY_ARGS names, then the LV2 plugin
+# in jalv with LATENCY_PLUGIN_ARGS (skipped when jalv is missing or
+# LATENCY_ARGS measures the plugin already).
 LATENCY_ARGS ?= 20
+LATENCY_PLUGIN_ARGS ?= 20
 latency: test-deps release
 	@$(CMAKE_CONFIGURE) -S . -B build/release -DTAVOLIN_WITH_BENCH=ON >/dev/null
-	@cmake --build build/release -j $(JOBS) --target tavolin-latency-probe \
-	  $(if $(findstring headless,$(LATENCY_ARGS)),tavolin-headless)
+	@cmake --build build/release -j $(JOBS) --target tavolin-latency-probe
 	@bash scripts/latency-check build/release $(LATENCY_ARGS)
+	@$(if $(findstring plugin,$(LATENCY_ARGS)),true, \
+	  if command -v jalv >/dev/null; then bash scripts/latency-check build/release --program plugin $(LATENCY_PLUGIN_ARGS); \
+	  else echo "latency: jalv is missing, the LV2 plugin is not measured (Debian package jalv)"; fi)
 
 clean:
 	rm -rf build

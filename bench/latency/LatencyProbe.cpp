@@ -3,7 +3,9 @@
 // per try the latency is the distance in frames from the note-on's frame to
 // the first frame whose sample rises above a small threshold. The figure
 // includes this client's own period (the sound comes back one cycle later at
-// the earliest).
+// the earliest). Ports that are not there yet are waited for, so the probe can
+// open before the program: a host opening its client at the same time as
+// another one (jalv) can otherwise stall for minutes.
 //
 // usage: tavolin-latency-probe MIDI_IN_PORT AUDIO_OUT_PORT [TRIES] [NOTE]
 // Prints one line per try and "min X ms, median Y ms, max Z ms over N tries".
@@ -32,7 +34,8 @@ constexpr double kGiveUpSeconds = 3.0;  // a note that never sounds
 constexpr long kNoSound = -1;
 
 // Everything the process callback touches. The main thread fills it before
-// activation and afterwards only reads `done` and the results below it.
+// activation and afterwards only sets `connected` and reads `done` and the
+// results below it.
 struct Probe {
   jack_client_t* client = nullptr;
   jack_port_t* midiOut = nullptr;
@@ -48,7 +51,8 @@ struct Probe {
   jack_nframes_t noteOnFrame = 0;
   bool noteOffDue = false;
 
-  std::vector<long> results;  // latency in frames per try, sized before activation
+  std::atomic<bool> connected{false};  // no note before both ports are connected
+  std::vector<long> results;           // latency in frames per try, sized before activation
   std::atomic<size_t> done{0};
 
   uint32_t Next() {
@@ -79,6 +83,7 @@ int Process(jack_nframes_t frames, void* arg) {
   void* midi = jack_port_get_buffer(probe.midiOut, frames);
   jack_midi_clear_buffer(midi);
   const auto* in = static_cast<const float*>(jack_port_get_buffer(probe.audioIn, frames));
+  if (!probe.connected.load(std::memory_order_acquire)) return 0;
   const jack_nframes_t cycleStart = jack_last_frame_time(probe.client);
   if (probe.noteOffDue) {
     const unsigned char off[3] = {0x80, probe.note, 0};
@@ -110,15 +115,26 @@ int Process(jack_nframes_t frames, void* arg) {
   return 0;
 }
 
+// A busy machine starts the server and the program slowly.
+constexpr auto kStartUpTime = std::chrono::seconds(30);
+
 jack_client_t* Connect() {
-  // A busy machine can make the first connection time out.
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  const auto giveUp = std::chrono::steady_clock::now() + kStartUpTime;
   for (;;) {
     jack_status_t status{};
     if (jack_client_t* client = jack_client_open("tavolin-latency-probe", JackNoStartServer, &status)) return client;
     if (std::chrono::steady_clock::now() > giveUp) return nullptr;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
+}
+
+bool WaitForPort(jack_client_t* client, const char* name) {
+  const auto giveUp = std::chrono::steady_clock::now() + kStartUpTime;
+  while (jack_port_by_name(client, name) == nullptr) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return true;
 }
 
 double Milliseconds(long frames, jack_nframes_t rate) { return 1000.0 * static_cast<double>(frames) / rate; }
@@ -156,10 +172,14 @@ int main(int argc, char** argv) {
   if (probe.midiOut == nullptr || probe.audioIn == nullptr) return Fail(probe.client, "could not register ports");
   jack_set_process_callback(probe.client, Process, &probe);
   if (jack_activate(probe.client) != 0) return Fail(probe.client, "could not activate");
+  for (const char* port : {argv[1], argv[2]})
+    if (!WaitForPort(probe.client, port))
+      return Fail(probe.client, (std::string("no port ") + port + " within 30 s").c_str());
   if (jack_connect(probe.client, jack_port_name(probe.midiOut), argv[1]) != 0)
     return Fail(probe.client, (std::string("cannot connect to ") + argv[1]).c_str());
   if (jack_connect(probe.client, argv[2], jack_port_name(probe.audioIn)) != 0)
     return Fail(probe.client, (std::string("cannot connect from ") + argv[2]).c_str());
+  probe.connected.store(true, std::memory_order_release);
   std::printf("period %u frames at %u Hz\n", jack_get_buffer_size(probe.client), rate);
 
   size_t printed = 0;
