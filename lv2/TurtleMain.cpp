@@ -26,6 +26,7 @@ constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 @prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .
 @prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
 @prefix state: <http://lv2plug.in/ns/ext/state#> .
+@prefix time: <http://lv2plug.in/ns/ext/time#> .
 @prefix units: <http://lv2plug.in/ns/extensions/units#> .
 @prefix urid: <http://lv2plug.in/ns/ext/urid#> .
 @prefix work: <http://lv2plug.in/ns/ext/worker#> .
@@ -40,7 +41,7 @@ constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 	a lv2:Plugin ,
 		lv2:InstrumentPlugin ;
 	doap:name "Tavolin" ;
-	rdfs:comment "The Tavolin synthesizer: 128 voices, played by MIDI, rendered at 44100 Hz in blocks of 1024 samples, one block behind its input." ;
+	rdfs:comment "The Tavolin synthesizer: 128 voices, played by MIDI, rendered at 44100 Hz in blocks of 1024 samples on the host's timeline, at once or, with compensated timing, one block behind its input." ;
 	lv2:requiredFeature urid:map ;
 	lv2:optionalFeature lv2:hardRTCapable ,
 		opts:options ,
@@ -55,7 +56,8 @@ constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 			atom:AtomPort ;
 		atom:bufferType atom:Sequence ;
 		atom:supports midi:MidiEvent ,
-			patch:Message ;
+			patch:Message ,
+			time:Position ;
 		lv2:designation lv2:control ;
 		lv2:index 0 ;
 		lv2:symbol "midi_in" ;
