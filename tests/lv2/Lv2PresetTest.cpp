@@ -161,6 +161,18 @@ struct ControlBuffers {
   LV2_URID_Map* map = nullptr;  // the instance's, while lilv calls back
 };
 
+// The host's URID unmap, each string kept where lilv may still read it.
+struct Unmapper {
+  explicit Unmapper(const UridMap& map) : urids(map) {}
+  static const char* Unmap(LV2_URID_Unmap_Handle handle, LV2_URID urid) {
+    auto& self = *static_cast<Unmapper*>(handle);
+    return self.kept.try_emplace(urid, self.urids.Unmap(urid)).first->second.c_str();
+  }
+  const UridMap& urids;
+  std::map<LV2_URID, std::string> kept;
+  LV2_URID_Unmap unmap{this, &Unmapper::Unmap};
+};
+
 // The host's controls that make it play as tavolin-render does, where the
 // plugin has them.
 void SetRenderersTiming(ControlBuffers& buffers) {
@@ -329,6 +341,63 @@ TEST(Lv2Preset, EachSoundsAsTavolinRenderWithItsSettingsAndDoesNotClip) {
     EXPECT_GT(sounding, kPhraseFrames / 2);
     EXPECT_EQ(clipped, 0u);
   }
+}
+
+// What a host saves as a preset of its own, every control and the unison
+// tables, written to a folder by lilv and read back into a new instance,
+// sounds the same; the same controls without the tables do not.
+TEST(Lv2Preset, APresetTheHostSavesLoadsBackTheSame) {
+  PresetWorld world;
+  Host host;
+  ASSERT_NE(world.plugin(), nullptr);
+  const std::map<std::string, ControlPort> ports = ControlInputs(world.world(), world.plugin());
+  tavolin::test::TempFiles files;
+  const std::string folder = files.Path("mine.preset.lv2/");
+  ControlBuffers saved(ports);
+  for (const auto& [symbol, value] : std::map<std::string, float>{
+           {"mode", 9.0f}, {"DetuneOn", 1.0f}, {"DetuneFact", 0.01f}, {"MasterVol", 0.3f}, {"Life", 0.6f}}) {
+    saved.values.at(symbol) = value;
+  }
+  const SavedState tables{{"urn:tavolin:synth#UnisonRatio3", Value(LV2_ATOM__Double, 0.5)},
+                          {"urn:tavolin:synth#UnisonOffset5", Value(LV2_ATOM__Long, int64_t{3000000000})}};
+  const std::vector<Event> events = PhraseEvents();
+  Song song{kEngineRate, kPhraseFrames, events, {}};
+  song.before = [&](LilvInstance* instance, UridMap& urids) {
+    saved.map = &urids.map;
+    saved.ConnectAll(world.plugin(), instance);
+    SavedState given = tables;
+    StateAccess access{urids, given};
+    StateOf(instance).restore(lilv_instance_get_handle(instance), Retrieve, &access, 0, nullptr);
+    LilvState* state = lilv_state_new_from_instance(world.plugin(), instance, &urids.map, nullptr, nullptr, nullptr,
+                                                    folder.c_str(), ControlBuffers::Get, &saved, 0, nullptr);
+    ASSERT_NE(state, nullptr);
+    lilv_state_set_label(state, "My saws");
+    Unmapper unmapper(urids);
+    EXPECT_EQ(lilv_state_save(world.world(), &urids.map, &unmapper.unmap, state, nullptr, folder.c_str(), "mine.ttl"),
+              0);
+    lilv_state_free(state);
+  };
+  float latency = 0;
+  const std::vector<float> original = host.Render(song, {256}, &latency);
+
+  ControlBuffers loaded(ports);
+  std::string label;
+  song.before = [&](LilvInstance* instance, UridMap& urids) {
+    loaded.map = &urids.map;
+    loaded.ConnectAll(world.plugin(), instance);
+    LilvState* state = lilv_state_new_from_file(world.world(), &urids.map, nullptr, (folder + "mine.ttl").c_str());
+    ASSERT_NE(state, nullptr);
+    label = lilv_state_get_label(state) != nullptr ? lilv_state_get_label(state) : "";
+    lilv_state_restore(state, instance, ControlBuffers::Set, &loaded, 0, nullptr);
+    lilv_state_free(state);
+  };
+  EXPECT_EQ(host.Render(song, {100}, &latency), original);
+  EXPECT_EQ(label, "My saws");
+  EXPECT_EQ(loaded.restored.size(), ports.size()) << "the host saved every control";
+  EXPECT_EQ(loaded.values, saved.values);
+
+  song.before = [&](LilvInstance* instance, UridMap&) { saved.ConnectAll(world.plugin(), instance); };
+  EXPECT_NE(host.Render(song, {256}, &latency), original) << "the tables made no difference";
 }
 
 }  // namespace
