@@ -7,7 +7,7 @@ bundle=$(realpath "$1")
 fail() { echo "FAIL: $*"; exit 1; }
 
 presets=("$bundle"/presets/*.ttl)
-lv2_validate "$bundle/manifest.ttl" "$bundle/tavolin.ttl" "${presets[@]}" || fail "the bundle's Turtle is not valid"
+lv2_validate "$bundle/manifest.ttl" "$bundle/tavolin.ttl" "$bundle/unison-state.ttl" "${presets[@]}" || fail "the bundle's Turtle is not valid"
 
 info=$(LV2_PATH="$(dirname "$bundle"):/usr/lib/lv2" lv2info urn:tavolin:synth 2>&1)
 grep -q "Class: *Instrument" <<<"$info" || fail "not listed as an instrument: $info"
