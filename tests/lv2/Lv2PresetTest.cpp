@@ -12,6 +12,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -28,6 +29,9 @@ namespace {
 using namespace lv2test;
 
 constexpr const char* kPluginUri = "urn:tavolin:synth";
+// The plugin's timing and note numbering, where it has those controls, and
+// their values that play as tavolin-render does.
+const std::map<std::string, float> kTimingAsRendered = {{"compensated", 1.0f}, {"numbering", 1.0f}};
 // Session settings, not sounds: a preset leaves them as the user set them.
 const std::set<std::string> kNotInPresets = {"compensated", "numbering", "PitchBend"};
 
@@ -173,11 +177,9 @@ struct Unmapper {
   LV2_URID_Unmap unmap{this, &Unmapper::Unmap};
 };
 
-// The host's controls that make it play as tavolin-render does, where the
-// plugin has them.
 void SetRenderersTiming(ControlBuffers& buffers) {
-  for (const char* symbol : {"compensated", "numbering"}) {
-    if (auto found = buffers.values.find(symbol); found != buffers.values.end()) found->second = 1.0f;
+  for (const auto& [symbol, value] : kTimingAsRendered) {
+    if (auto found = buffers.values.find(symbol); found != buffers.values.end()) found->second = value;
   }
 }
 
@@ -197,7 +199,7 @@ std::string Output(const std::string& command) {
 std::string RenderOptions(const ControlBuffers& buffers, const std::map<std::string, ControlPort>& ports) {
   std::string options;
   for (const auto& [symbol, value] : buffers.values) {
-    if (symbol == "compensated" || symbol == "numbering") continue;
+    if (kTimingAsRendered.count(symbol) != 0) continue;
     char text[64];
     if (symbol == "mode") {
       std::snprintf(text, sizeof text, " --mode %d", static_cast<int>(value));
