@@ -225,6 +225,13 @@ SavedState SavedBy(LilvInstance* instance, UridMap& urids) {
   return state;
 }
 
+// A saved state given back to the plugin, as a host restores a session.
+void Restore(LilvInstance* instance, UridMap& urids, SavedState state) {
+  StateAccess access{urids, state};
+  EXPECT_EQ(StateOf(instance).restore(lilv_instance_get_handle(instance), Retrieve, &access, 0, nullptr),
+            LV2_STATE_SUCCESS);
+}
+
 // tavolin-render's --set for the unison tables in a saved state: the name
 // after the key's '#', the number as the plugin keeps it.
 std::string UnisonOptions(const SavedState& state) {
@@ -336,7 +343,8 @@ TEST(Lv2Preset, TheFactoryBankCoversEveryModeWithinTheControlsRanges) {
 // Each preset applied as a host applies it sounds, sample for sample, as
 // tavolin-render with its values as --mode, --set and --on and its unison
 // tables as --set; a chord at full velocity does not reach full scale; the
-// state it holds is keys the plugin knows, each changing a table.
+// state it holds is keys the plugin knows, each changing a table from its
+// start, whatever tables the instance had before.
 TEST(Lv2Preset, EachSoundsAsTavolinRenderWithItsSettingsAndDoesNotClip) {
   PresetWorld presets;
   Host host;
@@ -357,6 +365,8 @@ TEST(Lv2Preset, EachSoundsAsTavolinRenderWithItsSettingsAndDoesNotClip) {
       LilvState* state = presets.Load(preset, &urids.map);
       ASSERT_NE(state, nullptr);
       const SavedState atStart = SavedBy(instance, urids);
+      // Tables a session left behind, which the preset replaces.
+      Restore(instance, urids, {{"urn:tavolin:synth#UnisonRatio3", Value(LV2_ATOM__Double, 0.5)}});
       lilv_state_restore(state, instance, ControlBuffers::Set, &buffers, 0, nullptr);
       tables = SavedBy(instance, urids);
       size_t changed = 0;
@@ -405,9 +415,7 @@ TEST(Lv2Preset, APresetTheHostSavesLoadsBackTheSame) {
   song.before = [&](LilvInstance* instance, UridMap& urids) {
     saved.map = &urids.map;
     saved.ConnectAll(world.plugin(), instance);
-    SavedState given = tables;
-    StateAccess access{urids, given};
-    StateOf(instance).restore(lilv_instance_get_handle(instance), Retrieve, &access, 0, nullptr);
+    Restore(instance, urids, tables);
     LilvState* state = lilv_state_new_from_instance(world.plugin(), instance, &urids.map, nullptr, nullptr, nullptr,
                                                     folder.c_str(), ControlBuffers::Get, &saved, 0, nullptr);
     ASSERT_NE(state, nullptr);
