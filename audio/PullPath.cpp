@@ -124,7 +124,7 @@ void PullPath::EndBlock() {
   if (ahead_ != Ahead::NotBegun) FinishNext();
   if (timings_ != nullptr) timings_->Record(renderTime_[current_]);
   // Every sample of the block has been handed out: it is what plays.
-  RecordPlayed(pipeline_.ring, block, kBlockBytes);
+  if (pipeline_.face != nullptr) RecordPlayed(pipeline_.face->ring, block, kBlockBytes);
   PublishBlock(pipeline_, block, static_cast<uint32_t>(blockCount_ % kRingBuffers));
   ++blockCount_;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "audio/WaveRing.h"
+#include "platform/WindowPort.h"
 #include "spectral/SpectralStages.h"
 #include "synth/VoiceHandOff.h"
 
@@ -28,17 +30,18 @@ void RunSpectralStages(BlockPipeline& p, int16_t* block, const SpectralSettings&
   SpectralStages(a.fft, block, settings, frame, areas);
   if (frame != nullptr) {
     p.modulator.AdvanceFrame();
-    a.Display->modulatorSpectrum.Publish(0, a.ModulatorSpectrum.get(), kBlockSamples);
+    if (p.face != nullptr) a.Display->modulatorSpectrum.Publish(0, a.ModulatorSpectrum.get(), kBlockSamples);
   }
   if (p.spectrumShown) a.Display->outputSpectrum.Publish(0, a.OutputSpectrum.get(), kBlockSamples);
 }
 
 void PaceRepaint(BlockPipeline& p) {
   MasterChain& chain = p.master;
+  if (p.face == nullptr) return;
   if (chain.DisplayRefreshOn.load(kRelaxed) == 0) return;
   if (++chain.RepaintCounter < kBlocksPerRepaint) return;
   chain.RepaintCounter = 0;
-  p.window.RequestRepaint();
+  p.face->window.RequestRepaint();
 }
 
 // Howling feedback or silence: what the voices are added to.
@@ -69,10 +72,11 @@ bool AnyNoiseVoice(const Synth& synth) {
 }  // namespace
 
 void RenderBlock(BlockPipeline& p) {
-  const uint32_t next = WriteNextBuffer(p.ring);
+  WaveRing& ring = p.face->ring;
+  const uint32_t next = WriteNextBuffer(ring);
   const uint32_t b = (next + kRingBuffers - 1) % kRingBuffers;
-  int16_t* block = p.ring.Block(b);
-  RenderWholeBlock(p, block, p.ring.Block((b + kRingBuffers - 1) % kRingBuffers), p.modulator.FrameForThisBlock());
+  int16_t* block = ring.Block(b);
+  RenderWholeBlock(p, block, ring.Block((b + kRingBuffers - 1) % kRingBuffers), p.modulator.FrameForThisBlock());
   PublishBlock(p, block, b);
 }
 
@@ -128,6 +132,7 @@ void EndPieces(BlockPipeline& p, int16_t* block, PieceVoices& pieces, PiecesWere
 }
 
 void PublishBlock(BlockPipeline& p, const int16_t* block, uint32_t index) {
+  if (p.face == nullptr) return;
   p.areas.Display->scope.Publish(index * kBlockSamples, block, kBlockSamples);
   PaceRepaint(p);
 }

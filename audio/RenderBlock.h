@@ -7,10 +7,8 @@
 #include <array>
 
 #include "audio/MasterChain.h"
-#include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
 #include "platform/Clock.h"
-#include "platform/WindowPort.h"
 #include "synth/ModulatorHandOff.h"
 #include "synth/ProcessVoice.h"
 #include "synth/RenderVoice.h"
@@ -18,25 +16,36 @@
 
 namespace tavolin {
 
+struct WaveRing;
+class WindowPort;
+
+// What a face does with the blocks besides rendering them: the ring it
+// queues them on and records them from, and the window it shows them in.
+// The plugin has none: its host takes the samples.
+struct BlockFace {
+  WaveRing& ring;
+  WindowPort& window;
+};
+
 // Everything one block touches. The app builds it once; the functions below
 // are called with it from the audio thread only.
 struct BlockPipeline {
-  WaveRing& ring;
   Synth& synth;
   MasterChain& master;
   WorkAreas& areas;  // allocated
   const Clock& clock;
-  WindowPort& window;
   VoiceRenderState& renderState;  // the renderer's own, audio thread only
   ModulatorHandOff& modulator;    // the vocoder's frames
-  // False where no window shows the output spectrum (the offline renderer):
-  // the transform that only feeds it is skipped.
+  BlockFace* face = nullptr;      // null: the blocks are neither queued, recorded nor shown
+  // False where no window shows the output spectrum (the offline renderer,
+  // the plugin): the transform that only feeds it is skipped.
   bool spectrumShown = true;
 };
 
 using PieceVoices = std::array<PieceVoice, kVoiceCount>;
 
-// [audio thread] Queues the next buffer and renders the block it holds.
+// [audio thread] Queues the face's ring's next buffer and renders the block
+// it holds. Only with a face.
 void RenderBlock(BlockPipeline& pipeline);
 
 // How a block must be rendered.
@@ -81,8 +90,8 @@ enum class PiecesWere { HandedOut, RenderedAhead };
 void EndPieces(BlockPipeline& pipeline, int16_t* block, PieceVoices& pieces, PiecesWere were,
                const int16_t* frame = nullptr);
 
-// [audio thread] A finished block goes to the display as block `index` (0..7)
-// of the oscilloscope; every eighth asks for a repaint.
+// [audio thread] A finished block goes to the face's display as block
+// `index` (0..7) of the oscilloscope; every eighth asks for a repaint.
 void PublishBlock(BlockPipeline& pipeline, const int16_t* block, uint32_t index);
 
 }  // namespace tavolin

@@ -12,6 +12,7 @@
 #include "audio/OutputDevices.h"
 #include "audio/PullPath.h"
 #include "audio/Recorder.h"
+#include "audio/RenderBlock.h"
 #include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
 #include "host/RingPosition.h"
@@ -41,6 +42,7 @@ struct App {
   ModulatorHandOff modulator;    // the vocoder's modulator, from the window thread to the audio thread
   VoiceRenderState renderState;  // audio thread only
   WaveRing ring;
+  BlockFace face{ring, window};  // the blocks queued, recorded and shown
   WorkAreas work;
   BlockTimings blockTimings;  // the audio thread records, the exit report reads
   WaveFormat format;

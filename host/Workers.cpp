@@ -6,7 +6,7 @@
 namespace tavolin {
 
 BlockPipeline AudioPipeline(App& app) {
-  return {app.ring, app.synth, app.master, app.work, app.clock, app.window, app.renderState, app.modulator};
+  return {app.synth, app.master, app.work, app.clock, app.renderState, app.modulator, &app.face};
 }
 
 bool HandleAudioMessage(App& app, BlockPipeline& pipeline, const Message& message) {

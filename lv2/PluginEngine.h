@@ -24,12 +24,11 @@
 #include "audio/MasterChain.h"
 #include "audio/PullPath.h"
 #include "audio/RenderBlock.h"
-#include "audio/WaveRing.h"
 #include "audio/WorkAreas.h"
 #include "midi/OutputPosition.h"
 #include "midi/input/MidiInProc.h"
 #include "platform/Clock.h"
-#include "platform/WindowPort.h"
+#include "platform/WaveFormat.h"
 #include "synth/ModulatorHandOff.h"
 #include "synth/RenderVoice.h"
 #include "synth/Synth.h"
@@ -70,12 +69,6 @@ class PluginEngine {
   ModulatorHandOff& modulator() { return modulator_; }
 
  private:
-  // No window: nothing to repaint, and an error has nowhere to go.
-  class NoWindow final : public WindowPort {
-   public:
-    void RequestRepaint() override {}
-    void ShowError(std::string_view, std::string_view) override {}
-  };
   // A message waiting for its block under the compensated rule.
   struct Pending {
     uint64_t at;
@@ -91,11 +84,10 @@ class PluginEngine {
   MasterChain master_;
   WorkAreas areas_;
   VirtualClock clock_;
-  NoWindow window_;
   VoiceRenderState renderState_;
   ModulatorHandOff modulator_;
-  WaveRing ring_;  // the pipeline's, never written
-  BlockPipeline pipeline_{ring_, synth_, master_, areas_, clock_, window_, renderState_, modulator_, false};
+  // No face: the host takes the samples, and nothing shows them.
+  BlockPipeline pipeline_{synth_, master_, areas_, clock_, renderState_, modulator_, nullptr, false};
   PullPath pull_{pipeline_};
   // Where a message is applied, from which a voice takes its start offset.
   PlacedPosition input_;

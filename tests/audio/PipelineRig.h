@@ -8,8 +8,10 @@
 #include <memory>
 
 #include "audio/RenderBlock.h"
+#include "audio/WaveRing.h"
 #include "platform/MessageQueue.h"
 #include "platform/WaveOut.h"
+#include "platform/WindowPort.h"
 #include "synth/VoiceHandOff.h"
 
 namespace tavolin {
@@ -60,7 +62,8 @@ struct PipelineRig {
   CountingWindow window;
   VoiceRenderState renderState;
   ModulatorHandOff modulator;
-  BlockPipeline pipeline{ring, synth, master, areas, clock, window, renderState, modulator};
+  BlockFace face{ring, window};
+  BlockPipeline pipeline{synth, master, areas, clock, renderState, modulator, &face};
 };
 
 }  // namespace tavolin
