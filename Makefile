@@ -5,7 +5,10 @@
 # `make bench` runs the benchmarks, `make soak MINUTES=10` plays a stress song
 # in the real program (by hand), `make latency` measures note-to-sound latency
 # on a private JACK server (`make latency LATENCY_ARGS="20 --program headless"`
-# passes arguments to scripts/latency-check), `make install` installs the programs under
+# passes arguments to scripts/latency-check), `make daw-check` plays the LV2
+# instrument in Ardour 7 without a screen and compares its exports
+# (`make daw-check DAW_ARGS=--positions` also shows what Ardour sends as
+# time:Position), `make install` installs the programs under
 # PREFIX and the LV2 plugin under LV2_DIR (~/.lv2, the per-user folder LV2
 # hosts search) and `make uninstall` removes them again.
 # Each target installs the system packages it needs first (scripts/install-deps):
@@ -18,7 +21,7 @@ CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 export JOBS FUZZ_SECONDS
 
 .PHONY: all deps test-deps release run install uninstall format format-check test test-normal lint test-tsan \
-  test-asan test-fuzz test-arm64 bench soak latency clean
+  test-asan test-fuzz test-arm64 bench soak latency daw-check clean
 
 all: release
 
@@ -106,6 +109,14 @@ latency: test-deps release
 	@cmake --build build/release -j $(JOBS) --target tavolin-latency-probe \
 	  $(if $(findstring headless,$(LATENCY_ARGS)),tavolin-headless)
 	@bash scripts/latency-check build/release $(LATENCY_ARGS)
+
+# The plugin of the release tree in Ardour 7 on its Dummy backend: exports at
+# buffer sizes 64, 256 and 1024 and after reopening, equal sample for sample,
+# the note where it belongs (scripts/daw-check; installs Ardour on first use).
+DAW_ARGS ?=
+daw-check: release
+	@bash scripts/install-deps daw
+	@bash scripts/daw-check build/release $(DAW_ARGS)
 
 clean:
 	rm -rf build

@@ -99,7 +99,7 @@ local function build()
 	local synth = ARDOUR.LuaAPI.new_plugin(Session, uri, ARDOUR.PluginType.LV2, "")
 	if synth:isnil() then
 		return fail("plugin " .. uri .. " not found: is LV2_PATH (" .. (os.getenv("LV2_PATH") or "unset")
-			.. ") the folder that holds its bundle?")
+			.. ") a folder that holds its bundle, and is the bundle whole?")
 	end
 	if track:add_processor_by_index(synth, 0, nil, true) ~= 0 then
 		return fail("cannot add the plugin to the track")

@@ -4,7 +4,9 @@
 // properties), each note-on and each activation. Its latency port reports
 // DAW_CHECK_PROBE_LATENCY frames, as an instrument with a block delay would.
 // run() only copies into a fixed table; the table is written out as text to
-// the file named by DAW_CHECK_POSITION_LOG when the host deletes the plugin.
+// the file named by DAW_CHECK_POSITION_LOG whenever the host deactivates or
+// deletes the plugin (the last write has it all: Ardour 7.3 may crash before
+// it deletes the plugin).
 
 #include <lv2/atom/atom.h>
 #include <lv2/atom/util.h>
@@ -117,8 +119,8 @@ static void run(LV2_Handle handle, uint32_t frames) {
   LV2_ATOM_SEQUENCE_FOREACH(probe->input, event) {
     const LV2_Atom_Object* object = (const LV2_Atom_Object*)&event->body;
     const uint8_t* midi = (const uint8_t*)LV2_ATOM_BODY_CONST(&event->body);
-    const int note_on = event->body.type == probe->midi_event && event->body.size == 3 && (midi[0] & 0xf0) == 0x90 &&
-                        midi[2] != 0;
+    const int note_on =
+        event->body.type == probe->midi_event && event->body.size == 3 && (midi[0] & 0xf0) == 0x90 && midi[2] != 0;
     const int position = (object->atom.type == probe->object || object->atom.type == probe->blank) &&
                          object->body.otype == probe->position;
     if (!note_on && !position) continue;
@@ -133,9 +135,8 @@ static void run(LV2_Handle handle, uint32_t frames) {
   ++probe->cycles;
 }
 
-static void cleanup(LV2_Handle handle) {
-  Probe* probe = handle;
-  FILE* log = fopen(probe->log, "a");
+static void write_log(const Probe* probe) {
+  FILE* log = fopen(probe->log, "w");
   if (log) {
     fprintf(log, "instance: %llu cycles, %llu activations, %u records, %u not kept\n", probe->cycles,
             probe->activations, probe->count, probe->dropped);
@@ -157,16 +158,16 @@ static void cleanup(LV2_Handle handle) {
     }
     fclose(log);
   }
-  free(probe);
 }
 
-static const LV2_Descriptor descriptor = {"urn:tavolin:daw-check:position-probe",
-                                          instantiate,
-                                          connect_port,
-                                          activate,
-                                          run,
-                                          NULL,
-                                          cleanup,
-                                          NULL};
+static void deactivate(LV2_Handle handle) { write_log(handle); }
+
+static void cleanup(LV2_Handle handle) {
+  write_log(handle);
+  free(handle);
+}
+
+static const LV2_Descriptor descriptor = {
+    "urn:tavolin:daw-check:position-probe", instantiate, connect_port, activate, run, deactivate, cleanup, NULL};
 
 LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) { return index == 0 ? &descriptor : NULL; }
