@@ -6,7 +6,10 @@
 # in the real program (by hand), `make latency` measures note-to-sound latency
 # on a private JACK server, of the program and of the LV2 plugin in jalv (`make
 # latency LATENCY_ARGS="20 --program headless" LATENCY_PLUGIN_ARGS="20 -- -c
-# mode=6"` passes arguments to scripts/latency-check), `make install` installs the programs under
+# mode=6"` passes arguments to scripts/latency-check), `make daw-check` plays
+# the LV2 instrument in Ardour 7 without a screen and compares its exports
+# (`make daw-check DAW_ARGS=--positions` also shows what Ardour sends as
+# time:Position), `make install` installs the programs under
 # PREFIX and the LV2 plugin under LV2_DIR (~/.lv2, the per-user folder LV2
 # hosts search) and `make uninstall` removes them again.
 # Each target installs the system packages it needs first (scripts/install-deps):
@@ -19,7 +22,7 @@ CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 export JOBS FUZZ_SECONDS
 
 .PHONY: all deps test-deps release run install uninstall format format-check test test-normal lint test-tsan \
-  test-asan test-fuzz test-arm64 bench soak latency clean
+  test-asan test-fuzz test-arm64 bench soak latency daw-check clean
 
 all: release
 
@@ -112,6 +115,14 @@ latency: test-deps release
 	@$(if $(findstring plugin,$(LATENCY_ARGS)),true, \
 	  if command -v jalv >/dev/null; then bash scripts/latency-check build/release --program plugin $(LATENCY_PLUGIN_ARGS); \
 	  else echo "latency: jalv is missing, the LV2 plugin is not measured (Debian package jalv)"; fi)
+
+# The plugin of the release tree in Ardour 7 on its Dummy backend: exports at
+# buffer sizes 64, 256 and 1024 and after reopening, equal sample for sample,
+# the note where it belongs (scripts/daw-check; installs Ardour on first use).
+DAW_ARGS ?=
+daw-check: release
+	@bash scripts/install-deps daw
+	@bash scripts/daw-check build/release $(DAW_ARGS)
 
 clean:
 	rm -rf build
