@@ -54,6 +54,25 @@ EngineOption ParseEngineOption(const std::string& option, const std::string* val
   return {true, {}};
 }
 
+EngineOption ParseNoteNumberingOption(const std::string& option, const std::string* value, NoteNumbering& numbering) {
+  if (option != "--note-numbering") return {};
+  if (value && *value == "standard") {
+    numbering = NoteNumbering::Standard;
+  } else if (value && *value == "live") {
+    numbering = NoteNumbering::LiveInput;
+  } else {
+    return Refused("--note-numbering takes standard or live");
+  }
+  return {true, {}};
+}
+
+std::string_view NoteNumberingHelp() {
+  return "  --note-numbering standard|live\n"
+         "                        the MIDI input's note numbers: \"live\" (the default)\n"
+         "                        plays note 45 as A 440 Hz, \"standard\" note 69, as\n"
+         "                        songs and the LV2 plugin do\n";
+}
+
 std::string_view EngineOptionsHelp() {
   return "  --mode N              oscillator mode of new voices (0..14)\n"
          "  --set NAME=VALUE      a parameter by name (the names follow); repeatable\n"

@@ -41,6 +41,7 @@ enum Port : uint32_t { kMidiIn = 0, kOut = 1, kLatencyOut = 2 };
 struct Instance {
   std::unique_ptr<HostStream> stream;
   std::unique_ptr<ControlInputs> controls;
+  PluginChoices choices;
   double rate = kSampleRate;
   bool ran = false;  // since the stream was made
   uint32_t maxFrames = kDefaultMaxFrames;
@@ -75,7 +76,8 @@ bool MakeEngine(Instance& instance) {
   std::unique_ptr<HostStream> stream(new (std::nothrow) HostStream(instance.rate, instance.maxFrames));
   if (!stream || !stream->Ok()) return false;
   PluginEngine& engine = stream->engine();
-  std::unique_ptr<ControlInputs> controls(new (std::nothrow) ControlInputs(engine.synth(), engine.master()));
+  std::unique_ptr<ControlInputs> controls(new (std::nothrow)
+                                              ControlInputs(engine.synth(), engine.master(), instance.choices));
   if (!controls) return false;
   for (size_t i = 0; i < instance.controlPorts.size(); ++i)
     controls->Connect(static_cast<uint32_t>(i), instance.controlPorts[i]);
@@ -147,6 +149,7 @@ void Run(LV2_Handle handle, uint32_t frames) {
   if (instance.out == nullptr) return;
   // A port's change counts from the call's first frame, as a message there would.
   instance.controls->ApplyChanges();
+  instance.stream->engine().midiIn().SetNumbering(instance.choices.numbering);
   uint32_t done = 0;
   if (instance.midiIn != nullptr) {
     LV2_ATOM_SEQUENCE_FOREACH(instance.midiIn, event) {

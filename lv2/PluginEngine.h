@@ -51,6 +51,8 @@ class PluginEngine {
   MasterChain& master() { return master_; }
   // Installed and started from any thread but the audio thread.
   ModulatorHandOff& modulator() { return modulator_; }
+  // [audio thread] For the plugin's choice of note numbering.
+  MidiInProc& midiIn() { return midiIn_; }
 
  private:
   // No window: nothing to repaint, and an error has nowhere to go.
@@ -74,7 +76,7 @@ class PluginEngine {
   // Samples of input the host has moved past: where a message is, from
   // which a voice takes its start offset.
   PlacedPosition input_;
-  MidiInProc midiIn_{synth_, input_};
+  MidiInProc midiIn_{synth_, input_, ChannelModeMessages::Obeyed};
   std::unique_ptr<int16_t[]> blocks_;  // the block rendered last and the one before it
   uint32_t current_ = 0;
   uint64_t blocksRendered_ = 0;

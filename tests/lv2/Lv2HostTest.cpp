@@ -55,13 +55,13 @@ TEST(Lv2Host, SameOutputWhateverTheBlockSizesAndOneBlockOfLatency) {
   }
 }
 
-// At a host rate of 48000 Hz the engine's output is converted: note 45 in
+// At a host rate of 48000 Hz the engine's output is converted: note 69 in
 // the sine mode is 440 Hz at the level it has at 44100 Hz, it starts where
 // the latency port says, and the host's block sizes still do not matter.
 TEST(Lv2Host, AtAnotherRateANoteKeepsItsPitchAndLevel) {
   Host host;
   ASSERT_NE(host.plugin(), nullptr);
-  const Event note[] = {{0, {0x90, 45, 100}}};
+  const Event note[] = {{0, {0x90, 69, 100}}};
   std::map<double, tavolin::test::Tone> tones;
   for (const double rate : {44100.0, 48000.0}) {
     const Song song{rate, static_cast<uint32_t>(3 * rate), note, {{"mode", 6.0f}}};
@@ -208,6 +208,108 @@ TEST(Lv2Host, TheVocoderFileIsReadInTheWorkerAndTravelsWithTheState) {
   EXPECT_EQ(saved.count(kKey), 0u);
 }
 
+// Standard numbering plays note n as live input plays n - 24, held to the
+// note table's ends: note 69 is 440 Hz, and at live input it is two octaves
+// up, at the table's own ratio (a shade wider than equal temperament).
+TEST(Lv2Host, NoteNumberingChoosesWhereTheNotesLie) {
+  Host host;
+  ASSERT_NE(host.plugin(), nullptr);
+  auto play = [&host](uint8_t note, float numbering) {
+    const Event on[] = {{0, {0x90, note, 100}}};
+    const Song song{kEngineRate, 3 * 44100, on, {{"mode", 6.0f}, {"numbering", numbering}}};
+    float latency = 0;
+    return host.Render(song, {512}, &latency);
+  };
+  constexpr float kStandard = 0, kLive = 1;
+  const std::vector<float> a440 = play(69, kStandard);
+  EXPECT_NEAR(tavolin::test::Measure(std::span(a440).subspan(22050), kEngineRate).hz, 440.0, 0.1);
+  const double twoOctavesUp = 440.0 * std::pow(static_cast<double>(1.0595f), 24);
+  const std::vector<float> up = play(69, kLive);
+  EXPECT_NEAR(tavolin::test::Measure(std::span(up).subspan(22050), kEngineRate).hz, twoOctavesUp, 0.5);
+  struct Same {
+    uint8_t note;
+    float numbering;
+    uint8_t live;
+  };
+  for (const Same& c : {Same{0, kStandard, 0}, Same{24, kStandard, 0}, Same{69, kStandard, 45},
+                        Same{127, kStandard, 103}, Same{127, kLive, 119}}) {
+    EXPECT_EQ(c.note == 69 ? a440 : play(c.note, c.numbering), play(c.live, kLive))
+        << "note " << int{c.note} << " numbering " << c.numbering;
+  }
+}
+
+// A held note: all notes off (controller 123, any channel) lets it fade out
+// as a note-off would, all sound off (120) ends it at once, another
+// controller leaves it sounding.
+TEST(Lv2Host, AllNotesOffReleasesAndAllSoundOffSilences) {
+  Host host;
+  ASSERT_NE(host.plugin(), nullptr);
+  constexpr uint32_t kAt = 8 * 1024, kFade = 11025;  // the default fade-out, 0.25 s
+  for (const uint8_t controller : {123, 120, 7}) {
+    const Event events[] = {{0, {0x90, 69, 100}}, {kAt, {0xB5, controller, 0}}};
+    const Song song{kEngineRate, kAt + kLatency + kFade + 4096, events, {{"mode", 6.0f}}};
+    float latency = 0;
+    const std::vector<float> out = host.Render(song, {300}, &latency);
+    ASSERT_EQ(out.size(), song.length);
+    auto rms = [&out](size_t from, size_t n) { return tavolin::test::Measure(std::span(out).subspan(from, n), 1).rms; };
+    const double held = rms(kAt - 2048, 2048);
+    const double after = rms(kAt + kLatency, 2048), end = rms(song.length - 2048, 2048);
+    ASSERT_GT(held, 0.01);
+    SCOPED_TRACE(controller);
+    if (controller == 123) {
+      EXPECT_GT(after, 0.5 * held) << "fading, not cut";
+      EXPECT_LT(after, 0.98 * held);
+      EXPECT_EQ(end, 0.0);
+    } else if (controller == 120) {
+      EXPECT_EQ(after, 0.0);
+    } else {
+      EXPECT_NEAR(end, held, 0.01 * held);
+    }
+  }
+}
+
+// What a host shows: every control in a group, with a unit unless it is a
+// toggle or a list of choices, and above 0 where drawn logarithmically.
+TEST(Lv2Host, EveryControlHasAGroupAndANumberItsUnit) {
+  Host host;
+  ASSERT_NE(host.plugin(), nullptr);
+  LilvWorld* world = host.world();
+  auto uri = [world](const char* text) { return lilv_new_uri(world, text); };
+  LilvNode* group = uri("http://lv2plug.in/ns/ext/port-groups#group");
+  LilvNode* unit = uri("http://lv2plug.in/ns/extensions/units#unit");
+  LilvNode* control = uri(LILV_URI_CONTROL_PORT);
+  LilvNode* input = uri(LILV_URI_INPUT_PORT);
+  LilvNode* toggled = uri("http://lv2plug.in/ns/lv2core#toggled");
+  LilvNode* enumeration = uri("http://lv2plug.in/ns/lv2core#enumeration");
+  LilvNode* logarithmic = uri("http://lv2plug.in/ns/ext/port-props#logarithmic");
+  const LilvPlugin* plugin = host.plugin();
+  size_t controls = 0;
+  for (uint32_t i = 0; i < lilv_plugin_get_num_ports(plugin); ++i) {
+    const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
+    if (!lilv_port_is_a(plugin, port, control) || !lilv_port_is_a(plugin, port, input)) continue;
+    ++controls;
+    const std::string symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
+    LilvNodes* groups = lilv_port_get_value(plugin, port, group);
+    LilvNodes* units = lilv_port_get_value(plugin, port, unit);
+    EXPECT_EQ(lilv_nodes_size(groups), 1u) << symbol;
+    const bool number =
+        !lilv_port_has_property(plugin, port, toggled) && !lilv_port_has_property(plugin, port, enumeration);
+    EXPECT_EQ(lilv_nodes_size(units), number ? 1u : 0u) << symbol;
+    if (lilv_port_has_property(plugin, port, logarithmic)) {
+      LilvNode *deflt = nullptr, *minimum = nullptr, *maximum = nullptr;
+      lilv_port_get_range(plugin, port, &deflt, &minimum, &maximum);
+      EXPECT_GT(lilv_node_as_float(minimum), 0.0f) << symbol;
+      lilv_node_free(deflt);
+      lilv_node_free(minimum);
+      lilv_node_free(maximum);
+    }
+    lilv_nodes_free(groups);
+    lilv_nodes_free(units);
+  }
+  EXPECT_EQ(controls, 38u);
+  for (LilvNode* node : {group, unit, control, input, toggled, enumeration, logarithmic}) lilv_node_free(node);
+}
+
 // events for the plugin, at the frames --exact-positions puts them on; the
 // plugin's ports set as the command line's options.
 TEST(Lv2Host, SoundsAsTavolinRenderWithTheSameSettings) {
@@ -239,7 +341,9 @@ TEST(Lv2Host, SoundsAsTavolinRenderWithTheSameSettings) {
        {std::string(" --quiet --midi-in "), keys, std::string(" --exact-positions -o "), wave}) {
     command += arg;
   }
-  command += " --mode 3 --set DetuneFact=0.25 --on DetuneOn --set LPFResoCut=1000 --on LPFResoOn";
+  // The plugin numbers notes as the MIDI standard does unless told otherwise.
+  command += " --note-numbering standard --mode 3 --set DetuneFact=0.25 --on DetuneOn --set LPFResoCut=1000";
+  command += " --on LPFResoOn";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   std::ifstream in(wave, std::ios::binary);
   const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
