@@ -35,8 +35,8 @@ constexpr PortGroup kGroups[] = {
     {"lowpass", "Resonant low-pass"},
     {"sweep", "Voice low-pass sweep"},
     {"timed_sweep", "Timed sweep"},
-    {"distortion", "Distortion"},
-    {"howling", "Howling"},
+    {"clipping", "Distortion"},
+    {"feedback", "Howling"},
     {"spectral_lowpass", "Spectral low-pass"},
     {"spectral_highpass", "Spectral high-pass"},
     {"songs", "Song files"},
@@ -118,12 +118,12 @@ const Row kRows[] = {
     {"LPFTimedReso", kParam, "timed_sweep", "Timed sweep time", "One sweep of all voices takes this long.", 0.01f, 60,
      kSeconds, true},
 
-    {"DistortionOn", kSwitch, "distortion", "Distortion", "Clips the output."},
-    {"Distortion", kParam, "distortion", "Distortion amount",
+    {"DistortionOn", kSwitch, "clipping", "Distortion", "Clips the output."},
+    {"Distortion", kParam, "clipping", "Distortion amount",
      "How far inside full scale (32767) the output is clipped: larger is harsher.", 0, 32767, kSampleValues},
 
-    {"HowlingOn", kSwitch, "howling", "Howling", "Feeds the output back into itself."},
-    {"Howling", kParam, "howling", "Howling damping", "The fed-back sound is divided by this: smaller howls louder.",
+    {"HowlingOn", kSwitch, "feedback", "Howling", "Feeds the output back into itself."},
+    {"Howling", kParam, "feedback", "Howling damping", "The fed-back sound is divided by this: smaller howls louder.",
      0.1f, 100, kCoef},
 
     {"LPFOn", kSwitch, "spectral_lowpass", "Spectral low-pass",

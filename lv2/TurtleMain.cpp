@@ -2,6 +2,7 @@
 // each entry of the control table, so that the table is the only list of
 // them. Run by the build.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -105,7 +106,14 @@ bool OnGrid(float value, const ControlPortDef& def) {
   return std::abs(steps - std::round(steps)) < 1e-3;
 }
 
-std::string GroupUri(std::string_view symbol) { return "<urn:tavolin:synth#group_" + std::string(symbol) + ">"; }
+// A group's URI holds its place in the table, for hosts that order groups by URI.
+std::string GroupUri(std::string_view symbol) {
+  const auto groups = PortGroups();
+  const auto place = std::find_if(groups.begin(), groups.end(), [&](const PortGroup& g) { return g.symbol == symbol; });
+  char number[8];
+  std::snprintf(number, sizeof number, "%02d", static_cast<int>(place - groups.begin()));
+  return "<urn:tavolin:synth#group" + std::string(number) + "_" + std::string(symbol) + ">";
+}
 
 void WriteProperties(std::ostream& ttl, const ControlPortDef& def) {
   std::vector<std::string_view> properties;
@@ -149,7 +157,8 @@ void WriteGroupsAndUnits(std::ostream& ttl) {
   for (const PortGroup& group : PortGroups()) {
     ttl << "\n"
         << GroupUri(group.symbol) << "\n\ta pg:Group ;\n\tlv2:symbol " << Quoted(std::string(group.symbol))
-        << " ;\n\trdfs:label " << Quoted(std::string(group.label)) << " .\n";
+        << " ;\n\tlv2:name " << Quoted(std::string(group.label)) << " ;\n\trdfs:label "
+        << Quoted(std::string(group.label)) << " .\n";
   }
   for (const CustomUnit& unit : CustomUnits()) {
     ttl << "\n<" << unit.uri << ">\n\ta units:Unit ;\n\trdfs:label " << Quoted(std::string(unit.label))

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -187,9 +188,20 @@ TEST(ControlInputs, TheTableHasEveryControlOnceInADescribedGroup) {
   for (const std::string& name : EngineSwitchNames()) expected.insert(name);
   std::multiset<std::string> symbols;
   std::set<std::string_view> groups;
-  for (const PortGroup& g : PortGroups()) groups.insert(g.symbol);
+  // Groups and ports share one namespace of symbols; no two may differ by case only.
+  std::set<std::string> folded;
+  auto fold = [](std::string_view symbol) {
+    std::string lower(symbol);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+  };
+  for (const PortGroup& g : PortGroups()) {
+    groups.insert(g.symbol);
+    EXPECT_TRUE(folded.insert(fold(g.symbol)).second) << g.symbol;
+  }
   for (const ControlPortDef& def : ControlPortDefs()) {
     symbols.insert(def.symbol);
+    EXPECT_TRUE(folded.insert(fold(def.symbol)).second) << def.symbol;
     EXPECT_TRUE(groups.count(def.group)) << def.symbol;
     EXPECT_LE(def.minimum, def.defaultValue) << def.symbol;
     EXPECT_LE(def.defaultValue, def.maximum) << def.symbol;
