@@ -8,6 +8,7 @@
 #include "params/DecimalNumber.h"
 #include "params/EngineInputs.h"
 #include "params/EngineSwitches.h"
+#include "params/EngineValue.h"
 #include "params/SetNames.h"
 #include "spectral/ModulatorFile.h"
 
@@ -85,17 +86,10 @@ std::string_view EngineOptionsHelp() {
 }
 
 void ApplyEngineSettings(App& app, const EngineSettings& settings) {
-  if (settings.mode) app.synth.CurrentMode.store(*settings.mode);
-  for (const auto& [name, value] : settings.params) {
-    if (auto* param = FindParam(app.synth.params, name)) {
-      param->store(value);
-    } else {
-      SetEngineInput(app.synth, name, value);
-    }
-  }
-  for (const std::string& name : settings.switches) {
-    if (auto* on = FindSwitch(app.synth, app.master, name)) on->store(1);
-  }
+  auto set = [&app](std::string_view name, double value) { EngineValue::Find(app.synth, app.master, name).Set(value); };
+  if (settings.mode) set("mode", *settings.mode);
+  for (const auto& [name, value] : settings.params) set(name, value);
+  for (const std::string& name : settings.switches) set(name, 1);
 }
 
 bool InstallEngineVocoder(App& app, const EngineSettings& settings, std::string_view program) {

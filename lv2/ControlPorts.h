@@ -9,7 +9,6 @@
 // changes: a MIDI controller that moved a parameter since is not overridden
 // by a port the host merely repeats.
 
-#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "midi/NoteNumbering.h"
+#include "params/EngineValue.h"
 
 namespace tavolin {
 
@@ -85,15 +85,13 @@ class ControlInputs {
  private:
   struct Input {
     const ControlPortDef* def;
-    std::atomic<double>* param;   // a parameter's
-    std::atomic<int32_t>* whole;  // a switch's or the mode's
+    EngineValue target;  // nothing for the plugin's own choices
     const float* port;
     float applied;
   };
 
   void Apply(const Input& input, float value);
 
-  Synth& synth_;
   PluginChoices& choices_;
   std::vector<Input> inputs_;
 };
