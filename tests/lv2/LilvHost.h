@@ -89,7 +89,6 @@ class Host {
   Host& operator=(const Host&) = delete;
 
   const LilvPlugin* plugin() const { return plugin_; }
-  LilvWorld* world() const { return world_; }
 
   // Runs a new instance over the song in calls of the sizes given in turn.
   std::vector<float> Render(const Song& song, const std::vector<uint32_t>& sizes, float* latency) {

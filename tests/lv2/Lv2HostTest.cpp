@@ -268,48 +268,6 @@ TEST(Lv2Host, AllNotesOffReleasesAndAllSoundOffSilences) {
   }
 }
 
-// What a host shows: every control in a group, with a unit unless it is a
-// toggle or a list of choices, and above 0 where drawn logarithmically.
-TEST(Lv2Host, EveryControlHasAGroupAndANumberItsUnit) {
-  Host host;
-  ASSERT_NE(host.plugin(), nullptr);
-  LilvWorld* world = host.world();
-  auto uri = [world](const char* text) { return lilv_new_uri(world, text); };
-  LilvNode* group = uri("http://lv2plug.in/ns/ext/port-groups#group");
-  LilvNode* unit = uri("http://lv2plug.in/ns/extensions/units#unit");
-  LilvNode* control = uri(LILV_URI_CONTROL_PORT);
-  LilvNode* input = uri(LILV_URI_INPUT_PORT);
-  LilvNode* toggled = uri("http://lv2plug.in/ns/lv2core#toggled");
-  LilvNode* enumeration = uri("http://lv2plug.in/ns/lv2core#enumeration");
-  LilvNode* logarithmic = uri("http://lv2plug.in/ns/ext/port-props#logarithmic");
-  const LilvPlugin* plugin = host.plugin();
-  size_t controls = 0;
-  for (uint32_t i = 0; i < lilv_plugin_get_num_ports(plugin); ++i) {
-    const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
-    if (!lilv_port_is_a(plugin, port, control) || !lilv_port_is_a(plugin, port, input)) continue;
-    ++controls;
-    const std::string symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
-    LilvNodes* groups = lilv_port_get_value(plugin, port, group);
-    LilvNodes* units = lilv_port_get_value(plugin, port, unit);
-    EXPECT_EQ(lilv_nodes_size(groups), 1u) << symbol;
-    const bool number =
-        !lilv_port_has_property(plugin, port, toggled) && !lilv_port_has_property(plugin, port, enumeration);
-    EXPECT_EQ(lilv_nodes_size(units), number ? 1u : 0u) << symbol;
-    if (lilv_port_has_property(plugin, port, logarithmic)) {
-      LilvNode *deflt = nullptr, *minimum = nullptr, *maximum = nullptr;
-      lilv_port_get_range(plugin, port, &deflt, &minimum, &maximum);
-      EXPECT_GT(lilv_node_as_float(minimum), 0.0f) << symbol;
-      lilv_node_free(deflt);
-      lilv_node_free(minimum);
-      lilv_node_free(maximum);
-    }
-    lilv_nodes_free(groups);
-    lilv_nodes_free(units);
-  }
-  EXPECT_EQ(controls, 38u);
-  for (LilvNode* node : {group, unit, control, input, toggled, enumeration, logarithmic}) lilv_node_free(node);
-}
-
 // events for the plugin, at the frames --exact-positions puts them on; the
 // plugin's ports set as the command line's options.
 TEST(Lv2Host, SoundsAsTavolinRenderWithTheSameSettings) {

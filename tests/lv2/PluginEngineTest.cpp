@@ -181,7 +181,8 @@ TEST(ControlInputs, ValuesAreHeldToTheirRangeAndNonNumbersIgnored) {
 
 // Every parameter but the unison tables, every switch and the plugin's own
 // choices have one port each, in a group the plugin describes, with a
-// default inside the range.
+// default inside the range, a unit unless a toggle or a list of choices,
+// and above 0 where drawn logarithmically.
 TEST(ControlInputs, TheTableHasEveryControlOnceInADescribedGroup) {
   std::multiset<std::string> expected{"mode", "PitchBend", "PitchShift", "numbering", "compensated"};
   for (const ParamName& p : ParamNames()) expected.emplace(p.name);
@@ -205,6 +206,8 @@ TEST(ControlInputs, TheTableHasEveryControlOnceInADescribedGroup) {
     EXPECT_TRUE(groups.count(def.group)) << def.symbol;
     EXPECT_LE(def.minimum, def.defaultValue) << def.symbol;
     EXPECT_LE(def.defaultValue, def.maximum) << def.symbol;
+    EXPECT_EQ(def.unit.empty(), def.toggled || !def.choices.empty()) << def.symbol;
+    EXPECT_TRUE(!def.logarithmic || def.minimum > 0) << def.symbol;
   }
   EXPECT_EQ(symbols, expected);
 }

@@ -101,23 +101,6 @@ TEST_F(MidiIn, NotesPastTheTableSoundAtItsTopEntry) {
   EXPECT_EQ(rig.synth.voices[1].freq.load(), rig.synth.noteFreq[119]);
 }
 
-TEST_F(MidiIn, NoteNumberingPicksTheTableEntry) {
-  struct Case {
-    uint8_t note;
-    int standard, live;
-  } cases[] = {{0, 0, 0}, {24, 0, 24}, {69, 45, 69}, {127, 103, 119}};
-  for (const NoteNumbering numbering : {NoteNumbering::Standard, NoteNumbering::LiveInput}) {
-    midi.SetNumbering(numbering);
-    for (const Case& c : cases) {
-      ClearVoiceTable(rig.synth.voices);
-      Send(0x90, c.note, 100);
-      const int entry = numbering == NoteNumbering::Standard ? c.standard : c.live;
-      EXPECT_EQ(rig.synth.voices[0].freq.load(), rig.synth.noteFreq[entry]) << int{c.note};
-      EXPECT_EQ(rig.synth.voices[0].note.load(), c.note) << "a note-off finds it by its number";
-    }
-  }
-}
-
 // 123 releases what is held (a released or song drum voice fades on as it
 // was); 120 ends every voice at once; neither is heard unless obeyed.
 TEST_F(MidiIn, AllNotesOffReleasesAndAllSoundOffSilencesWhenObeyed) {
