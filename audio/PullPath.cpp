@@ -29,7 +29,7 @@ void PullPath::Fill(int16_t* out, uint32_t frames) {
   }
 }
 
-void PullPath::Restart(uint32_t offset) {
+void PullPath::Restart(uint32_t offset, bool silent) {
   std::fill_n(blocks_.get(), 2 * kBlockSamples, int16_t{0});
   pieces_ = {};
   ahead_ = Ahead::NotBegun;
@@ -37,7 +37,8 @@ void PullPath::Restart(uint32_t offset) {
   current_ = 0;
   offset_ = offset;
   renderTime_ = {};
-  currentInPieces_ = HowToRender(pipeline_, pipeline_.modulator.FrameForThisBlock()) == BlockRendering::Pieces;
+  currentInPieces_ =
+      !silent && HowToRender(pipeline_, pipeline_.modulator.FrameForThisBlock()) == BlockRendering::Pieces;
   if (!currentInPieces_) BeginNext();
 }
 

@@ -59,10 +59,11 @@ class PullPath final : public SampleSource {
   // A block already begun ahead is finished so.
   void RenderAhead(bool allowed) { aheadAllowed_ = allowed; }
 
-  // [audio thread] Starts afresh at sample `offset` of a silent block, as if
-  // every block before had been silent. The pipeline's voices and state are
-  // the caller's to clear first.
-  void Restart(uint32_t offset);
+  // [audio thread] Starts afresh at sample `offset` of a block, as if every
+  // block before had been silent: the block is rendered from there as any
+  // other, or, `silent`, it is silence (a delayed output's first block).
+  // The pipeline's voices and state are the caller's to clear first.
+  void Restart(uint32_t offset, bool silent);
 
  private:
   // How the block after the current one is being rendered.

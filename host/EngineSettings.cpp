@@ -8,6 +8,7 @@
 #include "params/DecimalNumber.h"
 #include "params/EngineInputs.h"
 #include "params/EngineSwitches.h"
+#include "params/EngineValue.h"
 #include "params/SetNames.h"
 #include "spectral/ModulatorFile.h"
 
@@ -54,6 +55,25 @@ EngineOption ParseEngineOption(const std::string& option, const std::string* val
   return {true, {}};
 }
 
+EngineOption ParseNoteNumberingOption(const std::string& option, const std::string* value, NoteNumbering& numbering) {
+  if (option != "--note-numbering") return {};
+  if (value && *value == "standard") {
+    numbering = NoteNumbering::Standard;
+  } else if (value && *value == "live") {
+    numbering = NoteNumbering::LiveInput;
+  } else {
+    return Refused("--note-numbering takes standard or live");
+  }
+  return {true, {}};
+}
+
+std::string_view NoteNumberingHelp() {
+  return "  --note-numbering standard|live\n"
+         "                        the MIDI input's note numbers: \"live\" (the default)\n"
+         "                        plays note 45 as A 440 Hz, \"standard\" note 69, as\n"
+         "                        songs and the LV2 plugin do\n";
+}
+
 std::string_view EngineOptionsHelp() {
   return "  --mode N              oscillator mode of new voices (0..14)\n"
          "  --set NAME=VALUE      a parameter by name (the names follow); repeatable\n"
@@ -66,17 +86,10 @@ std::string_view EngineOptionsHelp() {
 }
 
 void ApplyEngineSettings(App& app, const EngineSettings& settings) {
-  if (settings.mode) app.synth.CurrentMode.store(*settings.mode);
-  for (const auto& [name, value] : settings.params) {
-    if (auto* param = FindParam(app.synth.params, name)) {
-      param->store(value);
-    } else {
-      SetEngineInput(app.synth, name, value);
-    }
-  }
-  for (const std::string& name : settings.switches) {
-    if (auto* on = FindSwitch(app.synth, app.master, name)) on->store(1);
-  }
+  auto set = [&app](std::string_view name, double value) { EngineValue::Find(app.synth, app.master, name).Set(value); };
+  if (settings.mode) set("mode", *settings.mode);
+  for (const auto& [name, value] : settings.params) set(name, value);
+  for (const std::string& name : settings.switches) set(name, 1);
 }
 
 bool InstallEngineVocoder(App& app, const EngineSettings& settings, std::string_view program) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "midi/NoteNumbering.h"
+
 namespace tavolin {
 
 struct App;
@@ -33,6 +35,13 @@ EngineOption ParseEngineOption(const std::string& option, const std::string* val
 
 // The four options' lines for --help, in the order above.
 std::string_view EngineOptionsHelp();
+
+// Takes --note-numbering standard|live into `numbering` (how the live MIDI
+// input's note numbers map to pitches), as ParseEngineOption takes its four.
+EngineOption ParseNoteNumberingOption(const std::string& option, const std::string* value, NoteNumbering& numbering);
+
+// --note-numbering's lines for --help; `live` is the default.
+std::string_view NoteNumberingHelp();
 
 // Mode, parameters and switches, before start-up.
 void ApplyEngineSettings(App& app, const EngineSettings& settings);

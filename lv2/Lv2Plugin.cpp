@@ -72,6 +72,7 @@ double NumberOf(const LV2_Atom* atom, const TransportUrids& u, double otherwise)
 struct Instance {
   std::unique_ptr<HostStream> stream;
   std::unique_ptr<ControlInputs> controls;
+  PluginChoices choices;
   double rate = kSampleRate;
   uint32_t maxFrames = kDefaultMaxFrames;
   LV2_URID midiEvent = 0;
@@ -104,7 +105,8 @@ bool MakeEngine(Instance& instance) {
   std::unique_ptr<HostStream> stream(new (std::nothrow) HostStream(instance.rate, instance.maxFrames));
   if (!stream || !stream->Ok()) return false;
   PluginEngine& engine = stream->engine();
-  std::unique_ptr<ControlInputs> controls(new (std::nothrow) ControlInputs(engine.synth(), engine.master()));
+  std::unique_ptr<ControlInputs> controls(new (std::nothrow)
+                                              ControlInputs(engine.synth(), engine.master(), instance.choices));
   if (!controls) return false;
   instance.stream = std::move(stream);
   instance.controls = std::move(controls);
@@ -153,12 +155,24 @@ void Play(Instance& instance, uint32_t frames, uint32_t& done) {
   }
 }
 
+// The control ports into the engine: those that changed, or every one
+// before the engine starts afresh, so that it starts by their rules.
+void TakeControls(Instance& instance, bool all) {
+  if (all)
+    instance.controls->ApplyAll();
+  else
+    instance.controls->ApplyChanges();
+  PluginEngine& engine = instance.stream->engine();
+  engine.midiIn().SetNumbering(instance.choices.numbering);
+  engine.SetCompensated(instance.choices.compensated);
+}
+
 // After a deactivate the host starts the stream again: no voice of the old
 // one sounds on, and the controls are applied afresh. In place: hosts call
 // this on their audio thread.
 void Activate(LV2_Handle handle) {
   auto& instance = *static_cast<Instance*>(handle);
-  instance.controls->ApplyAll();
+  TakeControls(instance, true);
   instance.stream->Locate(0);
 }
 
@@ -174,17 +188,17 @@ void TakePosition(Instance& instance, const LV2_Atom_Object* object) {
   const double at = NumberOf(frame, u, -1.0);
   if (at < 0) return;
   if (const auto from = instance.stream->Transport(static_cast<int64_t>(at), NumberOf(speed, u, 0.0))) {
-    instance.controls->ApplyAll();
+    TakeControls(instance, true);
     instance.stream->Locate(*from);
   }
 }
 
 void Run(LV2_Handle handle, uint32_t frames) {
   auto& instance = *static_cast<Instance*>(handle);
+  // A port's change counts from the call's first frame, as a message there would.
+  TakeControls(instance, false);
   if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.stream->Latency());
   if (instance.out == nullptr) return;
-  // A port's change counts from the call's first frame, as a message there would.
-  instance.controls->ApplyChanges();
   uint32_t done = 0;
   if (instance.midiIn != nullptr) {
     LV2_ATOM_SEQUENCE_FOREACH(instance.midiIn, event) {

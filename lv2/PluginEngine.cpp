@@ -28,7 +28,8 @@ void PluginEngine::Restart(uint64_t position) {
   position_ = position;
   input_.at = position;
   BlockBegins();
-  pull_.Restart(static_cast<uint32_t>(position % kBlockSamples));
+  // Compensated, the block it starts in is the latency's silence.
+  pull_.Restart(static_cast<uint32_t>(position % kBlockSamples), compensated_);
 }
 
 void PluginEngine::SetCompensated(bool on) {

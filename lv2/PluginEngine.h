@@ -48,7 +48,8 @@ class PluginEngine {
 
   // [audio thread] Starts afresh at `position` of the grid: silent, no
   // voice, no pending message, the filters' state cleared, the vocoder's
-  // file from its start. Parameters, switches and tables are kept.
+  // file from its start; compensated, the rest of the block it starts in is
+  // the latency's silence. Parameters, switches and tables are kept.
   void Restart(uint64_t position);
   // [audio thread] The next `frames` samples of output (at most maxFrames);
   // the position moves on as many.
@@ -64,6 +65,7 @@ class PluginEngine {
   // The engine's inputs, for the host's control ports.
   Synth& synth() { return synth_; }
   MasterChain& master() { return master_; }
+  // [audio thread] For the plugin's choice of note numbering.
   MidiInProc& midiIn() { return midiIn_; }
   // Installed and started from any thread but the audio thread.
   ModulatorHandOff& modulator() { return modulator_; }
@@ -91,7 +93,7 @@ class PluginEngine {
   PullPath pull_{pipeline_};
   // Where a message is applied, from which a voice takes its start offset.
   PlacedPosition input_;
-  MidiInProc midiIn_{synth_, input_};
+  MidiInProc midiIn_{synth_, input_, ChannelModeMessages::Obeyed};
   uint64_t position_ = 0;
   bool compensated_ = false;
   std::unique_ptr<Pending[]> pending_;

@@ -2,12 +2,15 @@
 // each entry of the control table, so that the table is the only list of
 // them. Run by the build.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "lv2/ControlPorts.h"
 
@@ -105,35 +108,65 @@ bool OnGrid(float value, const ControlPortDef& def) {
   return std::abs(steps - std::round(steps)) < 1e-3;
 }
 
+// A group's URI holds its place in the table, for hosts that order groups by URI.
+std::string GroupUri(std::string_view symbol) {
+  const auto groups = PortGroups();
+  const auto place = std::find_if(groups.begin(), groups.end(), [&](const PortGroup& g) { return g.symbol == symbol; });
+  char number[8];
+  std::snprintf(number, sizeof number, "%02d", static_cast<int>(place - groups.begin()));
+  return "<urn:tavolin:synth#group" + std::string(number) + "_" + std::string(symbol) + ">";
+}
+
+void WriteProperties(std::ostream& ttl, const ControlPortDef& def) {
+  std::vector<std::string_view> properties;
+  if (def.toggled) properties.emplace_back("lv2:toggled");
+  if (def.integer) properties.emplace_back("lv2:integer");
+  if (!def.choices.empty()) properties.emplace_back("lv2:enumeration");
+  if (def.logarithmic) properties.emplace_back("pprops:logarithmic");
+  for (size_t i = 0; i < properties.size(); ++i) {
+    ttl << (i == 0 ? " ;\n\t\tlv2:portProperty " : " ,\n\t\t\t") << properties[i];
+  }
+}
+
 void WritePort(std::ostream& ttl, uint32_t index, const ControlPortDef& def) {
   ttl << " , [\n\t\ta lv2:InputPort ,\n\t\t\tlv2:ControlPort ;\n";
   ttl << "\t\tlv2:index " << index << " ;\n";
   ttl << "\t\tlv2:symbol " << Quoted(def.symbol) << " ;\n";
   ttl << "\t\tlv2:name " << Quoted(def.name) << " ;\n";
   ttl << "\t\trdfs:comment " << Quoted(def.comment) << " ;\n";
+  ttl << "\t\tpg:group " << GroupUri(def.group) << " ;\n";
   ttl << "\t\tlv2:default " << Number(def.defaultValue) << " ;\n";
   ttl << "\t\tlv2:minimum " << Number(def.minimum) << " ;\n";
   ttl << "\t\tlv2:maximum " << Number(def.maximum);
   if (!def.unit.empty()) ttl << " ;\n\t\tunits:unit <" << def.unit << ">";
-  if (def.kind == ControlKind::kSwitch) ttl << " ;\n\t\tlv2:portProperty lv2:toggled";
-  if (def.kind == ControlKind::kMode) {
-    ttl << " ;\n\t\tlv2:portProperty lv2:integer ,\n\t\t\tlv2:enumeration";
-    const auto names = OscillatorModeNames();
-    for (size_t mode = 0; mode < names.size(); ++mode) {
-      ttl << (mode == 0 ? " ;\n\t\tlv2:scalePoint [\n" : " , [\n") << "\t\t\trdfs:label "
-          << Quoted(std::to_string(mode) + " " + std::string(names[mode])) << " ;\n\t\t\trdf:value " << mode
-          << "\n\t\t]";
-    }
-  } else if (def.integer && def.kind == ControlKind::kParameter) {
-    ttl << " ;\n\t\tlv2:portProperty lv2:integer";
+  WriteProperties(ttl, def);
+  for (size_t value = 0; value < def.choices.size(); ++value) {
+    ttl << (value == 0 ? " ;\n\t\tlv2:scalePoint [\n" : " , [\n") << "\t\t\trdfs:label " << Quoted(def.choices[value])
+        << " ;\n\t\t\trdf:value " << value << "\n\t\t]";
   }
   // The window's step, as the number of values from end to end, where the
-  // default lies on that grid (a host may keep to it).
-  if (def.step > 0 && OnGrid(def.maximum, def) && OnGrid(def.defaultValue, def)) {
+  // default lies on that grid (a host may keep to it). A logarithmic
+  // control's even steps would be a host's own.
+  if (def.step > 0 && !def.logarithmic && OnGrid(def.maximum, def) && OnGrid(def.defaultValue, def)) {
     const double steps = std::round((static_cast<double>(def.maximum) - def.minimum) / def.step);
     ttl << " ;\n\t\tpprops:rangeSteps " << static_cast<long long>(steps) + 1;
   }
   ttl << "\n\t]";
+}
+
+// The groups and units the ports refer to, after the plugin's description.
+void WriteGroupsAndUnits(std::ostream& ttl) {
+  for (const PortGroup& group : PortGroups()) {
+    ttl << "\n"
+        << GroupUri(group.symbol) << "\n\ta pg:Group ;\n\tlv2:symbol " << Quoted(std::string(group.symbol))
+        << " ;\n\tlv2:name " << Quoted(std::string(group.label)) << " ;\n\trdfs:label "
+        << Quoted(std::string(group.label)) << " .\n";
+  }
+  for (const CustomUnit& unit : CustomUnits()) {
+    ttl << "\n<" << unit.uri << ">\n\ta units:Unit ;\n\trdfs:label " << Quoted(std::string(unit.label))
+        << " ;\n\tunits:symbol " << Quoted(std::string(unit.symbol)) << " ;\n\tunits:render "
+        << Quoted(std::string(unit.render)) << " .\n";
+  }
 }
 
 }  // namespace
@@ -146,10 +179,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::ostringstream ttl;
-  ttl << kHead;
+  // The port groups' prefix, which the head does not declare.
+  ttl << "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n" << kHead;
   uint32_t index = kFirstControlPort;
   for (const ControlPortDef& def : ControlPortDefs()) WritePort(ttl, index++, def);
   ttl << " .\n";
+  WriteGroupsAndUnits(ttl);
   std::ofstream out(argv[1]);
   out << ttl.str();
   out.close();

@@ -128,6 +128,7 @@ RenderResult RenderSongToWave(const RenderSettings& settings, StderrSongReporter
   VirtualClock clock;
   auto app = std::make_unique<App>(window, clock);
   ApplyEngineSettings(*app, settings.engine);
+  app->midiIn.SetNumbering(settings.numbering);
   app->player.reporter = &reporter;
   VirtualWaveOut* device = nullptr;
   StartUpOptions options;

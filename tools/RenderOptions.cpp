@@ -46,20 +46,23 @@ std::string RenderHelp() {
       "  --midi-in FILE.mid    play the file's channel messages into the MIDI input at\n"
       "                        their times, as if from a keyboard, instead of as a song\n"
       "  --exact-positions     with --midi-in: each message at its exact sample, its\n"
-      "                        time x 44.1 rounded down, as the LV2 plugin places them\n"
+      "                        time x 44.1 rounded down, as the LV2 plugin places them\n";
+  static constexpr char kLastOptions[] =
       "  --seconds S           render S seconds instead of until the song has ended\n"
       "                        (a WAVE file holds at most 13.5 hours)\n"
       "  --events              print the converted event list and exit\n"
       "  --quiet               no progress bar\n"
       "  --help, --version\n"
       "\n";
-  return kOptions + std::string(EngineOptionsHelp()) + kAfterEngineOptions + SetNamesHelp();
+  return kOptions + std::string(EngineOptionsHelp()) + kAfterEngineOptions + std::string(NoteNumberingHelp()) +
+         kLastOptions + SetNamesHelp();
 }
 
 ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
   ParsedCommandLine parsed;
   RenderSettings& s = parsed.settings;
   bool events = false;
+  bool numbered = false;
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -75,6 +78,10 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
     const std::string* next = hasValue ? &args[i + 1] : nullptr;
     if (const EngineOption engine = ParseEngineOption(arg, next, s.engine, parsed.warnings); engine.taken) {
       if (!engine.error.empty()) return Usage(engine.error);
+      ++i;
+    } else if (const EngineOption numbering = ParseNoteNumberingOption(arg, next, s.numbering); numbering.taken) {
+      if (!numbering.error.empty()) return Usage(numbering.error);
+      numbered = true;
       ++i;
     } else if (arg == "--events") {
       events = true;
@@ -106,6 +113,7 @@ ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {
   if (positional.size() != 1) return Usage(positional.empty() ? "no MIDI file given" : "more than one MIDI file given");
   if (events && s.liveInput) return Usage("--events lists a song's events, not --midi-in");
   if (s.exactPositions && !s.liveInput) return Usage("--exact-positions places --midi-in's messages, not a song's");
+  if (numbered && !s.liveInput) return Usage("--note-numbering numbers --midi-in's notes; a song's are standard");
   s.songPath = positional.front();
   if (events) {
     parsed.action = RenderAction::PrintEvents;

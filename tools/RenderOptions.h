@@ -11,8 +11,9 @@ namespace tavolin {
 
 struct RenderSettings {
   std::string songPath;
-  bool liveInput = false;       // --midi-in: songPath's messages come in as live MIDI input
-  bool exactPositions = false;  // --exact-positions: each live message at its own sample
+  bool liveInput = false;                              // --midi-in: songPath's messages come in as live MIDI input
+  bool exactPositions = false;                         // --exact-positions: each live message at its own sample
+  NoteNumbering numbering = NoteNumbering::LiveInput;  // --note-numbering
   std::string outPath;
   EngineSettings engine;  // --mode, --set, --on, --vocoder (its modulator started with the song)
   std::optional<double> seconds;

@@ -15,6 +15,7 @@ VirtualTimeRun::VirtualTimeRun(App& app, VirtualWaveOut& device, VirtualClock& c
       placedInput_(app.synth, messageAt_),
       pipeline_(AudioPipeline(app)) {
   pipeline_.spectrumShown = false;  // no window
+  placedInput_.SetNumbering(app.midiIn.Numbering());
 }
 
 void VirtualTimeRun::Period(int16_t* out) {

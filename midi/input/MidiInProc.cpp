@@ -1,7 +1,5 @@
 #include "midi/input/MidiInProc.h"
 
-#include <algorithm>
-
 #include "midi/OutputPosition.h"
 #include "synth/Synth.h"
 #include "synth/VoiceHandOff.h"
@@ -14,6 +12,8 @@ constexpr double kOver127 = 0.007874015748031496;
 constexpr double kNineOver127 = 0.07086614173228346;
 constexpr double kDetuneStep = static_cast<double>(0.001f);
 constexpr double kBendPerStep = 0.000244140625;  // 1/4096 semitone
+constexpr uint8_t kAllSoundOff = 120;
+constexpr uint8_t kAllNotesOff = 123;
 }  // namespace
 
 void MidiInProc::OnMessage(const uint8_t* bytes, size_t count) {
@@ -48,8 +48,8 @@ void MidiInProc::NoteOn(uint8_t note, uint8_t velocity) {
   NoteStart start;
   start.startOffset = static_cast<int32_t>(position & 1023u);
   // The table ends at 119 (already past the highest frequency the output
-  // can carry); higher notes and data bytes with bit 7 set sound as 119.
-  start.freq = synth_.noteFreq[std::min<size_t>(note, kNoteFreqCount - 1)];
+  // can carry); notes past it and data bytes with bit 7 set sound as 119.
+  start.freq = synth_.noteFreq[NoteFreqIndex(note, Numbering())];
   start.amp = velocity * 96.0;
   start.life = synth_.params.Life.load(relaxed);
   start.sweepRate = 0.5;
@@ -61,6 +61,10 @@ void MidiInProc::NoteOn(uint8_t note, uint8_t velocity) {
 }
 
 void MidiInProc::Controller(uint8_t number, uint8_t value) {
+  if (channelMode_ == ChannelModeMessages::Obeyed) {
+    if (number == kAllSoundOff) ClearVoiceTable(synth_.voices);
+    if (number == kAllNotesOff) AllNotesOff();
+  }
   SynthParams& p = synth_.params;
   const double v = value;
   switch (number) {
@@ -71,6 +75,14 @@ void MidiInProc::Controller(uint8_t number, uint8_t value) {
     case 72: p.Life.store(v * kOver127, relaxed); break;
     case 74: p.LPFResoCut.store(v * v + 200.0, relaxed); break;
     default: break;
+  }
+}
+
+// Every held voice fades out as its note-off would have it.
+void MidiInProc::AllNotesOff() {
+  for (VoiceSlot& slot : synth_.voices) {
+    VoiceId id = 0;
+    if (FindActiveVoice(slot, id) && slot.gate.load(relaxed) == 1) ReleaseVoice(slot, id);
   }
 }
 

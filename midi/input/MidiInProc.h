@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "midi/NoteNumbering.h"
 #include "midi/input/MidiLogSink.h"
 
 namespace tavolin {
@@ -15,9 +16,14 @@ namespace tavolin {
 struct Synth;
 class OutputPosition;
 
+// All notes off (controller 123) and all sound off (120) on any channel:
+// a host sends them when its transport stops; the window leaves them alone.
+enum class ChannelModeMessages { Ignored, Obeyed };
+
 class MidiInProc {
  public:
-  MidiInProc(Synth& synth, const OutputPosition& output) : synth_(synth), output_(output) {}
+  MidiInProc(Synth& synth, const OutputPosition& output, ChannelModeMessages channelMode = ChannelModeMessages::Ignored)
+      : synth_(synth), output_(output), channelMode_(channelMode) {}
 
   // [MIDI thread] One short message; missing data bytes count as 0, bytes
   // past the third are ignored.
@@ -32,14 +38,22 @@ class MidiInProc {
   // logs nothing.
   void SetLogSink(MidiLogSink* sink) { log_.store(sink, std::memory_order_release); }
 
+  // [MIDI thread] How note numbers map to pitches from the next note-on on;
+  // LiveInput until set.
+  void SetNumbering(NoteNumbering numbering) { numbering_.store(numbering, std::memory_order_relaxed); }
+  NoteNumbering Numbering() const { return numbering_.load(std::memory_order_relaxed); }
+
  private:
   void NoteOff(uint8_t note);
   void NoteOn(uint8_t note, uint8_t velocity);
   void Controller(uint8_t number, uint8_t value);
   void ProgramChange(uint8_t program);
+  void AllNotesOff();
 
   Synth& synth_;
   const OutputPosition& output_;
+  const ChannelModeMessages channelMode_;
+  std::atomic<NoteNumbering> numbering_{NoteNumbering::LiveInput};
   std::atomic<MidiLogSink*> log_{nullptr};
 };
 

@@ -1,11 +1,11 @@
 #include "midi/player/Sequencer.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <optional>
 #include <string>
 
+#include "midi/NoteNumbering.h"
 #include "midi/player/LoadMidiFile.h"
 #include "platform/WaveFormat.h"
 #include "synth/VoiceHandOff.h"
@@ -29,7 +29,7 @@ void StartNote(Player& player, const SeqEvent& e, uint64_t playPosition) {
   const bool drum = e.channel == kDrumChannel;
   NoteStart note;
   note.startOffset = static_cast<int32_t>(playPosition % kBlockSamples);
-  note.freq = synth.noteFreq[std::clamp<int64_t>(int64_t{e.key} - 24, 0, static_cast<int64_t>(kNoteFreqCount) - 1)];
+  note.freq = synth.noteFreq[NoteFreqIndex(e.key, NoteNumbering::Standard)];
   note.amp = e.level * 64;
   note.life = drum ? synth.params.MidiDrumLife.load(relaxed) : synth.params.MidiLife.load(relaxed);
   note.sweepRate = 1.0 / synth.params.LPFResoPlus.load(relaxed);

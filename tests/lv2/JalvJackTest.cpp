@@ -1,5 +1,5 @@
 // The plugin in a real host on a private JACK dummy server: jalv runs the
-// bundle at 44100 and at 48000 Hz, a MIDI client of the test plays note 45
+// bundle at 44100 and at 48000 Hz, a MIDI client of the test plays note 69
 // into it, and what comes out is 440 Hz.
 
 #include <fcntl.h>
@@ -54,7 +54,7 @@ TEST_P(JalvJack, PlaysANoteAtItsPitch) {
   // An asynchronous server goes on without a late client, and a note sent
   // in that cycle is lost: played again until it is heard.
   ASSERT_TRUE(test::WaitUntil([&] {
-    if (!keyboard.Send({0x90, 45, 100})) return false;
+    if (!keyboard.Send({0x90, 69, 100})) return false;
     return test::WaitUntil([&] { return heard.Take().peak > 0.01f; }, std::chrono::milliseconds(500));
   }));
   const size_t heardAt = heard.KeptCount();

@@ -5,12 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
+#include <set>
 #include <span>
+#include <string>
 #include <vector>
 
+#include "lv2/ControlPorts.h"
 #include "lv2/PluginEngine.h"
+#include "params/EngineSwitches.h"
 #include "tests/audio/PipelineRig.h"
 
 namespace tavolin {
@@ -125,6 +132,99 @@ TEST(PluginEngine, CompensatedItRendersTheRingsBlocksOneBlockLateWhateverTheCall
       }
     }
   }
+}
+
+uint32_t PortOf(std::string_view symbol) {
+  const auto& defs = ControlPortDefs();
+  const auto found =
+      std::find_if(defs.begin(), defs.end(), [&](const ControlPortDef& d) { return d.symbol == symbol; });
+  return static_cast<uint32_t>(found - defs.begin());
+}
+
+// A value reaches the engine held to its port's range; NaN and the
+// infinities leave what was there.
+TEST(ControlInputs, ValuesAreHeldToTheirRangeAndNonNumbersIgnored) {
+  constexpr float kInf = std::numeric_limits<float>::infinity(), kNaN = std::numeric_limits<float>::quiet_NaN();
+  Synth synth;
+  MasterChain master;
+  PluginChoices choices;
+  ControlInputs inputs(synth, master, choices);
+  float volume = 0, shift = 0, mode = 0, detune = 0, numbering = 0, compensated = 0;
+  inputs.Connect(PortOf("MasterVol"), &volume);
+  inputs.Connect(PortOf("PitchShift"), &shift);
+  inputs.Connect(PortOf("mode"), &mode);
+  inputs.Connect(PortOf("DetuneOn"), &detune);
+  inputs.Connect(PortOf("numbering"), &numbering);
+  inputs.Connect(PortOf("compensated"), &compensated);
+  struct Step {
+    float volume, shift, mode, detune, numbering, compensated;
+    double engineVolume, engineShift;
+    int32_t engineMode, engineDetune;
+    NoteNumbering chosenNumbering;
+    bool chosenCompensated;
+  };
+  const Step steps[] = {
+      {2.5f, -3, 6, 1, 1, 1, 2.5, -3, 6, 1, NoteNumbering::LiveInput, true},
+      {20, 100, 20, 7, 3, 2, 10, 48, 14, 1, NoteNumbering::LiveInput, true},
+      {-1, -100, -3, -1, -1, -1, 0, -48, 0, 0, NoteNumbering::Standard, false},
+      {6.4f, 1, 6.4f, 0.6f, 0.4f, 0.6f, static_cast<double>(6.4f), 1, 6, 1, NoteNumbering::Standard, true},
+      {kInf, kInf, kInf, kInf, kInf, kInf, static_cast<double>(6.4f), 1, 6, 1, NoteNumbering::Standard, true},
+      {-kInf, -kInf, -kInf, -kInf, -kInf, -kInf, static_cast<double>(6.4f), 1, 6, 1, NoteNumbering::Standard, true},
+      {kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, static_cast<double>(6.4f), 1, 6, 1, NoteNumbering::Standard, true},
+  };
+  for (const Step& s : steps) {
+    std::tie(volume, shift, mode, detune, numbering, compensated) =
+        std::tie(s.volume, s.shift, s.mode, s.detune, s.numbering, s.compensated);
+    inputs.ApplyChanges();
+    SCOPED_TRACE(s.volume);
+    EXPECT_EQ(synth.params.MasterVol.load(), s.engineVolume);
+    EXPECT_EQ(synth.PitchShift.load(), s.engineShift);
+    EXPECT_EQ(synth.CurrentMode.load(), s.engineMode);
+    EXPECT_EQ(synth.switches.DetuneOn.load(), s.engineDetune);
+    EXPECT_EQ(choices.numbering, s.chosenNumbering);
+    EXPECT_EQ(choices.compensated, s.chosenCompensated);
+  }
+  // Past the top again after a MIDI controller moved it: held to the same
+  // top, it is no change and the controller's value stays.
+  volume = 20;
+  inputs.ApplyChanges();
+  synth.params.MasterVol.store(3);
+  volume = 30;
+  inputs.ApplyChanges();
+  EXPECT_EQ(synth.params.MasterVol.load(), 3);
+}
+
+// Every parameter but the unison tables, every switch and the plugin's own
+// choices have one port each, in a group the plugin describes, with a
+// default inside the range, a unit unless a toggle or a list of choices,
+// and above 0 where drawn logarithmically.
+TEST(ControlInputs, TheTableHasEveryControlOnceInADescribedGroup) {
+  std::multiset<std::string> expected{"mode", "PitchBend", "PitchShift", "numbering", "compensated"};
+  for (const ParamName& p : ParamNames()) expected.emplace(p.name);
+  for (const std::string& name : EngineSwitchNames()) expected.insert(name);
+  std::multiset<std::string> symbols;
+  std::set<std::string_view> groups;
+  // Groups and ports share one namespace of symbols; no two may differ by case only.
+  std::set<std::string> folded;
+  auto fold = [](std::string_view symbol) {
+    std::string lower(symbol);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+  };
+  for (const PortGroup& g : PortGroups()) {
+    groups.insert(g.symbol);
+    EXPECT_TRUE(folded.insert(fold(g.symbol)).second) << g.symbol;
+  }
+  for (const ControlPortDef& def : ControlPortDefs()) {
+    symbols.insert(def.symbol);
+    EXPECT_TRUE(folded.insert(fold(def.symbol)).second) << def.symbol;
+    EXPECT_TRUE(groups.count(def.group)) << def.symbol;
+    EXPECT_LE(def.minimum, def.defaultValue) << def.symbol;
+    EXPECT_LE(def.defaultValue, def.maximum) << def.symbol;
+    EXPECT_EQ(def.unit.empty(), def.toggled || !def.choices.empty()) << def.symbol;
+    EXPECT_TRUE(!def.logarithmic || def.minimum > 0) << def.symbol;
+  }
+  EXPECT_EQ(symbols, expected);
 }
 
 }  // namespace

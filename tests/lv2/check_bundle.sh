@@ -11,9 +11,10 @@ lv2_validate "$bundle/manifest.ttl" "$bundle/tavolin.ttl" "$bundle/unison-state.
 
 info=$(LV2_PATH="$(dirname "$bundle"):/usr/lib/lv2" lv2info urn:tavolin:synth 2>&1)
 grep -q "Class: *Instrument" <<<"$info" || fail "not listed as an instrument: $info"
-# MIDI in, out, latency; 23 parameters, the pitch bend and shift; ten switches; the mode.
+# MIDI in, out, latency; 23 parameters, the pitch bend and shift; ten switches; the mode;
+# the note numbering and the compensated timing.
 ports=$(grep -c "^[[:space:]]*Port [0-9]*:" <<<"$info")
-[ "$ports" = 39 ] || fail "lv2info lists $ports ports, not 39"
+[ "$ports" = 41 ] || fail "lv2info lists $ports ports, not 41"
 for symbol in midi_in out latency MasterVol ONLY_CH PitchShift LPFOn mode; do
   grep -q "Symbol: *$symbol\$" <<<"$info" || fail "lv2info lists no port $symbol"
 done

@@ -101,6 +101,33 @@ TEST_F(MidiIn, NotesPastTheTableSoundAtItsTopEntry) {
   EXPECT_EQ(rig.synth.voices[1].freq.load(), rig.synth.noteFreq[119]);
 }
 
+// 123 releases what is held (a released or song drum voice fades on as it
+// was); 120 ends every voice at once; neither is heard unless obeyed.
+TEST_F(MidiIn, AllNotesOffReleasesAndAllSoundOffSilencesWhenObeyed) {
+  MidiInProc plugin(rig.synth, rig.position, ChannelModeMessages::Obeyed);
+  auto startThree = [&] {
+    ClearVoiceTable(rig.synth.voices);
+    Send(0x90, 60, 100);
+    Send(0x91, 64, 100);
+    NoteStart drum;
+    drum.channel = 9;
+    drum.gate = 0;
+    StartVoice(rig.synth.voices, drum);
+  };
+  for (const uint8_t number : {123, 120}) {
+    startThree();
+    Send(0xB0, number, 0);
+    EXPECT_EQ(rig.ActiveVoices(), 3) << "ignored: " << int{number};
+    EXPECT_EQ(HeldVoices(60) + HeldVoices(64), 2);
+  }
+  startThree();
+  plugin.OnMessage(0xB7, 123, 0);
+  EXPECT_EQ(rig.ActiveVoices(), 3) << "released voices fade out";
+  EXPECT_EQ(HeldVoices(60) + HeldVoices(64), 0);
+  plugin.OnMessage(0xBF, 120, 0);
+  EXPECT_EQ(rig.ActiveVoices(), 0);
+}
+
 TEST_F(MidiIn, ControllersSetTheirParameters) {
   SynthParams& p = rig.synth.params;
   const double before = p.MasterVol.load();

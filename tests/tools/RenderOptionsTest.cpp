@@ -32,9 +32,19 @@ TEST(RenderOptions, MidiInAndTheInputsOutsideTheParameterTable) {
   ASSERT_EQ(p.action, RenderAction::Render) << p.error;
   EXPECT_TRUE(p.settings.liveInput);
   EXPECT_TRUE(p.settings.exactPositions);
+  EXPECT_EQ(p.settings.numbering, NoteNumbering::LiveInput);
   EXPECT_EQ(p.settings.songPath, "keys.mid");
   ASSERT_EQ(p.settings.engine.params.size(), 3u);
   EXPECT_EQ(p.settings.engine.params[2], (std::pair<std::string, double>{"UnisonOffset0", 4294967295.0}));
+}
+
+TEST(RenderOptions, NoteNumberingOfLiveInput) {
+  for (const auto& [word, numbering] :
+       {std::pair{"standard", NoteNumbering::Standard}, std::pair{"live", NoteNumbering::LiveInput}}) {
+    const auto p = Parse({"--midi-in", "keys.mid", "--note-numbering", word, "-o", "out.wav"});
+    ASSERT_EQ(p.action, RenderAction::Render) << p.error;
+    EXPECT_EQ(p.settings.numbering, numbering);
+  }
 }
 
 TEST(RenderOptions, EventsHelpAndVersionNeedNoOutput) {
@@ -63,6 +73,9 @@ TEST(RenderOptions, MistakesAreUsageErrors) {
       {"--events", "--midi-in", "keys.mid"},
       {"song.mid", "-o", "x.wav", "--exact-positions"},  // placing a song's events
       {"--events", "--exact-positions", "song.mid"},
+      {"--midi-in", "keys.mid", "-o", "x.wav", "--note-numbering", "midi"},
+      {"--midi-in", "keys.mid", "-o", "x.wav", "--note-numbering"},
+      {"song.mid", "-o", "x.wav", "--note-numbering", "live"},  // a song's notes
       {"song.mid", "-o", "x.wav", "--set", "UnisonRatio8=1"},
       {"song.mid", "-o", "x.wav", "--set", "UnisonOffset3=-3"},
       {"song.mid", "-o", "x.wav", "--set", "UnisonOffset3=1.5"},
