@@ -1,12 +1,15 @@
 // The LV2 entry points: the host's ports and MIDI events in, PluginEngine's
-// samples out. Everything is allocated in instantiate; run neither
-// allocates, locks, waits nor does I/O.
+// samples out, the vocoder file parameter's messages on the notify port.
+// Everything is allocated in instantiate; run neither allocates, locks,
+// waits nor does I/O. No exception gets back to the host.
 
 #include <lv2/atom/atom.h>
+#include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
 #include <lv2/core/lv2_util.h>
+#include <lv2/log/logger.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
@@ -14,14 +17,17 @@
 #include <lv2/worker/worker.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "lv2/CatchAll.h"
 #include "lv2/ControlPorts.h"
 #include "lv2/HostStream.h"
+#include "lv2/PatchMessages.h"
 #include "lv2/UnisonState.h"
 #include "lv2/VocoderFile.h"
 #include "platform/WaveFormat.h"
@@ -36,7 +42,8 @@ constexpr uint32_t kDefaultMaxFrames = 8192;
 constexpr double kLowestRate = 8000;
 constexpr double kHighestRate = 384000;
 
-enum Port : uint32_t { kMidiIn = 0, kOut = 1, kLatencyOut = 2 };
+enum Port : uint32_t { kMidiIn = 0, kOut = 1, kLatencyOut = 2, kNotify = 3 };
+static_assert(kFirstControlPort == kNotify + 1);
 
 struct Instance {
   std::unique_ptr<HostStream> stream;
@@ -45,13 +52,24 @@ struct Instance {
   bool ran = false;  // since the stream was made
   uint32_t maxFrames = kDefaultMaxFrames;
   LV2_URID midiEvent = 0;
+  LV2_URID sequence = 0;
   const LV2_Atom_Sequence* midiIn = nullptr;
   float* out = nullptr;
   float* latency = nullptr;
+  LV2_Atom_Sequence* notify = nullptr;
   std::vector<const float*> controlPorts;  // kept for an engine made anew
+  LV2_Log_Logger logger{};
   std::unique_ptr<UnisonState> unison;
   std::unique_ptr<VocoderFile> vocoder;
+  std::unique_ptr<PatchMessages> patch;
   const LV2_Worker_Schedule* schedule = nullptr;  // the host's worker, if it has one
+  LV2_Atom_Forge forge{};                         // into the notify port, in run
+  LV2_Atom_Forge_Frame notified{};
+  // The vocoder's path as the notify port tells it, kept for the audio
+  // thread: set by work_response, and by restore, which no run overlaps.
+  std::array<char, kMaxPathBytes> path{};
+  uint32_t pathLength = 0;
+  bool announce = false;  // the path is due on the notify port
 };
 
 // The host's largest call, when it says so.
@@ -89,7 +107,7 @@ bool MakeEngine(Instance& instance) {
   return true;
 }
 
-LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
+Instance* NewInstance(double rate, const LV2_Feature* const* features) {
   if (!(rate >= kLowestRate && rate <= kHighestRate)) return nullptr;
   auto* urids = static_cast<LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map));
   if (urids == nullptr) return nullptr;
@@ -99,27 +117,42 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
   instance->rate = rate;
   instance->maxFrames = std::min(MaxFrames(features, map), kDefaultMaxFrames);
   instance->controlPorts.resize(ControlPortDefs().size());
-  instance->unison.reset(new (std::nothrow) UnisonState(map));
-  instance->vocoder.reset(new (std::nothrow) VocoderFile(map, features));
-  if (!instance->unison || !instance->vocoder || !MakeEngine(*instance)) return nullptr;
+  lv2_log_logger_init(&instance->logger, &map, static_cast<LV2_Log_Log*>(lv2_features_data(features, LV2_LOG__log)));
+  instance->unison.reset(new (std::nothrow) UnisonState(map, instance->logger));
+  instance->vocoder.reset(new (std::nothrow) VocoderFile(map, instance->logger));
+  instance->patch.reset(new (std::nothrow) PatchMessages(map));
+  if (!instance->unison || !instance->vocoder || !instance->patch || !MakeEngine(*instance)) return nullptr;
   instance->schedule = static_cast<const LV2_Worker_Schedule*>(lv2_features_data(features, LV2_WORKER__schedule));
+  if (instance->schedule == nullptr) {
+    lv2_log_warning(&instance->logger, "tavolin: the host has no worker: a vocoder file comes only with a session\n");
+  }
   instance->midiEvent = map.map(map.handle, LV2_MIDI__MidiEvent);
+  instance->sequence = map.map(map.handle, LV2_ATOM__Sequence);
+  lv2_atom_forge_init(&instance->forge, &map);
   return instance.release();
 }
 
+// Out of memory, anywhere in it, is no instance.
+LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
+  return CatchAll(nullptr, [&] { return NewInstance(rate, features); });
+}
+
 void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
-  auto& instance = *static_cast<Instance*>(handle);
-  switch (port) {
-    case kMidiIn: instance.midiIn = static_cast<const LV2_Atom_Sequence*>(data); break;
-    case kOut: instance.out = static_cast<float*>(data); break;
-    case kLatencyOut: instance.latency = static_cast<float*>(data); break;
-    default:
-      if (port >= kFirstControlPort && port - kFirstControlPort < instance.controlPorts.size()) {
-        instance.controlPorts[port - kFirstControlPort] = static_cast<const float*>(data);
-        instance.controls->Connect(port - kFirstControlPort, static_cast<const float*>(data));
-      }
-      break;
-  }
+  CatchAll([&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    switch (port) {
+      case kMidiIn: instance.midiIn = static_cast<const LV2_Atom_Sequence*>(data); break;
+      case kOut: instance.out = static_cast<float*>(data); break;
+      case kLatencyOut: instance.latency = static_cast<float*>(data); break;
+      case kNotify: instance.notify = static_cast<LV2_Atom_Sequence*>(data); break;
+      default:
+        if (port >= kFirstControlPort && port - kFirstControlPort < instance.controlPorts.size()) {
+          instance.controlPorts[port - kFirstControlPort] = static_cast<const float*>(data);
+          instance.controls->Connect(port - kFirstControlPort, static_cast<const float*>(data));
+        }
+        break;
+    }
+  });
 }
 
 // Moves the host's stream on by `frames` and writes as many frames out, in
@@ -136,74 +169,160 @@ void Play(Instance& instance, uint32_t frames, uint32_t& done) {
 // After a deactivate the host starts the stream again: no voice of the old
 // one sounds on, and the controls are applied afresh.
 void Activate(LV2_Handle handle) {
-  auto& instance = *static_cast<Instance*>(handle);
-  if (instance.ran) MakeEngine(instance);
+  CatchAll([&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    if (instance.ran) MakeEngine(instance);
+  });
+}
+
+// The path to tell the host next, as the worker or the state left it.
+void Announce(Instance& instance, const char* path, size_t size) {
+  const size_t length = strnlen(path, std::min<size_t>(size, kMaxPathBytes - 1));
+  std::memcpy(instance.path.data(), path, length);
+  instance.path[length] = '\0';
+  instance.pathLength = static_cast<uint32_t>(length);
+  instance.announce = true;
+}
+
+// The notify port's sequence, in the host's buffer of the capacity it
+// says, head first even when nothing follows.
+void BeginNotify(Instance& instance) {
+  if (instance.notify == nullptr) return;
+  lv2_atom_forge_set_buffer(&instance.forge, reinterpret_cast<uint8_t*>(instance.notify), instance.notify->atom.size);
+  lv2_atom_forge_sequence_head(&instance.forge, &instance.notified, 0);
+}
+
+void EndNotify(Instance& instance) {
+  if (instance.notify == nullptr) return;
+  // What does not fit now is told in a later call.
+  if (instance.announce && instance.patch->WriteSet(instance.forge, instance.path.data(), instance.pathLength)) {
+    instance.announce = false;
+  }
+  lv2_atom_forge_pop(&instance.forge, &instance.notified);
+}
+
+// A new modulator file: read in the host's worker, never here. The audio
+// thread may only trace in the host's log.
+void ScheduleLoad(Instance& instance, const LV2_Atom& path) {
+  const auto* text = static_cast<const char*>(LV2_ATOM_BODY_CONST(&path));
+  if (path.size > kMaxPathBytes) {
+    lv2_log_trace(&instance.logger, "tavolin: a vocoder file's path of %u bytes is refused: the most is %u\n",
+                  path.size, kMaxPathBytes - 1);
+  } else if (instance.schedule == nullptr ||
+             instance.schedule->schedule_work(instance.schedule->handle, path.size, text) != LV2_WORKER_SUCCESS) {
+    lv2_log_trace(&instance.logger, "tavolin: the host's worker did not take the vocoder file %.*s\n",
+                  static_cast<int>(strnlen(text, path.size)), text);
+  }
+}
+
+void OnObject(Instance& instance, const LV2_Atom& object) {
+  const PatchMessages::Request request = instance.patch->Read(object);
+  if (request.asks == PatchMessages::Asks::kGet) instance.announce = true;
+  if (request.asks == PatchMessages::Asks::kSet) ScheduleLoad(instance, *request.path);
+}
+
+// Plays up to the event's frame, then hands its message to the engine.
+void OnMidi(Instance& instance, const LV2_Atom_Event& event, uint32_t frames, uint32_t& done) {
+  const auto at = std::min(static_cast<uint32_t>(event.time.frames), frames);
+  if (at > done) Play(instance, at - done, done);
+  instance.stream->engine().Message(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event.body)), event.body.size);
+}
+
+// The input, when it is a sequence; events that reach past its end are not read.
+bool IsSequence(const Instance& instance, const LV2_Atom_Sequence* in) {
+  return in != nullptr && in->atom.type == instance.sequence && in->atom.size >= sizeof(LV2_Atom_Sequence_Body);
+}
+bool Within(const LV2_Atom_Sequence& in, const LV2_Atom_Event& event) {
+  const auto* end = reinterpret_cast<const uint8_t*>(&in.body) + in.atom.size;
+  const auto left = static_cast<size_t>(end - reinterpret_cast<const uint8_t*>(&event));
+  return left >= sizeof event && event.body.size <= left - sizeof event;
 }
 
 void Run(LV2_Handle handle, uint32_t frames) {
-  auto& instance = *static_cast<Instance*>(handle);
-  instance.ran = true;
-  if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.stream->Latency());
-  if (instance.out == nullptr) return;
-  // A port's change counts from the call's first frame, as a message there would.
-  instance.controls->ApplyChanges();
-  uint32_t done = 0;
-  if (instance.midiIn != nullptr) {
-    LV2_ATOM_SEQUENCE_FOREACH(instance.midiIn, event) {
-      if (event->time.frames < 0) continue;
-      if (event->body.type != instance.midiEvent) {
-        // A new modulator file: read in the host's worker, never here.
-        const LV2_Atom* path = instance.vocoder->PathIn(reinterpret_cast<const LV2_Atom_Object*>(&event->body));
-        if (path != nullptr && instance.schedule != nullptr) {
-          instance.schedule->schedule_work(instance.schedule->handle, path->size, LV2_ATOM_BODY_CONST(path));
+  CatchAll([&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    instance.ran = true;
+    if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.stream->Latency());
+    BeginNotify(instance);
+    if (instance.out != nullptr) {
+      // A port's change counts from the call's first frame, as a message there would.
+      instance.controls->ApplyChanges();
+      uint32_t done = 0;
+      if (IsSequence(instance, instance.midiIn)) {
+        LV2_ATOM_SEQUENCE_FOREACH(instance.midiIn, event) {
+          if (!Within(*instance.midiIn, *event)) break;
+          if (event->time.frames < 0) continue;
+          if (event->body.type == instance.midiEvent) OnMidi(instance, *event, frames, done);
+          if (instance.patch->IsObject(event->body)) OnObject(instance, event->body);
         }
-        continue;
       }
-      const auto at = std::min(static_cast<uint32_t>(event->time.frames), frames);
-      if (at > done) Play(instance, at - done, done);
-      instance.stream->engine().Message(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)),
-                                        event->body.size);
+      Play(instance, frames - done, done);
     }
-  }
-  Play(instance, frames - done, done);
+    EndNotify(instance);
+  });
 }
 
-void Cleanup(LV2_Handle handle) { delete static_cast<Instance*>(handle); }
+void Cleanup(LV2_Handle handle) {
+  CatchAll([&] { delete static_cast<Instance*>(handle); });
+}
 
 LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state, uint32_t,
                       const LV2_Feature* const* features) {
-  auto& instance = *static_cast<Instance*>(handle);
-  const LV2_State_Status unison = instance.unison->Save(instance.stream->engine().synth(), store, state);
-  return unison != LV2_STATE_SUCCESS ? unison : instance.vocoder->Save(store, state, features);
+  return CatchAll(LV2_STATE_ERR_UNKNOWN, [&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    const LV2_State_Status unison = instance.unison->Save(instance.stream->engine().synth(), store, state);
+    return unison != LV2_STATE_SUCCESS ? unison : instance.vocoder->Save(store, state, features);
+  });
 }
 
 LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state, uint32_t,
                          const LV2_Feature* const* features) {
-  auto& instance = *static_cast<Instance*>(handle);
-  instance.unison->Restore(instance.stream->engine().synth(), retrieve, state);
-  return instance.vocoder->Restore(retrieve, state, features, instance.stream->engine().modulator());
+  return CatchAll(LV2_STATE_ERR_UNKNOWN, [&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    instance.unison->Restore(instance.stream->engine().synth(), retrieve, state);
+    const LV2_State_Status status =
+        instance.vocoder->Restore(retrieve, state, features, instance.stream->engine().modulator());
+    const std::string path = instance.vocoder->Path();
+    Announce(instance, path.c_str(), path.size() + 1);
+    return status;
+  });
 }
 
 const LV2_State_Interface kState = {Save, Restore};
 
-// [the host's worker thread] The path run scheduled.
-LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle, uint32_t size,
-                       const void* data) {
-  auto& instance = *static_cast<Instance*>(handle);
-  const auto* text = static_cast<const char*>(data);
-  instance.vocoder->Load(std::string(text, strnlen(text, size)), instance.stream->engine().modulator());
-  return LV2_WORKER_SUCCESS;
+// [the host's worker thread] Reads the file run scheduled; the path now in
+// use ("" when it could not be read) goes back to the audio thread.
+LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle responder,
+                       uint32_t size, const void* data) {
+  return CatchAll(LV2_WORKER_ERR_UNKNOWN, [&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    const auto* text = static_cast<const char*>(data);
+    std::string path(text, strnlen(text, size));
+    if (!instance.vocoder->Load(path, instance.stream->engine().modulator())) path.clear();
+    if (respond(responder, static_cast<uint32_t>(path.size() + 1), path.c_str()) != LV2_WORKER_SUCCESS) {
+      lv2_log_error(&instance.logger, "tavolin: the host's worker did not take back the vocoder file's path\n");
+    }
+    return LV2_WORKER_SUCCESS;
+  });
 }
 
-// The modulator is handed over by the worker itself: nothing comes back.
-LV2_Worker_Status WorkResponse(LV2_Handle, uint32_t, const void*) { return LV2_WORKER_SUCCESS; }
+// [audio thread] The file the worker read is announced by the next run.
+LV2_Worker_Status WorkResponse(LV2_Handle handle, uint32_t size, const void* data) {
+  return CatchAll(LV2_WORKER_ERR_UNKNOWN, [&] {
+    Announce(*static_cast<Instance*>(handle), static_cast<const char*>(data), size);
+    return LV2_WORKER_SUCCESS;
+  });
+}
 
 const LV2_Worker_Interface kWorker = {Work, WorkResponse, nullptr};
 
 const void* ExtensionData(const char* uri) {
-  if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kState;
-  if (std::strcmp(uri, LV2_WORKER__interface) == 0) return &kWorker;
-  return nullptr;
+  return CatchAll(static_cast<const void*>(nullptr), [&]() -> const void* {
+    if (uri == nullptr) return nullptr;
+    if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kState;
+    if (std::strcmp(uri, LV2_WORKER__interface) == 0) return &kWorker;
+    return nullptr;
+  });
 }
 
 const LV2_Descriptor kDescriptor = {kUri, Instantiate, ConnectPort, Activate, Run, nullptr, Cleanup, ExtensionData};
