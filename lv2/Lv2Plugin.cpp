@@ -207,7 +207,7 @@ void ScheduleLoad(Instance& instance, const LV2_Atom& path) {
   const auto* text = static_cast<const char*>(LV2_ATOM_BODY_CONST(&path));
   if (path.size > kMaxPathBytes) {
     lv2_log_trace(&instance.logger, "tavolin: a vocoder file's path of %u bytes is refused: the most is %u\n",
-                  path.size, kMaxPathBytes - 1);
+                  path.size - 1, kMaxPathBytes - 1);
   } else if (instance.schedule == nullptr ||
              instance.schedule->schedule_work(instance.schedule->handle, path.size, text) != LV2_WORKER_SUCCESS) {
     lv2_log_trace(&instance.logger, "tavolin: the host's worker did not take the vocoder file %.*s\n",

@@ -27,6 +27,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <ostream>
 #include <random>
 #include <span>
 #include <string>
@@ -76,7 +77,9 @@ struct Song {
   std::function<void(LilvInstance*, UridMap&)> after = nullptr;
   // More events for the call that starts at frame `at`, after the MIDI events.
   std::function<void(LV2_Atom_Forge&, UridMap&, uint32_t at)> messages = nullptr;
-  const char* inputType = LV2_ATOM__Sequence;  // the type the MIDI input's buffer says it holds
+  // Changes the MIDI input's buffer as forged, before the call.
+  std::function<void(LV2_Atom_Sequence&, UridMap&)> input = nullptr;
+  LV2_Worker_Status worker = LV2_WORKER_SUCCESS;  // what the host's worker answers to a schedule
 };
 
 // What the notify port said in a call: the path of a patch:Set of the
@@ -85,6 +88,7 @@ struct Notified {
   size_t call;
   std::string path;
   bool operator==(const Notified&) const = default;
+  friend void PrintTo(const Notified& n, std::ostream* os) { *os << "call " << n.call << ": \"" << n.path << '"'; }
 };
 
 constexpr int32_t kHostMaxFrames = 4096;
@@ -119,8 +123,10 @@ class Session {
 
  private:
   static LV2_Worker_Status Schedule(LV2_Worker_Schedule_Handle handle, uint32_t size, const void* data) {
+    auto& session = *static_cast<Session*>(handle);
+    if (session.song_.worker != LV2_WORKER_SUCCESS) return session.song_.worker;
     const auto* bytes = static_cast<const uint8_t*>(data);
-    static_cast<Session*>(handle)->work_.emplace_back(bytes, bytes + size);
+    session.work_.emplace_back(bytes, bytes + size);
     return LV2_WORKER_SUCCESS;
   }
   static LV2_Worker_Status Respond(LV2_Worker_Respond_Handle handle, uint32_t size, const void* data) {
@@ -283,7 +289,7 @@ inline void Session::ForgeInput(uint32_t frames) {
   }
   if (song_.messages) song_.messages(forge_, urids_, at_);
   lv2_atom_forge_pop(&forge_, &frame);
-  reinterpret_cast<LV2_Atom*>(sequence_.data())->type = Map(song_.inputType);
+  if (song_.input) song_.input(*reinterpret_cast<LV2_Atom_Sequence*>(sequence_.data()), urids_);
 }
 
 inline void Session::ReadNotify() {
