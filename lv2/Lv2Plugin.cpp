@@ -4,7 +4,6 @@
 // waits nor does I/O. No exception gets back to the host.
 
 #include <lv2/atom/atom.h>
-#include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
@@ -17,7 +16,6 @@
 #include <lv2/worker/worker.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -27,7 +25,7 @@
 #include "lv2/CatchAll.h"
 #include "lv2/ControlPorts.h"
 #include "lv2/HostStream.h"
-#include "lv2/PatchMessages.h"
+#include "lv2/ParameterPort.h"
 #include "lv2/UnisonState.h"
 #include "lv2/VocoderFile.h"
 #include "platform/WaveFormat.h"
@@ -56,20 +54,11 @@ struct Instance {
   const LV2_Atom_Sequence* midiIn = nullptr;
   float* out = nullptr;
   float* latency = nullptr;
-  LV2_Atom_Sequence* notify = nullptr;
   std::vector<const float*> controlPorts;  // kept for an engine made anew
   LV2_Log_Logger logger{};
   std::unique_ptr<UnisonState> unison;
   std::unique_ptr<VocoderFile> vocoder;
-  std::unique_ptr<PatchMessages> patch;
-  const LV2_Worker_Schedule* schedule = nullptr;  // the host's worker, if it has one
-  LV2_Atom_Forge forge{};                         // into the notify port, in run
-  LV2_Atom_Forge_Frame notified{};
-  // The vocoder's path as the notify port tells it, kept for the audio
-  // thread: set by work_response, and by restore, which no run overlaps.
-  std::array<char, kMaxPathBytes> path{};
-  uint32_t pathLength = 0;
-  bool announce = false;  // the path is due on the notify port
+  std::unique_ptr<ParameterPort> parameter;
 };
 
 // The host's largest call, when it says so.
@@ -79,7 +68,7 @@ uint32_t MaxFrames(const LV2_Feature* const* features, LV2_URID_Map& map) {
   const LV2_URID maxBlock = map.map(map.handle, LV2_BUF_SIZE__maxBlockLength);
   const LV2_URID atomInt = map.map(map.handle, LV2_ATOM__Int);
   for (const auto* o = options; o->key != 0; ++o) {
-    if (o->key == maxBlock && o->type == atomInt && o->size == sizeof(int32_t)) {
+    if (o->key == maxBlock && o->type == atomInt && o->size == sizeof(int32_t) && o->value != nullptr) {
       const int32_t frames = *static_cast<const int32_t*>(o->value);
       if (frames > 0) return static_cast<uint32_t>(frames);
     }
@@ -120,15 +109,14 @@ Instance* NewInstance(double rate, const LV2_Feature* const* features) {
   lv2_log_logger_init(&instance->logger, &map, static_cast<LV2_Log_Log*>(lv2_features_data(features, LV2_LOG__log)));
   instance->unison.reset(new (std::nothrow) UnisonState(map, instance->logger));
   instance->vocoder.reset(new (std::nothrow) VocoderFile(map, instance->logger));
-  instance->patch.reset(new (std::nothrow) PatchMessages(map));
-  if (!instance->unison || !instance->vocoder || !instance->patch || !MakeEngine(*instance)) return nullptr;
-  instance->schedule = static_cast<const LV2_Worker_Schedule*>(lv2_features_data(features, LV2_WORKER__schedule));
-  if (instance->schedule == nullptr) {
+  const auto* schedule = static_cast<const LV2_Worker_Schedule*>(lv2_features_data(features, LV2_WORKER__schedule));
+  instance->parameter.reset(new (std::nothrow) ParameterPort(map, instance->logger, schedule));
+  if (!instance->unison || !instance->vocoder || !instance->parameter || !MakeEngine(*instance)) return nullptr;
+  if (schedule == nullptr) {
     lv2_log_warning(&instance->logger, "tavolin: the host has no worker: a vocoder file comes only with a session\n");
   }
   instance->midiEvent = map.map(map.handle, LV2_MIDI__MidiEvent);
   instance->sequence = map.map(map.handle, LV2_ATOM__Sequence);
-  lv2_atom_forge_init(&instance->forge, &map);
   return instance.release();
 }
 
@@ -144,7 +132,7 @@ void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
       case kMidiIn: instance.midiIn = static_cast<const LV2_Atom_Sequence*>(data); break;
       case kOut: instance.out = static_cast<float*>(data); break;
       case kLatencyOut: instance.latency = static_cast<float*>(data); break;
-      case kNotify: instance.notify = static_cast<LV2_Atom_Sequence*>(data); break;
+      case kNotify: instance.parameter->ConnectNotify(static_cast<LV2_Atom_Sequence*>(data)); break;
       default:
         if (port >= kFirstControlPort && port - kFirstControlPort < instance.controlPorts.size()) {
           instance.controlPorts[port - kFirstControlPort] = static_cast<const float*>(data);
@@ -175,52 +163,6 @@ void Activate(LV2_Handle handle) {
   });
 }
 
-// The path to tell the host next, as the worker or the state left it.
-void Announce(Instance& instance, const char* path, size_t size) {
-  const size_t length = strnlen(path, std::min<size_t>(size, kMaxPathBytes - 1));
-  std::memcpy(instance.path.data(), path, length);
-  instance.path[length] = '\0';
-  instance.pathLength = static_cast<uint32_t>(length);
-  instance.announce = true;
-}
-
-// The notify port's sequence, in the host's buffer of the capacity it
-// says, head first even when nothing follows.
-void BeginNotify(Instance& instance) {
-  if (instance.notify == nullptr) return;
-  lv2_atom_forge_set_buffer(&instance.forge, reinterpret_cast<uint8_t*>(instance.notify), instance.notify->atom.size);
-  lv2_atom_forge_sequence_head(&instance.forge, &instance.notified, 0);
-}
-
-void EndNotify(Instance& instance) {
-  if (instance.notify == nullptr) return;
-  // What does not fit now is told in a later call.
-  if (instance.announce && instance.patch->WriteSet(instance.forge, instance.path.data(), instance.pathLength)) {
-    instance.announce = false;
-  }
-  lv2_atom_forge_pop(&instance.forge, &instance.notified);
-}
-
-// A new modulator file: read in the host's worker, never here. The audio
-// thread may only trace in the host's log.
-void ScheduleLoad(Instance& instance, const LV2_Atom& path) {
-  const auto* text = static_cast<const char*>(LV2_ATOM_BODY_CONST(&path));
-  if (path.size > kMaxPathBytes) {
-    lv2_log_trace(&instance.logger, "tavolin: a vocoder file's path of %u bytes is refused: the most is %u\n",
-                  path.size - 1, kMaxPathBytes - 1);
-  } else if (instance.schedule == nullptr ||
-             instance.schedule->schedule_work(instance.schedule->handle, path.size, text) != LV2_WORKER_SUCCESS) {
-    lv2_log_trace(&instance.logger, "tavolin: the host's worker did not take the vocoder file %.*s\n",
-                  static_cast<int>(strnlen(text, path.size)), text);
-  }
-}
-
-void OnObject(Instance& instance, const LV2_Atom& object) {
-  const PatchMessages::Request request = instance.patch->Read(object);
-  if (request.asks == PatchMessages::Asks::kGet) instance.announce = true;
-  if (request.asks == PatchMessages::Asks::kSet) ScheduleLoad(instance, *request.path);
-}
-
 // Plays up to the event's frame, then hands its message to the engine.
 void OnMidi(Instance& instance, const LV2_Atom_Event& event, uint32_t frames, uint32_t& done) {
   const auto at = std::min(static_cast<uint32_t>(event.time.frames), frames);
@@ -243,7 +185,7 @@ void Run(LV2_Handle handle, uint32_t frames) {
     auto& instance = *static_cast<Instance*>(handle);
     instance.ran = true;
     if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.stream->Latency());
-    BeginNotify(instance);
+    instance.parameter->Begin();
     if (instance.out != nullptr) {
       // A port's change counts from the call's first frame, as a message there would.
       instance.controls->ApplyChanges();
@@ -253,12 +195,12 @@ void Run(LV2_Handle handle, uint32_t frames) {
           if (!Within(*instance.midiIn, *event)) break;
           if (event->time.frames < 0) continue;
           if (event->body.type == instance.midiEvent) OnMidi(instance, *event, frames, done);
-          if (instance.patch->IsObject(event->body)) OnObject(instance, event->body);
+          if (instance.parameter->IsObject(event->body)) instance.parameter->OnObject(event->body);
         }
       }
       Play(instance, frames - done, done);
     }
-    EndNotify(instance);
+    instance.parameter->End();
   });
 }
 
@@ -283,7 +225,7 @@ LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve
     const LV2_State_Status status =
         instance.vocoder->Restore(retrieve, state, features, instance.stream->engine().modulator());
     const std::string path = instance.vocoder->Path();
-    Announce(instance, path.c_str(), path.size() + 1);
+    instance.parameter->Announce(path.c_str(), path.size() + 1);
     return status;
   });
 }
@@ -309,7 +251,7 @@ LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function respond, L
 // [audio thread] The file the worker read is announced by the next run.
 LV2_Worker_Status WorkResponse(LV2_Handle handle, uint32_t size, const void* data) {
   return CatchAll(LV2_WORKER_ERR_UNKNOWN, [&] {
-    Announce(*static_cast<Instance*>(handle), static_cast<const char*>(data), size);
+    static_cast<Instance*>(handle)->parameter->Announce(static_cast<const char*>(data), size);
     return LV2_WORKER_SUCCESS;
   });
 }
