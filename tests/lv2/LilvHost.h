@@ -348,16 +348,11 @@ inline std::pair<std::string, std::vector<uint8_t>> Value(const char* type, T va
   return {type, bytes};
 }
 
-// The unison tables are the plugin's state: restored, a saw's ratio and
-// offset change the sound; saved and restored into a new instance they
-
 // A variable-length quantity of a MIDI file.
 inline tavolin::test::Bytes Vlq(uint32_t value) {
   tavolin::test::Bytes bytes{static_cast<uint8_t>(value & 0x7F)};
   while ((value >>= 7) != 0) bytes.insert(bytes.begin(), static_cast<uint8_t>(0x80 | (value & 0x7F)));
   return bytes;
 }
-
-// The same messages as a MIDI file for tavolin-render --midi-in and as
 
 }  // namespace lv2test

@@ -96,6 +96,8 @@ TEST(Lv2Host, ActivatedAgainItStartsSilent) {
   }
 }
 
+// The unison tables are the plugin's state: restored, a saw's ratio and
+// offset change the sound; saved and restored into a new instance they
 // sound the same; a state without them is the tables at start.
 TEST(Lv2Host, UnisonTablesTravelWithTheState) {
   Host host;
@@ -181,6 +183,7 @@ TEST(Lv2Host, TheVocoderFileIsReadInTheWorkerAndTravelsWithTheState) {
   EXPECT_EQ(saved.count(kKey), 0u);
 }
 
+// The same messages as a MIDI file for tavolin-render --midi-in and as
 // events for the plugin, at the frames --exact-positions puts them on; the
 // plugin's ports set as the command line's options.
 TEST(Lv2Host, SoundsAsTavolinRenderWithTheSameSettings) {
