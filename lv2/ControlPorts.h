@@ -43,7 +43,7 @@ struct ControlPortDef {
 };
 
 // The port index of the first control input; the others follow in table order.
-inline constexpr uint32_t kFirstControlPort = 3;
+inline constexpr uint32_t kFirstControlPort = 4;
 
 // In port order, each group's ports together.
 const std::vector<ControlPortDef>& ControlPortDefs();

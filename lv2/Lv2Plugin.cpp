@@ -1,12 +1,14 @@
 // The LV2 entry points: the host's ports and MIDI events in, PluginEngine's
-// samples out. Everything is allocated in instantiate; run neither
-// allocates, locks, waits nor does I/O.
+// samples out, the vocoder file parameter's messages on the notify port.
+// Everything is allocated in instantiate; run neither allocates, locks,
+// waits nor does I/O. No exception gets back to the host.
 
 #include <lv2/atom/atom.h>
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
 #include <lv2/core/lv2_util.h>
+#include <lv2/log/logger.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
@@ -21,8 +23,10 @@
 #include <string>
 #include <vector>
 
+#include "lv2/CatchAll.h"
 #include "lv2/ControlPorts.h"
 #include "lv2/HostStream.h"
+#include "lv2/ParameterPort.h"
 #include "lv2/UnisonState.h"
 #include "lv2/VocoderFile.h"
 #include "platform/WaveFormat.h"
@@ -37,7 +41,8 @@ constexpr uint32_t kDefaultMaxFrames = 8192;
 constexpr double kLowestRate = 8000;
 constexpr double kHighestRate = 384000;
 
-enum Port : uint32_t { kMidiIn = 0, kOut = 1, kLatencyOut = 2 };
+enum Port : uint32_t { kMidiIn = 0, kOut = 1, kLatencyOut = 2, kNotify = 3 };
+static_assert(kFirstControlPort == kNotify + 1);
 
 struct TransportUrids {
   LV2_URID object;
@@ -76,13 +81,15 @@ struct Instance {
   double rate = kSampleRate;
   uint32_t maxFrames = kDefaultMaxFrames;
   LV2_URID midiEvent = 0;
+  LV2_URID sequence = 0;
   TransportUrids transport{};
   const LV2_Atom_Sequence* midiIn = nullptr;
   float* out = nullptr;
   float* latency = nullptr;
+  LV2_Log_Logger logger{};
   std::unique_ptr<UnisonState> unison;
   std::unique_ptr<VocoderFile> vocoder;
-  const LV2_Worker_Schedule* schedule = nullptr;  // the host's worker, if it has one
+  std::unique_ptr<ParameterPort> parameter;
 };
 
 // The host's largest call, when it says so.
@@ -92,7 +99,7 @@ uint32_t MaxFrames(const LV2_Feature* const* features, LV2_URID_Map& map) {
   const LV2_URID maxBlock = map.map(map.handle, LV2_BUF_SIZE__maxBlockLength);
   const LV2_URID atomInt = map.map(map.handle, LV2_ATOM__Int);
   for (const auto* o = options; o->key != 0; ++o) {
-    if (o->key == maxBlock && o->type == atomInt && o->size == sizeof(int32_t)) {
+    if (o->key == maxBlock && o->type == atomInt && o->size == sizeof(int32_t) && o->value != nullptr) {
       const int32_t frames = *static_cast<const int32_t*>(o->value);
       if (frames > 0) return static_cast<uint32_t>(frames);
     }
@@ -113,7 +120,7 @@ bool MakeEngine(Instance& instance) {
   return true;
 }
 
-LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
+Instance* NewInstance(double rate, const LV2_Feature* const* features) {
   if (!(rate >= kLowestRate && rate <= kHighestRate)) return nullptr;
   auto* urids = static_cast<LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map));
   if (urids == nullptr) return nullptr;
@@ -122,26 +129,40 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV
   if (!instance) return nullptr;
   instance->rate = rate;
   instance->maxFrames = std::min(MaxFrames(features, map), kDefaultMaxFrames);
-  instance->unison.reset(new (std::nothrow) UnisonState(map));
-  instance->vocoder.reset(new (std::nothrow) VocoderFile(map, features));
-  if (!instance->unison || !instance->vocoder || !MakeEngine(*instance)) return nullptr;
-  instance->schedule = static_cast<const LV2_Worker_Schedule*>(lv2_features_data(features, LV2_WORKER__schedule));
+  lv2_log_logger_init(&instance->logger, &map, static_cast<LV2_Log_Log*>(lv2_features_data(features, LV2_LOG__log)));
+  instance->unison.reset(new (std::nothrow) UnisonState(map, instance->logger));
+  instance->vocoder.reset(new (std::nothrow) VocoderFile(map, instance->logger));
+  const auto* schedule = static_cast<const LV2_Worker_Schedule*>(lv2_features_data(features, LV2_WORKER__schedule));
+  instance->parameter.reset(new (std::nothrow) ParameterPort(map, instance->logger, schedule));
+  if (!instance->unison || !instance->vocoder || !instance->parameter || !MakeEngine(*instance)) return nullptr;
+  if (schedule == nullptr) {
+    lv2_log_warning(&instance->logger, "tavolin: the host has no worker: a vocoder file comes only with a session\n");
+  }
   instance->midiEvent = map.map(map.handle, LV2_MIDI__MidiEvent);
+  instance->sequence = map.map(map.handle, LV2_ATOM__Sequence);
   instance->transport = MapTransport(map);
   return instance.release();
 }
 
+// Out of memory, anywhere in it, is no instance.
+LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) {
+  return CatchAll(nullptr, [&] { return NewInstance(rate, features); });
+}
+
 void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
-  auto& instance = *static_cast<Instance*>(handle);
-  switch (port) {
-    case kMidiIn: instance.midiIn = static_cast<const LV2_Atom_Sequence*>(data); break;
-    case kOut: instance.out = static_cast<float*>(data); break;
-    case kLatencyOut: instance.latency = static_cast<float*>(data); break;
-    default:
-      if (port >= kFirstControlPort)
-        instance.controls->Connect(port - kFirstControlPort, static_cast<const float*>(data));
-      break;
-  }
+  CatchAll([&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    switch (port) {
+      case kMidiIn: instance.midiIn = static_cast<const LV2_Atom_Sequence*>(data); break;
+      case kOut: instance.out = static_cast<float*>(data); break;
+      case kLatencyOut: instance.latency = static_cast<float*>(data); break;
+      case kNotify: instance.parameter->ConnectNotify(static_cast<LV2_Atom_Sequence*>(data)); break;
+      default:
+        if (port >= kFirstControlPort)
+          instance.controls->Connect(port - kFirstControlPort, static_cast<const float*>(data));
+        break;
+    }
+  });
 }
 
 // Moves the host's stream on by `frames` and writes as many frames out, in
@@ -171,93 +192,140 @@ void TakeControls(Instance& instance, bool all) {
 // one sounds on, and the controls are applied afresh. In place: hosts call
 // this on their audio thread.
 void Activate(LV2_Handle handle) {
-  auto& instance = *static_cast<Instance*>(handle);
-  TakeControls(instance, true);
-  instance.stream->Locate(0);
+  CatchAll([&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    TakeControls(instance, true);
+    instance.stream->Locate(0);
+  });
 }
 
-// A time:Position with a frame: where the host's transport is. Where the
-// stream starts afresh, the engine takes the controls again first.
-void TakePosition(Instance& instance, const LV2_Atom_Object* object) {
+// A time:Position with a frame, at the frame played up to: where the host's
+// transport is. Where the stream starts afresh, the engine takes the
+// controls again first.
+void OnPosition(Instance& instance, const LV2_Atom_Event& event, uint32_t frames, uint32_t& done) {
   const TransportUrids& u = instance.transport;
-  if ((object->atom.type != u.object && object->atom.type != u.blank) || object->body.otype != u.position) return;
+  const auto& object = reinterpret_cast<const LV2_Atom_Object&>(event.body);
+  if ((object.atom.type != u.object && object.atom.type != u.blank) || object.atom.size < sizeof object.body ||
+      object.body.otype != u.position) {
+    return;
+  }
   const LV2_Atom* frame = nullptr;
   const LV2_Atom* speed = nullptr;
-  lv2_atom_object_get(object, u.frame, &frame, u.speed, &speed, 0);
-  if (frame == nullptr) return;
+  lv2_atom_object_get(&object, u.frame, &frame, u.speed, &speed, 0);
   const double at = NumberOf(frame, u, -1.0);
   if (at < 0) return;
+  const auto when = std::min(static_cast<uint32_t>(event.time.frames), frames);
+  if (when > done) Play(instance, when - done, done);
   if (const auto from = instance.stream->Transport(static_cast<int64_t>(at), NumberOf(speed, u, 0.0))) {
     TakeControls(instance, true);
     instance.stream->Locate(*from);
   }
 }
 
-void Run(LV2_Handle handle, uint32_t frames) {
-  auto& instance = *static_cast<Instance*>(handle);
-  // A port's change counts from the call's first frame, as a message there would.
-  TakeControls(instance, false);
-  if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.stream->Latency());
-  if (instance.out == nullptr) return;
-  uint32_t done = 0;
-  if (instance.midiIn != nullptr) {
-    LV2_ATOM_SEQUENCE_FOREACH(instance.midiIn, event) {
-      if (event->time.frames < 0) continue;
-      const auto at = std::min(static_cast<uint32_t>(event->time.frames), frames);
-      if (at > done) Play(instance, at - done, done);
-      if (event->body.type != instance.midiEvent) {
-        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
-        if (event->body.size >= sizeof(LV2_Atom_Object_Body)) TakePosition(instance, object);
-        // A new modulator file: read in the host's worker, never here.
-        const LV2_Atom* path = instance.vocoder->PathIn(reinterpret_cast<const LV2_Atom_Object*>(&event->body));
-        if (path != nullptr && instance.schedule != nullptr) {
-          instance.schedule->schedule_work(instance.schedule->handle, path->size, LV2_ATOM_BODY_CONST(path));
-        }
-        continue;
-      }
-      instance.stream->engine().Message(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)),
-                                        event->body.size);
-    }
-  }
-  Play(instance, frames - done, done);
+// Plays up to the event's frame, then hands its message to the engine.
+void OnMidi(Instance& instance, const LV2_Atom_Event& event, uint32_t frames, uint32_t& done) {
+  const auto at = std::min(static_cast<uint32_t>(event.time.frames), frames);
+  if (at > done) Play(instance, at - done, done);
+  instance.stream->engine().Message(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event.body)), event.body.size);
 }
 
-void Cleanup(LV2_Handle handle) { delete static_cast<Instance*>(handle); }
+// The input, when it is a sequence; events that reach past its end are not read.
+bool IsSequence(const Instance& instance, const LV2_Atom_Sequence* in) {
+  return in != nullptr && in->atom.type == instance.sequence && in->atom.size >= sizeof(LV2_Atom_Sequence_Body);
+}
+bool Within(const LV2_Atom_Sequence& in, const LV2_Atom_Event& event) {
+  const auto* end = reinterpret_cast<const uint8_t*>(&in.body) + in.atom.size;
+  const auto left = static_cast<size_t>(end - reinterpret_cast<const uint8_t*>(&event));
+  return left >= sizeof event && event.body.size <= left - sizeof event;
+}
+
+void Run(LV2_Handle handle, uint32_t frames) {
+  CatchAll([&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    // A port's change counts from the call's first frame, as a message there would.
+    TakeControls(instance, false);
+    if (instance.latency != nullptr) *instance.latency = static_cast<float>(instance.stream->Latency());
+    instance.parameter->Begin();
+    if (instance.out != nullptr) {
+      uint32_t done = 0;
+      if (IsSequence(instance, instance.midiIn)) {
+        LV2_ATOM_SEQUENCE_FOREACH(instance.midiIn, event) {
+          if (!Within(*instance.midiIn, *event)) break;
+          if (event->time.frames < 0) continue;
+          if (event->body.type == instance.midiEvent) OnMidi(instance, *event, frames, done);
+          if (instance.parameter->IsObject(event->body)) {
+            OnPosition(instance, *event, frames, done);
+            instance.parameter->OnObject(event->body);
+          }
+        }
+      }
+      Play(instance, frames - done, done);
+    }
+    instance.parameter->End();
+  });
+}
+
+void Cleanup(LV2_Handle handle) {
+  CatchAll([&] { delete static_cast<Instance*>(handle); });
+}
 
 LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state, uint32_t,
                       const LV2_Feature* const* features) {
-  auto& instance = *static_cast<Instance*>(handle);
-  const LV2_State_Status unison = instance.unison->Save(instance.stream->engine().synth(), store, state);
-  return unison != LV2_STATE_SUCCESS ? unison : instance.vocoder->Save(store, state, features);
+  return CatchAll(LV2_STATE_ERR_UNKNOWN, [&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    const LV2_State_Status unison = instance.unison->Save(instance.stream->engine().synth(), store, state);
+    return unison != LV2_STATE_SUCCESS ? unison : instance.vocoder->Save(store, state, features);
+  });
 }
 
 LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state, uint32_t,
                          const LV2_Feature* const* features) {
-  auto& instance = *static_cast<Instance*>(handle);
-  instance.unison->Restore(instance.stream->engine().synth(), retrieve, state);
-  return instance.vocoder->Restore(retrieve, state, features, instance.stream->engine().modulator());
+  return CatchAll(LV2_STATE_ERR_UNKNOWN, [&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    instance.unison->Restore(instance.stream->engine().synth(), retrieve, state);
+    const LV2_State_Status status =
+        instance.vocoder->Restore(retrieve, state, features, instance.stream->engine().modulator());
+    const std::string path = instance.vocoder->Path();
+    instance.parameter->Announce(path.c_str(), path.size() + 1);
+    return status;
+  });
 }
 
 const LV2_State_Interface kState = {Save, Restore};
 
-// [the host's worker thread] The path run scheduled.
-LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle, uint32_t size,
-                       const void* data) {
-  auto& instance = *static_cast<Instance*>(handle);
-  const auto* text = static_cast<const char*>(data);
-  instance.vocoder->Load(std::string(text, strnlen(text, size)), instance.stream->engine().modulator());
-  return LV2_WORKER_SUCCESS;
+// [the host's worker thread] Reads the file run scheduled; the path now in
+// use ("" when it could not be read) goes back to the audio thread.
+LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle responder,
+                       uint32_t size, const void* data) {
+  return CatchAll(LV2_WORKER_ERR_UNKNOWN, [&] {
+    auto& instance = *static_cast<Instance*>(handle);
+    const auto* text = static_cast<const char*>(data);
+    std::string path(text, strnlen(text, size));
+    if (!instance.vocoder->Load(path, instance.stream->engine().modulator())) path.clear();
+    if (respond(responder, static_cast<uint32_t>(path.size() + 1), path.c_str()) != LV2_WORKER_SUCCESS) {
+      lv2_log_error(&instance.logger, "tavolin: the host's worker did not take back the vocoder file's path\n");
+    }
+    return LV2_WORKER_SUCCESS;
+  });
 }
 
-// The modulator is handed over by the worker itself: nothing comes back.
-LV2_Worker_Status WorkResponse(LV2_Handle, uint32_t, const void*) { return LV2_WORKER_SUCCESS; }
+// [audio thread] The file the worker read is announced by the next run.
+LV2_Worker_Status WorkResponse(LV2_Handle handle, uint32_t size, const void* data) {
+  return CatchAll(LV2_WORKER_ERR_UNKNOWN, [&] {
+    static_cast<Instance*>(handle)->parameter->Announce(static_cast<const char*>(data), size);
+    return LV2_WORKER_SUCCESS;
+  });
+}
 
 const LV2_Worker_Interface kWorker = {Work, WorkResponse, nullptr};
 
 const void* ExtensionData(const char* uri) {
-  if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kState;
-  if (std::strcmp(uri, LV2_WORKER__interface) == 0) return &kWorker;
-  return nullptr;
+  return CatchAll(static_cast<const void*>(nullptr), [&]() -> const void* {
+    if (uri == nullptr) return nullptr;
+    if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kState;
+    if (std::strcmp(uri, LV2_WORKER__interface) == 0) return &kWorker;
+    return nullptr;
+  });
 }
 
 const LV2_Descriptor kDescriptor = {kUri, Instantiate, ConnectPort, Activate, Run, nullptr, Cleanup, ExtensionData};

@@ -20,6 +20,7 @@ namespace {
 constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 @prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .
 @prefix doap: <http://usefulinc.com/ns/doap#> .
+@prefix foaf: <http://xmlns.com/foaf/0.1/> .
 @prefix log: <http://lv2plug.in/ns/ext/log#> .
 @prefix lv2: <http://lv2plug.in/ns/lv2core#> .
 @prefix midi: <http://lv2plug.in/ns/ext/midi#> .
@@ -28,6 +29,7 @@ constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 @prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .
 @prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .
 @prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
+@prefix rsz: <http://lv2plug.in/ns/ext/resize-port#> .
 @prefix state: <http://lv2plug.in/ns/ext/state#> .
 @prefix time: <http://lv2plug.in/ns/ext/time#> .
 @prefix units: <http://lv2plug.in/ns/extensions/units#> .
@@ -42,9 +44,15 @@ constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 
 <urn:tavolin:synth>
 	a lv2:Plugin ,
-		lv2:InstrumentPlugin ;
+		lv2:InstrumentPlugin ,
+		doap:Project ;
 	doap:name "Tavolin" ;
-	rdfs:comment "The Tavolin synthesizer: 128 voices, played by MIDI, rendered at 44100 Hz in blocks of 1024 samples on the host's timeline, at once or, with compensated timing, one block behind its input." ;
+	doap:license <https://spdx.org/licenses/ISC> ;
+	doap:maintainer [
+		a foaf:Organization ;
+		foaf:name "The Tavolin developers"
+	] ;
+		rdfs:comment "The Tavolin synthesizer: 128 voices, played by MIDI, rendered at 44100 Hz in blocks of 1024 samples on the host's timeline, at once or, with compensated timing, one block behind its input." ;
 	lv2:requiredFeature urid:map ;
 	lv2:optionalFeature lv2:hardRTCapable ,
 		opts:options ,
@@ -83,6 +91,16 @@ constexpr char kHead[] = R"(@prefix atom: <http://lv2plug.in/ns/ext/atom#> .
 		lv2:default 1024 ;
 		lv2:minimum 0 ;
 		lv2:maximum 16384
+	] , [
+		a lv2:OutputPort ,
+			atom:AtomPort ;
+		atom:bufferType atom:Sequence ;
+		atom:supports patch:Message ;
+		lv2:designation lv2:control ;
+		lv2:index 3 ;
+		lv2:symbol "notify" ;
+		lv2:name "Notify" ;
+		rsz:minimumSize 8192
 	])";
 
 // A float as Turtle reads it back to the same float.

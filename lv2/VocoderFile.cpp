@@ -1,19 +1,17 @@
 #include "lv2/VocoderFile.h"
 
-#include <lv2/atom/util.h>
+#include <lv2/atom/atom.h>
 #include <lv2/core/lv2_util.h>
-#include <lv2/patch/patch.h>
 
 #include <cstdlib>
 #include <cstring>
 
+#include "lv2/PatchMessages.h"
 #include "spectral/ModulatorFile.h"
 
 namespace tavolin {
 
 namespace {
-
-constexpr const char* kParameter = "urn:tavolin:synth#vocoder";
 
 // A path the host's map made, given back as the host asks.
 void FreePath(const LV2_Feature* const* features, char* path) {
@@ -27,47 +25,37 @@ void FreePath(const LV2_Feature* const* features, char* path) {
 
 }  // namespace
 
-VocoderFile::VocoderFile(LV2_URID_Map& map, const LV2_Feature* const* features)
-    : parameter_(map.map(map.handle, kParameter)),
-      path_type_(map.map(map.handle, LV2_ATOM__Path)),
-      urid_type_(map.map(map.handle, LV2_ATOM__URID)),
-      object_(map.map(map.handle, LV2_ATOM__Object)),
-      set_(map.map(map.handle, LV2_PATCH__Set)),
-      property_(map.map(map.handle, LV2_PATCH__property)),
-      value_(map.map(map.handle, LV2_PATCH__value)) {
-  lv2_log_logger_init(&logger_, &map, static_cast<LV2_Log_Log*>(lv2_features_data(features, LV2_LOG__log)));
-}
+VocoderFile::VocoderFile(LV2_URID_Map& map, LV2_Log_Logger& logger)
+    : logger_(logger),
+      parameter_(map.map(map.handle, kVocoderParameter)),
+      path_type_(map.map(map.handle, LV2_ATOM__Path)) {}
 
-const LV2_Atom* VocoderFile::PathIn(const LV2_Atom_Object* object) const {
-  if (object->atom.type != object_ || object->atom.size < sizeof(LV2_Atom_Object_Body) || object->body.otype != set_) {
+std::unique_ptr<ModulatorData> VocoderFile::Read(const std::string& path) {
+  if (path.empty()) return nullptr;
+  // The path goes back to the audio thread, whose copy has this room.
+  if (path.size() >= kMaxPathBytes) {
+    lv2_log_error(&logger_, "tavolin: a vocoder file's path of %zu bytes is refused: the most is %u\n", path.size(),
+                  kMaxPathBytes - 1);
     return nullptr;
-  }
-  const LV2_Atom* property = nullptr;
-  const LV2_Atom* value = nullptr;
-  lv2_atom_object_get(object, property_, &property, value_, &value, 0);
-  if (property == nullptr || property->type != urid_type_ || value == nullptr || value->type != path_type_) {
-    return nullptr;
-  }
-  return reinterpret_cast<const LV2_Atom_URID*>(property)->body == parameter_ ? value : nullptr;
-}
-
-void VocoderFile::Load(const std::string& path, ModulatorHandOff& modulator) {
-  const std::lock_guard lock(mutex_);
-  path_.clear();
-  if (path.empty()) {
-    modulator.Free();
-    return;
   }
   ModulatorLoad load = LoadModulatorFile(path);
-  if (!load.data) {
-    lv2_log_error(&logger_, "tavolin: %s\n", load.error.c_str());
+  if (!load.data) lv2_log_error(&logger_, "tavolin: %s\n", load.error.c_str());
+  if (load.data && !load.warning.empty()) lv2_log_warning(&logger_, "tavolin: %s\n", load.warning.c_str());
+  return std::move(load.data);
+}
+
+bool VocoderFile::Load(const std::string& path, ModulatorHandOff& modulator) {
+  const std::lock_guard lock(mutex_);
+  path_.clear();
+  std::unique_ptr<ModulatorData> data = Read(path);
+  if (!data) {
     modulator.Free();
-    return;
+    return path.empty();
   }
-  if (!load.warning.empty()) lv2_log_warning(&logger_, "tavolin: %s\n", load.warning.c_str());
-  modulator.Install(std::move(load.data));
+  modulator.Install(std::move(data));
   modulator.Start();
   path_ = path;
+  return true;
 }
 
 std::string VocoderFile::Path() const {

@@ -6,12 +6,12 @@
 // the modulator it replaces is freed there too. A file that cannot be used
 // goes to the host's log and leaves the vocoder silent.
 
-#include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
 #include <lv2/log/logger.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -21,14 +21,12 @@ namespace tavolin {
 
 class VocoderFile {
  public:
-  VocoderFile(LV2_URID_Map& map, const LV2_Feature* const* features);
-
-  // [audio thread] The path a patch:Set of the parameter carries, or null.
-  const LV2_Atom* PathIn(const LV2_Atom_Object* object) const;
+  VocoderFile(LV2_URID_Map& map, LV2_Log_Logger& logger);
 
   // [not the audio thread] Reads `path` ("": none) into `modulator` and
-  // starts it from its first sample.
-  void Load(const std::string& path, ModulatorHandOff& modulator);
+  // starts it from its first sample. False, and no modulator, when the file
+  // cannot be used.
+  bool Load(const std::string& path, ModulatorHandOff& modulator);
   std::string Path() const;
 
   LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle,
@@ -38,16 +36,14 @@ class VocoderFile {
                            const LV2_Feature* const* features, ModulatorHandOff& modulator);
 
  private:
+  // The file's samples, or null ("", or a failure the host's log is told).
+  std::unique_ptr<ModulatorData> Read(const std::string& path);
+
   mutable std::mutex mutex_;  // the worker's and the host's own threads
   std::string path_;
-  LV2_Log_Logger logger_{};
+  LV2_Log_Logger& logger_;
   LV2_URID parameter_;
   LV2_URID path_type_;
-  LV2_URID urid_type_;
-  LV2_URID object_;
-  LV2_URID set_;
-  LV2_URID property_;
-  LV2_URID value_;
 };
 
 }  // namespace tavolin

@@ -1,11 +1,13 @@
 #pragma once
 // A small LV2 host on lilv for the plugin's tests: a URID map, a song of
-// MIDI events run through a new instance in calls of given sizes, the
-// host's worker and log, and a state store that keeps what a host saves.
+// MIDI events run through a new instance in calls of given sizes (or one
+// call at a time, for instances side by side), the host's worker and log,
+// what the notify port says, and a state store that keeps what a host saves.
 
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
+#include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/log/log.h>
 #include <lv2/midi/midi.h>
@@ -26,11 +28,13 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <ostream>
 #include <random>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "lv2/ControlPorts.h"
 #include "tests/midi/TempFiles.h"
 
 namespace lv2test {
@@ -75,12 +79,105 @@ struct Song {
   uint32_t length = 12 * 1024;
   std::span<const Event> events;
   std::map<std::string, float> controls;
-  std::span<const Transport> transport = {};  // each before the events of its frame
+  std::span<const Transport> transport = {};  // each before the events of its frame; in order
   uint32_t restartAt = 0;                     // the frame where the host deactivates and activates it again; 0: none
   std::string vocoderAt0 = {};                // a modulator file set through patch:Set at frame 0; empty: none
   // The host's doings with the instance before the first call and after the last.
   std::function<void(LilvInstance*, UridMap&)> before = nullptr;
   std::function<void(LilvInstance*, UridMap&)> after = nullptr;
+  // More events for the call that starts at frame `at`, after the MIDI events.
+  std::function<void(LV2_Atom_Forge&, UridMap&, uint32_t at)> messages = nullptr;
+  // Changes the MIDI input's buffer as forged, before the call.
+  std::function<void(LV2_Atom_Sequence&, UridMap&)> input = nullptr;
+  LV2_Worker_Status worker = LV2_WORKER_SUCCESS;  // what the host's worker answers to a schedule
+};
+
+// What the notify port said in a call: the path of a patch:Set of the
+// vocoder file, or "?" for anything else.
+struct Notified {
+  size_t call;
+  std::string path;
+  bool operator==(const Notified&) const = default;
+  friend void PrintTo(const Notified& n, std::ostream* os) { *os << "call " << n.call << ": \"" << n.path << '"'; }
+};
+
+constexpr int32_t kHostMaxFrames = 4096;
+
+class Host;
+
+// One instance as a host runs it, one call at a time: its features, its
+// ports and its worker, run on the test's thread after each call.
+class Session {
+ public:
+  Session(Host& host, const LilvPlugin* plugin, const Song& song);
+  ~Session() {
+    if (instance_ == nullptr) return;
+    lilv_instance_deactivate(instance_);
+    lilv_instance_free(instance_);
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  LilvInstance* instance() const { return instance_; }
+  bool Done() const { return at_ >= song_.length; }
+  // The next call, of `frames` (but no further than the song's end, unless it is over).
+  void Call(uint32_t frames);
+  // The song's `after`, once every call is made.
+  void Finish() {
+    if (song_.after) song_.after(instance_, urids_);
+  }
+
+  std::vector<float> out;
+  float latency = -1;
+  std::vector<Notified> notified;
+
+ private:
+  static LV2_Worker_Status Schedule(LV2_Worker_Schedule_Handle handle, uint32_t size, const void* data) {
+    auto& session = *static_cast<Session*>(handle);
+    if (session.song_.worker != LV2_WORKER_SUCCESS) return session.song_.worker;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    session.work_.emplace_back(bytes, bytes + size);
+    return LV2_WORKER_SUCCESS;
+  }
+  static LV2_Worker_Status Respond(LV2_Worker_Respond_Handle handle, uint32_t size, const void* data) {
+    const auto* instance = static_cast<LilvInstance*>(handle);
+    const auto* worker =
+        static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance, LV2_WORKER__interface));
+    return worker->work_response(lilv_instance_get_handle(instance), size, data);
+  }
+  void DoScheduledWork() {
+    const auto* worker =
+        static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance_, LV2_WORKER__interface));
+    for (const std::vector<uint8_t>& work : work_) {
+      worker->work(lilv_instance_get_handle(instance_), Respond, instance_, static_cast<uint32_t>(work.size()),
+                   work.data());
+    }
+    work_.clear();
+  }
+  void ForgeInput(uint32_t frames);
+  void ReadNotify();
+  uint32_t Map(const char* uri) { return urids_.map.map(urids_.map.handle, uri); }
+
+  const Song& song_;
+  UridMap urids_;
+  LV2_URID maxBlock_ = Map(LV2_BUF_SIZE__maxBlockLength);
+  LV2_URID atomInt_ = Map(LV2_ATOM__Int);
+  int32_t maxFrames_ = kHostMaxFrames;
+  LV2_Options_Option options_[2] = {{LV2_OPTIONS_INSTANCE, 0, maxBlock_, sizeof(int32_t), atomInt_, &maxFrames_},
+                                    {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  LV2_Worker_Schedule schedule_{this, &Session::Schedule};
+  LV2_Feature mapFeature_{LV2_URID__map, &urids_.map};
+  LV2_Feature optionsFeature_{LV2_OPTIONS__options, options_};
+  LV2_Feature scheduleFeature_{LV2_WORKER__schedule, &schedule_};
+  LV2_Feature logFeature_;
+  LilvInstance* instance_ = nullptr;
+  std::vector<float> controls_;
+  LV2_Atom_Forge forge_{};
+  std::vector<uint8_t> sequence_ = std::vector<uint8_t>(8192);
+  alignas(8) uint8_t notify_[8192] = {};
+  std::vector<std::vector<uint8_t>> work_;
+  uint32_t at_ = 0;
+  size_t call_ = 0;
 };
 
 class Host {
@@ -101,130 +198,23 @@ class Host {
   const LilvPlugin* plugin() const { return plugin_; }
 
   // Runs a new instance over the song in calls of the sizes given in turn.
-  std::vector<float> Render(const Song& song, const std::vector<uint32_t>& sizes, float* latency) {
-    UridMap urids;
-    const LV2_URID maxBlock = urids.map.map(urids.map.handle, LV2_BUF_SIZE__maxBlockLength);
-    const LV2_URID atomInt = urids.map.map(urids.map.handle, LV2_ATOM__Int);
-    const int32_t maxFrames = 4096;
-    const LV2_Options_Option options[] = {{LV2_OPTIONS_INSTANCE, 0, maxBlock, sizeof(int32_t), atomInt, &maxFrames},
-                                          {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
-    const LV2_Feature mapFeature{LV2_URID__map, &urids.map};
-    const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
-    LV2_Worker_Schedule schedule{this, &Host::Schedule};
-    LV2_Log_Log log{this, &Host::Printf, &Host::VPrintf};
-    const LV2_Feature scheduleFeature{LV2_WORKER__schedule, &schedule};
-    const LV2_Feature logFeature{LV2_LOG__log, &log};
-    const LV2_Feature* features[] = {&mapFeature, &optionsFeature, &scheduleFeature, &logFeature, nullptr};
-    LilvInstance* instance = lilv_plugin_instantiate(plugin_, song.rate, features);
-    EXPECT_NE(instance, nullptr);
-    if (instance == nullptr) return {};
-    // Every control input at its default, as a host shows it first, or at the song's value.
-    const uint32_t ports = lilv_plugin_get_num_ports(plugin_);
-    std::vector<float> controls(ports), minimum(ports), maximum(ports);
-    lilv_plugin_get_port_ranges_float(plugin_, minimum.data(), maximum.data(), controls.data());
-    for (uint32_t port = 3; port < ports; ++port) {
-      const LilvNode* symbol = lilv_port_get_symbol(plugin_, lilv_plugin_get_port_by_index(plugin_, port));
-      if (auto set = song.controls.find(lilv_node_as_string(symbol)); set != song.controls.end()) {
-        controls[port] = set->second;
-      }
-      lilv_instance_connect_port(instance, port, &controls[port]);
-    }
-
-    LV2_Atom_Forge forge;
-    lv2_atom_forge_init(&forge, &urids.map);
-    const LV2_URID midiEvent = urids.map.map(urids.map.handle, LV2_MIDI__MidiEvent);
-    std::vector<uint8_t> sequence(8192);
-    std::vector<float> out(song.length);
-    lilv_instance_connect_port(instance, 0, sequence.data());
-    lilv_instance_connect_port(instance, 2, latency);
-    if (song.before) song.before(instance, urids);
-    lilv_instance_activate(instance);
-    uint32_t at = 0;
-    for (size_t call = 0; at < song.length; ++call) {
-      const uint32_t n = std::min(sizes[call % sizes.size()], song.length - at);
-      lv2_atom_forge_set_buffer(&forge, sequence.data(), sequence.size());
-      LV2_Atom_Forge_Frame frame;
-      lv2_atom_forge_sequence_head(&forge, &frame, 0);
-      auto position = song.transport.begin();
-      for (const Event& e : song.events) {
-        if (e.at >= at + n) break;
-        for (; position != song.transport.end() && position->at <= e.at; ++position)
-          if (position->at >= at) ForgePosition(forge, urids, *position, at);
-        if (e.at < at) continue;
-        lv2_atom_forge_frame_time(&forge, e.at - at);
-        lv2_atom_forge_atom(&forge, 3, midiEvent);
-        lv2_atom_forge_write(&forge, e.bytes, 3);
-      }
-      for (; position != song.transport.end() && position->at < at + n; ++position)
-        if (position->at >= at) ForgePosition(forge, urids, *position, at);
-      if (at == 0 && !song.vocoderAt0.empty()) ForgePathSet(forge, urids, song.vocoderAt0);
-      lv2_atom_forge_pop(&forge, &frame);
-      lilv_instance_connect_port(instance, 1, out.data() + at);
-      lilv_instance_run(instance, n);
-      DoScheduledWork(instance);
-      at += n;
-      if (at == song.restartAt) {
-        lilv_instance_deactivate(instance);
-        lilv_instance_activate(instance);
-      }
-    }
-    if (song.after) song.after(instance, urids);
-    lilv_instance_deactivate(instance);
-    lilv_instance_free(instance);
-    return out;
+  std::vector<float> Render(const Song& song, const std::vector<uint32_t>& sizes, float* latency,
+                            std::vector<Notified>* notified = nullptr) {
+    Session session(*this, plugin_, song);
+    EXPECT_NE(session.instance(), nullptr);
+    if (session.instance() == nullptr) return {};
+    for (size_t call = 0; !session.Done(); ++call) session.Call(sizes[call % sizes.size()]);
+    session.Finish();
+    *latency = session.latency;
+    if (notified != nullptr) *notified = session.notified;
+    return session.out;
   }
 
   // What the plugin wrote to the host's log.
   std::string logged;
+  LV2_Log_Log log{this, &Host::Printf, &Host::VPrintf};
 
  private:
-  static void ForgePosition(LV2_Atom_Forge& forge, UridMap& urids, const Transport& position, uint32_t callStart) {
-    auto map = [&urids](const char* uri) { return urids.map.map(urids.map.handle, uri); };
-    LV2_Atom_Forge_Frame object;
-    lv2_atom_forge_frame_time(&forge, position.at - callStart);
-    lv2_atom_forge_object(&forge, &object, 0, map(LV2_TIME__Position));
-    lv2_atom_forge_key(&forge, map(LV2_TIME__frame));
-    lv2_atom_forge_long(&forge, position.frame);
-    lv2_atom_forge_key(&forge, map(LV2_TIME__speed));
-    lv2_atom_forge_float(&forge, position.speed);
-    lv2_atom_forge_pop(&forge, &object);
-  }
-
-  // patch:Set of the vocoder's file, at the sequence's first frame.
-  static void ForgePathSet(LV2_Atom_Forge& forge, UridMap& urids, const std::string& path) {
-    auto map = [&urids](const char* uri) { return urids.map.map(urids.map.handle, uri); };
-    LV2_Atom_Forge_Frame object;
-    lv2_atom_forge_frame_time(&forge, 0);
-    lv2_atom_forge_object(&forge, &object, 0, map(LV2_PATCH__Set));
-    lv2_atom_forge_key(&forge, map(LV2_PATCH__property));
-    lv2_atom_forge_urid(&forge, map("urn:tavolin:synth#vocoder"));
-    lv2_atom_forge_key(&forge, map(LV2_PATCH__value));
-    lv2_atom_forge_path(&forge, path.c_str(), static_cast<uint32_t>(path.size() + 1));
-    lv2_atom_forge_pop(&forge, &object);
-  }
-
-  // The host's worker, run on the test's thread after each call.
-  static LV2_Worker_Status Schedule(LV2_Worker_Schedule_Handle handle, uint32_t size, const void* data) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    static_cast<Host*>(handle)->work_.emplace_back(bytes, bytes + size);
-    return LV2_WORKER_SUCCESS;
-  }
-  static LV2_Worker_Status Respond(LV2_Worker_Respond_Handle handle, uint32_t size, const void* data) {
-    const auto* instance = static_cast<LilvInstance*>(handle);
-    const auto* worker =
-        static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance, LV2_WORKER__interface));
-    return worker->work_response(lilv_instance_get_handle(instance), size, data);
-  }
-  void DoScheduledWork(LilvInstance* instance) {
-    const auto* worker =
-        static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance, LV2_WORKER__interface));
-    for (const std::vector<uint8_t>& work : work_) {
-      worker->work(lilv_instance_get_handle(instance), Respond, instance, static_cast<uint32_t>(work.size()),
-                   work.data());
-    }
-    work_.clear();
-  }
-
   static int VPrintf(LV2_Log_Handle handle, LV2_URID, const char* format, va_list args) {
     char text[1024];
     const int n = std::vsnprintf(text, sizeof text, format, args);
@@ -241,8 +231,111 @@ class Host {
 
   LilvWorld* world_ = nullptr;
   const LilvPlugin* plugin_ = nullptr;
-  std::vector<std::vector<uint8_t>> work_;
 };
+
+inline Session::Session(Host& host, const LilvPlugin* plugin, const Song& song)
+    : song_(song), logFeature_{LV2_LOG__log, &host.log} {
+  out.resize(song.length);
+  const LV2_Feature* features[] = {&mapFeature_, &optionsFeature_, &scheduleFeature_, &logFeature_, nullptr};
+  instance_ = lilv_plugin_instantiate(plugin, song.rate, features);
+  if (instance_ == nullptr) return;
+  // Every control input at its default, as a host shows it first, or at the song's value.
+  const uint32_t ports = lilv_plugin_get_num_ports(plugin);
+  std::vector<float> minimum(ports), maximum(ports);
+  controls_.resize(ports);
+  lilv_plugin_get_port_ranges_float(plugin, minimum.data(), maximum.data(), controls_.data());
+  for (uint32_t port = tavolin::kFirstControlPort; port < ports; ++port) {
+    const LilvNode* symbol = lilv_port_get_symbol(plugin, lilv_plugin_get_port_by_index(plugin, port));
+    if (auto set = song.controls.find(lilv_node_as_string(symbol)); set != song.controls.end()) {
+      controls_[port] = set->second;
+    }
+    lilv_instance_connect_port(instance_, port, &controls_[port]);
+  }
+  lv2_atom_forge_init(&forge_, &urids_.map);
+  lilv_instance_connect_port(instance_, 0, sequence_.data());
+  lilv_instance_connect_port(instance_, 2, &latency);
+  lilv_instance_connect_port(instance_, 3, notify_);
+  if (song.before) song.before(instance_, urids_);
+  lilv_instance_activate(instance_);
+}
+
+inline void Session::Call(uint32_t frames) {
+  const uint32_t n = Done() ? frames : std::min(frames, song_.length - at_);
+  ForgeInput(n);
+  // The host says how much room the plugin has, in a chunk the plugin writes a sequence over.
+  auto* notify = reinterpret_cast<LV2_Atom*>(notify_);
+  *notify = {sizeof notify_, Map(LV2_ATOM__Chunk)};
+  if (!Done()) lilv_instance_connect_port(instance_, 1, out.data() + at_);
+  lilv_instance_run(instance_, n);
+  ReadNotify();
+  DoScheduledWork();
+  at_ += n;
+  ++call_;
+  if (at_ == song_.restartAt) {
+    lilv_instance_deactivate(instance_);
+    lilv_instance_activate(instance_);
+  }
+}
+
+inline void Session::ForgeInput(uint32_t frames) {
+  lv2_atom_forge_set_buffer(&forge_, sequence_.data(), sequence_.size());
+  LV2_Atom_Forge_Frame frame;
+  lv2_atom_forge_sequence_head(&forge_, &frame, 0);
+  auto position = song_.transport.begin();
+  const auto forgePositionsUpTo = [&](uint64_t end) {
+    for (; position != song_.transport.end() && position->at < end; ++position) {
+      if (position->at < at_) continue;
+      LV2_Atom_Forge_Frame object;
+      lv2_atom_forge_frame_time(&forge_, position->at - at_);
+      lv2_atom_forge_object(&forge_, &object, 0, Map(LV2_TIME__Position));
+      lv2_atom_forge_key(&forge_, Map(LV2_TIME__frame));
+      lv2_atom_forge_long(&forge_, position->frame);
+      lv2_atom_forge_key(&forge_, Map(LV2_TIME__speed));
+      lv2_atom_forge_float(&forge_, position->speed);
+      lv2_atom_forge_pop(&forge_, &object);
+    }
+  };
+  for (const Event& e : song_.events) {
+    if (e.at < at_ || e.at >= at_ + frames) continue;
+    forgePositionsUpTo(uint64_t{e.at} + 1);
+    lv2_atom_forge_frame_time(&forge_, e.at - at_);
+    lv2_atom_forge_atom(&forge_, 3, Map(LV2_MIDI__MidiEvent));
+    lv2_atom_forge_write(&forge_, e.bytes, 3);
+  }
+  forgePositionsUpTo(uint64_t{at_} + frames);
+  if (at_ == 0 && !song_.vocoderAt0.empty()) {
+    LV2_Atom_Forge_Frame object;
+    lv2_atom_forge_frame_time(&forge_, 0);
+    lv2_atom_forge_object(&forge_, &object, 0, Map(LV2_PATCH__Set));
+    lv2_atom_forge_key(&forge_, Map(LV2_PATCH__property));
+    lv2_atom_forge_urid(&forge_, Map("urn:tavolin:synth#vocoder"));
+    lv2_atom_forge_key(&forge_, Map(LV2_PATCH__value));
+    lv2_atom_forge_path(&forge_, song_.vocoderAt0.c_str(), static_cast<uint32_t>(song_.vocoderAt0.size()));
+    lv2_atom_forge_pop(&forge_, &object);
+  }
+  if (song_.messages) song_.messages(forge_, urids_, at_);
+  lv2_atom_forge_pop(&forge_, &frame);
+  if (song_.input) song_.input(*reinterpret_cast<LV2_Atom_Sequence*>(sequence_.data()), urids_);
+}
+
+inline void Session::ReadNotify() {
+  const auto* sequence = reinterpret_cast<const LV2_Atom_Sequence*>(notify_);
+  EXPECT_EQ(sequence->atom.type, Map(LV2_ATOM__Sequence)) << "no sequence on the notify port in call " << call_;
+  if (sequence->atom.type != Map(LV2_ATOM__Sequence)) return;
+  LV2_ATOM_SEQUENCE_FOREACH(sequence, event) {
+    const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+    const LV2_Atom* property = nullptr;
+    const LV2_Atom* value = nullptr;
+    if (event->body.type == Map(LV2_ATOM__Object) && object->body.otype == Map(LV2_PATCH__Set)) {
+      lv2_atom_object_get(object, Map(LV2_PATCH__property), &property, Map(LV2_PATCH__value), &value, 0);
+    }
+    const bool ours = property != nullptr && property->type == Map(LV2_ATOM__URID) &&
+                      reinterpret_cast<const LV2_Atom_URID*>(property)->body == Map("urn:tavolin:synth#vocoder");
+    const bool isPath = value != nullptr && value->type == Map(LV2_ATOM__Path) && value->size > 0;
+    notified.push_back(
+        {call_, ours && isPath ? std::string(static_cast<const char*>(LV2_ATOM_BODY_CONST(value))) : "?"});
+  }
+}
 
 // A plugin's saved state as a host keeps it: by key, the type and the bytes.
 using SavedState = std::map<std::string, std::pair<std::string, std::vector<uint8_t>>>;
@@ -281,16 +374,11 @@ inline std::pair<std::string, std::vector<uint8_t>> Value(const char* type, T va
   return {type, bytes};
 }
 
-// The unison tables are the plugin's state: restored, a saw's ratio and
-// offset change the sound; saved and restored into a new instance they
-
 // A variable-length quantity of a MIDI file.
 inline tavolin::test::Bytes Vlq(uint32_t value) {
   tavolin::test::Bytes bytes{static_cast<uint8_t>(value & 0x7F)};
   while ((value >>= 7) != 0) bytes.insert(bytes.begin(), static_cast<uint8_t>(0x80 | (value & 0x7F)));
   return bytes;
 }
-
-// The same messages as a MIDI file for tavolin-render --midi-in and as
 
 }  // namespace lv2test

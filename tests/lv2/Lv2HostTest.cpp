@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "LilvHost.h"
+#include "SweepWave.h"
 #include "Tone.h"
 #include "platform/WaveFileWriter.h"
 #include "tests/midi/TempFiles.h"
@@ -96,6 +97,8 @@ TEST(Lv2Host, ActivatedAgainItStartsSilent) {
   }
 }
 
+// The unison tables are the plugin's state: restored, a saw's ratio and
+// offset change the sound; saved and restored into a new instance they
 // sound the same; a state without them is the tables at start.
 TEST(Lv2Host, UnisonTablesTravelWithTheState) {
   Host host;
@@ -132,34 +135,6 @@ TEST(Lv2Host, UnisonTablesTravelWithTheState) {
   EXPECT_NE(atStart, withGiven);
   song.before = restoring({});
   EXPECT_EQ(host.Render(song, {256}, &latency), atStart);
-}
-
-// A RIFF WAVE file of 16-bit mono samples at 44100 Hz: a second of a tone
-// sweeping up from 200 Hz.
-tavolin::test::Bytes SweepWave() {
-  auto le = [](uint32_t v, int bytes) {
-    tavolin::test::Bytes out;
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    return out;
-  };
-  tavolin::test::Bytes data;
-  double phase = 0;
-  for (int i = 0; i < 44100; ++i) {
-    phase += 2 * 3.141592653589793 * (200.0 + 2000.0 * i / 44100) / 44100;
-    const auto sample = static_cast<uint16_t>(static_cast<int16_t>(12000 * std::sin(phase)));
-    data = tavolin::test::Cat({data, le(sample, 2)});
-  }
-  const tavolin::test::Bytes fmt =
-      tavolin::test::Cat({le(1, 2), le(1, 2), le(44100, 4), le(88200, 4), le(2, 2), le(16, 2)});
-  return tavolin::test::Cat({{'R', 'I', 'F', 'F'},
-                             le(static_cast<uint32_t>(36 + data.size()), 4),
-                             {'W', 'A', 'V', 'E'},
-                             {'f', 'm', 't', ' '},
-                             le(16, 4),
-                             fmt,
-                             {'d', 'a', 't', 'a'},
-                             le(static_cast<uint32_t>(data.size()), 4),
-                             data});
 }
 
 // The vocoder's modulator file: set through patch:Set it is read in the

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The bundle as hosts see it: its Turtle valid against the LV2 specification,
-# every port listed by lv2info, every factory preset listed by its label, and
-# the library exporting lv2_descriptor alone.
+# its author, every port listed by lv2info, every factory preset listed by its
+# label, and the library exporting lv2_descriptor alone.
 set -euo pipefail
 bundle=$(realpath "$1")
 fail() { echo "FAIL: $*"; exit 1; }
@@ -11,11 +11,12 @@ lv2_validate "$bundle/manifest.ttl" "$bundle/tavolin.ttl" "$bundle/unison-state.
 
 info=$(LV2_PATH="$(dirname "$bundle"):/usr/lib/lv2" lv2info urn:tavolin:synth 2>&1)
 grep -q "Class: *Instrument" <<<"$info" || fail "not listed as an instrument: $info"
-# MIDI in, out, latency; 23 parameters, the pitch bend and shift; ten switches; the mode;
-# the note numbering and the compensated timing.
+grep -q "Author: *The Tavolin developers" <<<"$info" || fail "no author: $info"
+# MIDI in, out, latency, notify; 23 parameters, the pitch bend and shift; ten
+# switches; the mode; the note numbering and the compensated timing.
 ports=$(grep -c "^[[:space:]]*Port [0-9]*:" <<<"$info")
-[ "$ports" = 41 ] || fail "lv2info lists $ports ports, not 41"
-for symbol in midi_in out latency MasterVol ONLY_CH PitchShift LPFOn mode; do
+[ "$ports" = 42 ] || fail "lv2info lists $ports ports, not 42"
+for symbol in midi_in out latency notify MasterVol ONLY_CH PitchShift LPFOn mode numbering compensated; do
   grep -q "Symbol: *$symbol\$" <<<"$info" || fail "lv2info lists no port $symbol"
 done
 grep -q '14 = "14 falling sine"' <<<"$info" || fail "the mode's choices are not named"
