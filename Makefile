@@ -66,7 +66,6 @@ format-check: test-deps
 # byte with the normal build's. The stages that do not share a build tree run
 # side by side; each can be run alone with its own target below.
 test: test-deps
-	@bash scripts/install-deps daw
 	@bash scripts/install-arm64-deps
 	@bash scripts/test
 

@@ -12,7 +12,7 @@
 --   DAW_CHECK_SECONDS  the export's length, from frame 0
 --   DAW_CHECK_PRESET   the export preset's id (32-bit float WAVE)
 --   DAW_CHECK_URI      the instrument's URI
---   DAW_CHECK_CONTROL  LABEL=VALUE, a control to set (create), or empty
+--   DAW_CHECK_CONTROLS LABEL=VALUE;LABEL=VALUE..., the controls to set (create), or empty
 --   DAW_CHECK_TRANSPORT  1: before the export, stop, locate, roll, locate
 --                      while rolling and stop, each step announced by a line
 --                      "daw-check: STEP at cycle N" (N counts the engine's
@@ -104,8 +104,7 @@ local function build()
 	if track:add_processor_by_index(synth, 0, nil, true) ~= 0 then
 		return fail("cannot add the plugin to the track")
 	end
-	local label, value = (os.getenv("DAW_CHECK_CONTROL") or ""):match("^(.+)=(.+)$")
-	if label then
+	for label, value in (os.getenv("DAW_CHECK_CONTROLS") or ""):gmatch("([^;=]+)=([^;]+)") do
 		local index = control_index(synth:to_insert():plugin(0), label)
 		if index == nil or not ARDOUR.LuaAPI.set_processor_param(synth, index, tonumber(value)) then
 			return fail("cannot set the plugin's control " .. label)

@@ -29,8 +29,9 @@ if [ -x "$build/headless/tavolin-headless" ]; then
     share/systemd/user/tavolin-headless.service | sort)
 fi
 if [ -f "$build/lv2-bundles/tavolin.lv2/tavolin.so" ]; then
+  presets=$(cd "$source_dir/lv2/bundle" && ls presets/*.ttl | sed 's|^|lv2/tavolin.lv2/|')
   expected=$(printf '%s\n' "$expected" lv2/tavolin.lv2/manifest.ttl lv2/tavolin.lv2/tavolin.so \
-    lv2/tavolin.lv2/tavolin.ttl | sort)
+    lv2/tavolin.lv2/tavolin.ttl lv2/tavolin.lv2/unison-state.ttl lv2/tavolin.lv2/LICENSE $presets | sort)
 fi
 installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
 [ "$installed" = "$expected" ] || fail "installed files:
