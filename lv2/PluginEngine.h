@@ -60,7 +60,6 @@ class PluginEngine {
   // already waiting for their block keep their place.
   void SetCompensated(bool on);
   uint32_t Latency() const { return compensated_ ? kCompensatedLatency : 0; }
-  uint64_t Position() const { return position_; }
 
   // The engine's inputs, for the host's control ports.
   Synth& synth() { return synth_; }
