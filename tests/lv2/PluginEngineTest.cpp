@@ -141,6 +141,51 @@ uint32_t PortOf(std::string_view symbol) {
   return static_cast<uint32_t>(found - defs.begin());
 }
 
+// Ring mode renders whole blocks ahead, the voices sounding as a block
+// begins spread over it: a note sounds a block after its frame, or two when
+// its slot was passed already. Four notes from frame 0 take slots 0 to 3;
+// the second is released at once and its slot is free long before block 16
+// begins with three voices sounding, of which two are rendered by its
+// sample 700 (3 x 700 / 1024), slots 0 to 2: a note there takes slot 1.
+TEST(PluginEngine, InRingModeANoteSoundsABlockLaterOrTwoWhenItsSlotWasPassed) {
+  constexpr uint64_t kBlock16 = 16 * kBlockSamples;
+  struct Case {
+    uint32_t offset;  // of the new note in block 16
+    bool releaseSecond;
+    uint64_t heardFrom;
+  };
+  for (const Case& c :
+       {Case{700, true, kBlock16 + 700 + 2 * kBlockSamples}, Case{300, true, kBlock16 + 300 + kBlockSamples},
+        Case{700, false, kBlock16 + 700 + kBlockSamples}}) {
+    auto render = [&c](bool newNote) {
+      PluginEngine engine(4096);
+      engine.synth().switches.RingOn.store(1, kRelaxed);
+      engine.Restart(0);
+      std::vector<float> out(kBlock16 + 4 * kBlockSamples);
+      uint64_t at = 0;
+      auto playTo = [&](uint64_t to) {
+        for (; at < to; at = std::min<uint64_t>(to, at + 1000))
+          engine.Play(out.data() + at, static_cast<uint32_t>(std::min<uint64_t>(to - at, 1000)));
+      };
+      for (const uint8_t key : {60, 64, 67, 71}) {
+        const uint8_t on[] = {0x90, key, 100};
+        engine.Message(on, 3);
+      }
+      const uint8_t off[] = {0x80, 64, 0};
+      if (c.releaseSecond) engine.Message(off, 3);
+      playTo(kBlock16 + c.offset);
+      const uint8_t on[] = {0x90, 76, 100};
+      if (newNote) engine.Message(on, 3);
+      playTo(out.size());
+      return out;
+    };
+    const std::vector<float> without = render(false), with = render(true);
+    const auto first = std::mismatch(without.begin(), without.end(), with.begin()).first - without.begin();
+    EXPECT_GE(first, c.heardFrom) << c.offset << " " << c.releaseSecond;
+    EXPECT_LT(first, c.heardFrom + 64) << c.offset << " " << c.releaseSecond;
+  }
+}
+
 // A value reaches the engine held to its port's range; NaN and the
 // infinities leave what was there.
 TEST(ControlInputs, ValuesAreHeldToTheirRangeAndNonNumbersIgnored) {
