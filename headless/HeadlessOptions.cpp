@@ -17,7 +17,8 @@ std::string HeadlessHelp() {
          "  --midi-connect REGEX  connect every MIDI source whose name matches REGEX to the\n"
          "                        input, and those that appear later (looked for every second)\n"
          "  --record FILE.wav     record what plays, from the start until the end\n" +
-         std::string(EngineOptionsHelp()) + "  --help, --version\n\n" + SetNamesHelp();
+         NoteNumberingHelp(NoteNumbering::Standard) + std::string(EngineOptionsHelp()) + "  --help, --version\n\n" +
+         SetNamesHelp();
 }
 
 std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const* argv, std::string& error) {
@@ -47,8 +48,9 @@ std::optional<HeadlessOptions> ParseHeadlessOptions(int argc, const char* const*
     }
     const std::string option = args[i];
     const std::string value = i + 1 < count ? args[i + 1] : "";
-    const EngineOption engine =
-        ParseEngineOption(option, i + 1 < count ? &value : nullptr, options.engine, options.warnings);
+    const std::string* next = i + 1 < count ? &value : nullptr;
+    EngineOption engine = ParseNoteNumberingOption(option, next, options.numbering);
+    if (!engine.taken) engine = ParseEngineOption(option, next, options.engine, options.warnings);
     if (!engine.error.empty()) mistake = engine.error;
     if (!engine.taken || !engine.error.empty()) return false;
     ++i;

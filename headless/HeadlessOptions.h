@@ -12,16 +12,18 @@
 namespace tavolin {
 
 struct HeadlessOptions {
-  ProgramOptions program;                  // the pull path unless --latency ring
-  std::optional<std::string> midiConnect;  // --midi-connect: the sources to connect, as a regular expression
-  std::string recordPath;                  // --record: empty for none
-  EngineSettings engine;                   // --mode, --set, --on, --vocoder
-  std::vector<std::string> warnings;       // values taken that the window cannot reach
+  ProgramOptions program;                             // the pull path unless --latency ring
+  std::optional<std::string> midiConnect;             // --midi-connect: the sources to connect, as a regular expression
+  std::string recordPath;                             // --record: empty for none
+  EngineSettings engine;                              // --mode, --set, --on, --vocoder
+  NoteNumbering numbering = NoteNumbering::Standard;  // --note-numbering: a keyboard's note 69 is A 440 Hz
+  std::vector<std::string> warnings;                  // values taken that the window cannot reach
 };
 
 inline constexpr const char* kHeadlessUsage =
     "usage: tavolin-headless [--audio API[:DEVICE]] [--latency low|ring] [--midi-port NAME]\n"
-    "                        [--midi-connect REGEX] [--record FILE.wav] [--mode N]\n"
+    "                        [--midi-connect REGEX] [--record FILE.wav]\n"
+    "                        [--note-numbering standard|live] [--mode N]\n"
     "                        [--set NAME=VALUE]... [--on SWITCH]... [--vocoder FILE.wav]\n"
     "                        [SONG.mid ...]\n"
     "       tavolin-headless --list-audio | --help | --version";

@@ -117,6 +117,9 @@ int RunSoundModule(const HeadlessOptions& options) {
   SteadyClock clock;
   auto app = std::make_unique<App>(window, clock);
   app->player.reporter = &songs;
+  // A keyboard's numbers, and the messages that end its notes.
+  app->midiIn.SetNumbering(options.numbering);
+  app->midiIn.SetChannelModeMessages(ChannelModeMessages::Obeyed);
   // Before the first sample, so that all of them are played with the settings.
   ApplyEngineSettings(*app, options.engine);
   if (!InstallEngineVocoder(*app, options.engine, kProgram)) return 1;

@@ -67,11 +67,13 @@ EngineOption ParseNoteNumberingOption(const std::string& option, const std::stri
   return {true, {}};
 }
 
-std::string_view NoteNumberingHelp() {
-  return "  --note-numbering standard|live\n"
-         "                        the MIDI input's note numbers: \"live\" (the default)\n"
-         "                        plays note 45 as A 440 Hz, \"standard\" note 69, as\n"
-         "                        songs and the LV2 plugin do\n";
+std::string NoteNumberingHelp(NoteNumbering byDefault) {
+  const bool live = byDefault == NoteNumbering::LiveInput;
+  return std::string(
+             "  --note-numbering standard|live\n"
+             "                        the MIDI input's note numbers: \"live\"") +
+         (live ? " (the default)" : "") + "\n                        plays note 45 as A 440 Hz, \"standard\"" +
+         (live ? "" : " (the default)") + " note 69,\n                        as songs and the LV2 plugin do\n";
 }
 
 std::string_view EngineOptionsHelp() {

@@ -40,8 +40,8 @@ std::string_view EngineOptionsHelp();
 // input's note numbers map to pitches), as ParseEngineOption takes its four.
 EngineOption ParseNoteNumberingOption(const std::string& option, const std::string* value, NoteNumbering& numbering);
 
-// --note-numbering's lines for --help; `live` is the default.
-std::string_view NoteNumberingHelp();
+// --note-numbering's lines for --help, with the program's default.
+std::string NoteNumberingHelp(NoteNumbering byDefault);
 
 // Mode, parameters and switches, before start-up.
 void ApplyEngineSettings(App& app, const EngineSettings& settings);

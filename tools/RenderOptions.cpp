@@ -54,8 +54,8 @@ std::string RenderHelp() {
       "  --quiet               no progress bar\n"
       "  --help, --version\n"
       "\n";
-  return kOptions + std::string(EngineOptionsHelp()) + kAfterEngineOptions + std::string(NoteNumberingHelp()) +
-         kLastOptions + SetNamesHelp();
+  return kOptions + std::string(EngineOptionsHelp()) + kAfterEngineOptions +
+         NoteNumberingHelp(NoteNumbering::LiveInput) + kLastOptions + SetNamesHelp();
 }
 
 ParsedCommandLine ParseRenderCommandLine(const std::vector<std::string>& args) {

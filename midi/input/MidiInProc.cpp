@@ -61,7 +61,7 @@ void MidiInProc::NoteOn(uint8_t note, uint8_t velocity) {
 }
 
 void MidiInProc::Controller(uint8_t number, uint8_t value) {
-  if (channelMode_ == ChannelModeMessages::Obeyed) {
+  if (channelMode_.load(std::memory_order_relaxed) == ChannelModeMessages::Obeyed) {
     if (number == kAllSoundOff) ClearVoiceTable(synth_.voices);
     if (number == kAllNotesOff) AllNotesOff();
   }

@@ -38,6 +38,12 @@ class MidiInProc {
   // logs nothing.
   void SetLogSink(MidiLogSink* sink) { log_.store(sink, std::memory_order_release); }
 
+  // [MIDI thread] Whether all notes off and all sound off are obeyed from
+  // the next message on.
+  void SetChannelModeMessages(ChannelModeMessages channelMode) {
+    channelMode_.store(channelMode, std::memory_order_relaxed);
+  }
+
   // [MIDI thread] How note numbers map to pitches from the next note-on on;
   // LiveInput until set.
   void SetNumbering(NoteNumbering numbering) { numbering_.store(numbering, std::memory_order_relaxed); }
@@ -52,7 +58,7 @@ class MidiInProc {
 
   Synth& synth_;
   const OutputPosition& output_;
-  const ChannelModeMessages channelMode_;
+  std::atomic<ChannelModeMessages> channelMode_;
   std::atomic<NoteNumbering> numbering_{NoteNumbering::LiveInput};
   std::atomic<MidiLogSink*> log_{nullptr};
 };

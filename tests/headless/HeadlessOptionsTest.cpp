@@ -21,7 +21,9 @@ TEST(HeadlessOptions, TheSoundModulePullsUnlessToldAndTakesTheRenderersSettings)
   ASSERT_TRUE(none) << error;
   EXPECT_EQ(none->program.path, OutputPath::Pull);
   EXPECT_EQ(none->midiConnect, std::nullopt);
+  EXPECT_EQ(none->numbering, NoteNumbering::Standard);
   EXPECT_EQ(Parse({"--latency", "ring"}, error)->program.path, OutputPath::Ring);
+  EXPECT_EQ(Parse({"--note-numbering", "live"}, error)->numbering, NoteNumbering::LiveInput);
 
   const auto all = Parse({"--midi-connect", "USB|a2j", "--record=out.wav", "--on", "LPFOn", "--mode", "9", "--set",
                           "Life=2", "--audio", "null", "song.mid"},
@@ -45,6 +47,7 @@ TEST(HeadlessOptions, MistakesAreNamed) {
       {{"--midi-connect="}, "--midi-connect needs a pattern"},
       {{"--record"}, "--record needs a file name"},
       {{"--on", "Loud"}, "unknown switch Loud"},
+      {{"--note-numbering", "midi"}, "--note-numbering takes standard or live"},
       {{"--seconds", "3"}, "unknown option \"--seconds\""},
   };
   for (const Case& c : cases) {
