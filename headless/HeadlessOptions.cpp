@@ -16,7 +16,8 @@ std::string HeadlessHelp() {
          SharedOptionsHelp(OutputPath::Pull) +
          "  --midi-connect REGEX  connect every MIDI source whose name matches REGEX to the\n"
          "                        input, and those that appear later (looked for every second)\n"
-         "  --record FILE.wav     record what plays, from the start until the end\n" +
+         "  --record FILE.wav     record what plays, from the start until the end; a file\n"
+         "                        there is kept, and FILE-2.wav, FILE-3.wav ... taken\n" +
          NoteNumberingHelp(NoteNumbering::Standard) + std::string(EngineOptionsHelp()) + "  --help, --version\n\n" +
          SetNamesHelp();
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "headless/RecordingName.h"
 #include "host/Lifecycle.h"
 #include "host/SoundReports.h"
 #include "host/StderrReporters.h"
@@ -50,7 +51,7 @@ void PrintConnections(const std::vector<MidiSourceEvent>& events) {
 }
 
 std::string StartLine(const App& app, const HeadlessOptions& options, const std::string& input,
-                      const std::vector<MidiSourceEvent>& connected) {
+                      const std::vector<MidiSourceEvent>& connected, const std::string& recording) {
   const WaveOut* device = app.outputs.Current();
   std::string line = std::string(kProgram) + ": playing on " + device->Where();
   if (device->Period() != 0) {
@@ -66,7 +67,7 @@ std::string StartLine(const App& app, const HeadlessOptions& options, const std:
     if (connected.empty()) line += "none yet";
     for (size_t i = 0; i < connected.size(); ++i) line += (i == 0 ? "" : ", ") + connected[i].source;
   }
-  if (!options.recordPath.empty()) line += "; recording to " + options.recordPath;
+  if (!recording.empty()) line += "; recording to " + recording;
   return line;
 }
 
@@ -89,7 +90,17 @@ void LookAroundUntilTold(App& app, MidiSourceConnector* connector) {
 // did (said on stderr).
 bool StartPlaying(App& app, const HeadlessOptions& options, std::unique_ptr<MidiSourceConnector>& connector) {
   app.modulator.Start();  // nothing happens without a modulator
-  if (!options.recordPath.empty() && !app.recorder.Start(options.recordPath)) return false;
+  std::string recording;
+  if (!options.recordPath.empty()) {
+    std::string error;
+    const std::optional<std::string> name = ClaimRecordingName(options.recordPath, error);
+    if (!name) {
+      std::fprintf(stderr, "%s: --record: %s\n", kProgram, error.c_str());
+      return false;
+    }
+    if (!app.recorder.Start(*name)) return false;
+    recording = *name;
+  }
   const std::optional<std::string> input = OpenMidiInput(app, options.program.midiPort);
   if (!input) return false;
   std::vector<MidiSourceEvent> connected;
@@ -102,7 +113,7 @@ bool StartPlaying(App& app, const HeadlessOptions& options, std::unique_ptr<Midi
     }
     connected = connector->Poll();
   }
-  std::fprintf(stderr, "%s\n", StartLine(app, options, *input, connected).c_str());
+  std::fprintf(stderr, "%s\n", StartLine(app, options, *input, connected, recording).c_str());
   if (!options.program.songs.empty() && OpenPlaylist(app.player, options.program.songs)) StartPlayback(app.player);
   return true;
 }

@@ -3,7 +3,8 @@
 // plugged in after start is connected by --midi-connect and heard at its
 // pitch (the MIDI standard's: note 69 is A 440 Hz), unplugged and plugged in
 // again it plays again, all notes off ends its note, and SIGTERM ends the
-// program cleanly with a valid recording of what was played.
+// program cleanly with a valid recording of what was played, beside the
+// recording of an earlier run, which is kept.
 
 #include <gtest/gtest.h>
 
@@ -89,12 +90,15 @@ TEST(HeadlessJack, AKeyboardPluggedInLaterIsConnectedAndPlaysAgainAfterRepluggin
   ASSERT_TRUE(server.WaitUntilUp());
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / "tavolin-headless-test";
   std::filesystem::create_directories(dir);
-  const std::filesystem::path recording = dir / "played.wav";
+  // A recording of an earlier run is kept: this one goes beside it.
+  const std::filesystem::path earlier = dir / "played.wav", recording = dir / "played-2.wav";
+  std::filesystem::remove(recording);
+  std::ofstream(earlier, std::ios::trunc) << "an earlier take";
   const std::filesystem::path said = dir / "stderr.txt";
   std::FILE* err = std::fopen(said.c_str(), "w");
   ASSERT_NE(err, nullptr);
   const pid_t pid =
-      test::StartProgram({"--audio", "jack", "--midi-connect", "^midi-sender:", "--record", recording.string()},
+      test::StartProgram({"--audio", "jack", "--midi-connect", "^midi-sender:", "--record", earlier.string()},
                          {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}}, nullptr, err);
   std::fclose(err);
   auto saysTimes = [&](const std::string& what, size_t times) {
@@ -102,6 +106,7 @@ TEST(HeadlessJack, AKeyboardPluggedInLaterIsConnectedAndPlaysAgainAfterRepluggin
   };
   ASSERT_TRUE(saysTimes("connecting sources matching \"^midi-sender:\": none yet", 1)) << TextOf(said);
   EXPECT_NE(TextOf(said).find("period 256 frames"), std::string::npos) << TextOf(said);
+  EXPECT_NE(TextOf(said).find("recording to " + recording.string()), std::string::npos) << TextOf(said);
 
   test::JackAudioCapture heard;
   ASSERT_TRUE(heard.ConnectFrom("Tavolin:"));
@@ -130,6 +135,7 @@ TEST(HeadlessJack, AKeyboardPluggedInLaterIsConnectedAndPlaysAgainAfterRepluggin
   EXPECT_NE(text.find("s of sound played; underruns:"), std::string::npos) << text;
   EXPECT_NE(text.find("block render time"), std::string::npos) << text;
 
+  EXPECT_EQ(TextOf(earlier), "an earlier take");
   const std::vector<uint8_t> bytes = test::ReadAll(recording.string());
   ASSERT_GT(test::FinishedDataBytes(bytes), 0u) << "a finished file";
   const std::vector<int16_t> samples = Samples(bytes);
