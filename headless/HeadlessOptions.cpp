@@ -12,8 +12,9 @@ std::string HeadlessHelp() {
          "Tavolin as a sound module without a screen: plays what comes in at its MIDI\n"
          "input, and the MIDI files given as a playlist, until it is stopped (SIGTERM,\n"
          "SIGINT or SIGHUP). Its MIDI input is its own virtual port, Tavolin-MIDI:MIDI in,\n"
-         "unless --midi-port names a source to open instead.\n\n" +
-         SharedOptionsHelp(OutputPath::Pull) +
+         "unless --midi-port names a source to open instead; without a MIDI system it\n"
+         "plays its songs all the same.\n\n" +
+         SharedOptionsHelp(OutputPath::Pull) + "  --midi-port none      no MIDI input: the songs alone\n" +
          "  --midi-connect REGEX  connect every MIDI source whose name matches REGEX to the\n"
          "                        input, and those that appear later (looked for every second)\n"
          "  --record FILE.wav     record what plays, from the start until the end; a file\n"

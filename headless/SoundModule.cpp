@@ -26,21 +26,22 @@ constexpr auto kLookAround = std::chrono::milliseconds(1000);
 constexpr uint32_t kLooksPerReopen = 5;
 
 // The MIDI input: the port named on the command line, else our virtual
-// port. Its name for the start line, or nothing (said on stderr).
-std::optional<std::string> OpenMidiInput(App& app, const std::optional<std::string>& wanted) {
+// port; none with --midi-port none. Its name for the start line. One that
+// cannot be opened (no MIDI system, or no such port) is said on stderr, and
+// the module plays on without it: its songs need none.
+std::string OpenMidiInput(App& app, const std::optional<std::string>& wanted) {
+  if (wanted == "none") return "none";
   const std::vector<std::string> lines = app.midiInPort.ListPorts();
   const std::string name = wanted.value_or("virtual");
   const std::optional<size_t> line = FindPortLine(lines, name);
-  if (!line) {
-    std::fprintf(stderr, "%s: no MIDI input port contains \"%s\"\n", kProgram, name.c_str());
-    return std::nullopt;
-  }
   std::string error;
-  if (!app.midiInPort.Open(*line, lines[*line], error)) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
-    return std::nullopt;
+  if (!line) {
+    error = "no MIDI input port contains \"" + name + "\"";
+  } else if (app.midiInPort.Open(*line, lines[*line], error)) {
+    return *line + 1 == lines.size() ? std::string("Tavolin-MIDI:MIDI in") : lines[*line];
   }
-  return *line + 1 == lines.size() ? std::string("Tavolin-MIDI:MIDI in") : lines[*line];
+  std::fprintf(stderr, "%s: %s; playing without MIDI input\n", kProgram, error.c_str());
+  return "none";
 }
 
 void PrintConnections(const std::vector<MidiSourceEvent>& events) {
@@ -101,8 +102,7 @@ bool StartPlaying(App& app, const HeadlessOptions& options, std::unique_ptr<Midi
     if (!app.recorder.Start(*name)) return false;
     recording = *name;
   }
-  const std::optional<std::string> input = OpenMidiInput(app, options.program.midiPort);
-  if (!input) return false;
+  const std::string input = OpenMidiInput(app, options.program.midiPort);
   std::vector<MidiSourceEvent> connected;
   if (options.midiConnect) {
     std::string error;
@@ -113,7 +113,7 @@ bool StartPlaying(App& app, const HeadlessOptions& options, std::unique_ptr<Midi
     }
     connected = connector->Poll();
   }
-  std::fprintf(stderr, "%s\n", StartLine(app, options, *input, connected, recording).c_str());
+  std::fprintf(stderr, "%s\n", StartLine(app, options, input, connected, recording).c_str());
   if (!options.program.songs.empty() && OpenPlaylist(app.player, options.program.songs)) StartPlayback(app.player);
   return true;
 }

@@ -20,6 +20,8 @@
 
 #include "tests/WaitUntil.h"
 #include "tests/app/ProgramProcess.h"
+#include "tests/midi/SmfBytes.h"
+#include "tests/midi/TempFiles.h"
 #include "tests/platform/JackAudioCapture.h"
 #include "tests/platform/JackMidiSender.h"
 #include "tests/platform/JackServer.h"
@@ -148,6 +150,31 @@ TEST(HeadlessJack, AKeyboardPluggedInLaterIsConnectedAndPlaysAgainAfterRepluggin
     EXPECT_NEAR(PitchAt(samples, from + 1024, 2048), k == 0 ? 440.0 : 880.0, k == 0 ? 4.4 : 8.8);
   }
   std::filesystem::remove_all(dir);
+}
+
+// Songs need no MIDI input: with none asked for, or a port that is not
+// there (said in one line), the module plays its song into its recording.
+TEST(HeadlessProgram, PlaysItsSongsWithoutMidiInput) {
+  test::TempFiles files;
+  // 500 ticks a quarter at 120 beats a minute: note 69 from 0 for 1.5 s.
+  const std::string song =
+      files.Write("song.mid", test::Smf(0, 500, {{0, 0x90, 69, 100, 0x8B, 0x5C, 0x80, 69, 0, 0, 0xFF, 0x2F, 0}}));
+  for (const std::string port : {"none", "no-such-port"}) {
+    const std::string recording = files.Path("take-" + port + ".wav"), said = files.Path("said-" + port + ".txt");
+    std::FILE* err = std::fopen(said.c_str(), "w");
+    ASSERT_NE(err, nullptr);
+    const pid_t pid = test::StartProgram({"--audio", "null", "--midi-port", port, "--record", recording, song},
+                                         {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}}, nullptr, err);
+    std::fclose(err);
+    ASSERT_TRUE(test::WaitUntil([&] { return TextOf(said).find("MIDI input none") != std::string::npos; }))
+        << TextOf(said);
+    EXPECT_EQ(TextOf(said).find("playing without MIDI input") != std::string::npos, port != "none") << TextOf(said);
+    std::this_thread::sleep_for(1s);
+    kill(pid, SIGTERM);
+    EXPECT_EQ(test::WaitForExit(pid), 0) << TextOf(said);
+    const std::vector<int16_t> samples = Samples(test::ReadAll(recording));
+    EXPECT_FALSE(Sounding(samples).empty()) << port;
+  }
 }
 
 }  // namespace
