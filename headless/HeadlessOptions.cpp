@@ -10,10 +10,10 @@ std::string HeadlessHelp() {
   return std::string(kHeadlessUsage) +
          "\n\n"
          "Tavolin as a sound module without a screen: plays what comes in at its MIDI\n"
-         "input, and the MIDI files given as a playlist, until it is stopped (SIGTERM,\n"
-         "SIGINT or SIGHUP). Its MIDI input is its own virtual port, Tavolin-MIDI:MIDI in,\n"
-         "unless --midi-port names a source to open instead; without a MIDI system it\n"
-         "plays its songs all the same.\n\n" +
+         "input, and the MIDI files given as a playlist, until it is stopped by SIGTERM,\n"
+         "SIGINT, SIGHUP or SIGQUIT (a second one ends it at once). Its MIDI input is its\n"
+         "own virtual port, Tavolin-MIDI:MIDI in, unless --midi-port names a source to\n"
+         "open instead; without a MIDI system it plays its songs all the same.\n\n" +
          SharedOptionsHelp(OutputPath::Pull) + "  --midi-port none      no MIDI input: the songs alone\n" +
          "  --midi-connect REGEX  connect every MIDI source whose name matches REGEX to the\n"
          "                        input, and those that appear later (looked for every second)\n"

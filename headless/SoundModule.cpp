@@ -141,6 +141,8 @@ int RunSoundModule(const HeadlessOptions& options) {
   std::unique_ptr<MidiSourceConnector> connector;
   const bool playing = StartPlaying(*app, options, connector);
   if (playing) LookAroundUntilTold(*app, connector.get());
+  // A second signal cuts short an end that hangs (a sound server that does not answer).
+  LetTerminationSignalsThrough();
   connector.reset();
   std::fprintf(stderr, "%s\n", OutputReport(app->outputs.Totals()).c_str());
   std::fprintf(stderr, "%s\n", BlockTimeReport(app->blockTimings).c_str());

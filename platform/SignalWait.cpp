@@ -31,6 +31,8 @@ const sigset_t& Blocked() {
 
 void BlockTerminationSignals() { pthread_sigmask(SIG_BLOCK, &Blocked(), nullptr); }
 
+void LetTerminationSignalsThrough() { pthread_sigmask(SIG_UNBLOCK, &Blocked(), nullptr); }
+
 int WaitForTerminationSignal(std::chrono::milliseconds timeout) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
   const timespec wait{static_cast<time_t>(seconds.count()),

@@ -15,4 +15,9 @@ void BlockTerminationSignals();
 // Waits up to `timeout` for one of them; its number, or 0 when none came.
 int WaitForTerminationSignal(std::chrono::milliseconds timeout);
 
+// After the first: lets them through to the calling thread, so that a
+// second one ends the process at once by its default action, whatever an
+// orderly end is still waiting for.
+void LetTerminationSignalsThrough();
+
 }  // namespace tavolin
