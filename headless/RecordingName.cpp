@@ -4,7 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "platform/ErrorText.h"
 
 namespace tavolin {
 
@@ -32,7 +33,7 @@ std::optional<std::string> ClaimRecordingName(const std::string& path, std::stri
       return candidate;
     }
     if (errno != EEXIST) {
-      error = candidate + ": " + std::strerror(errno);
+      error = candidate + ": " + ErrorText(errno);
       return std::nullopt;
     }
   }
