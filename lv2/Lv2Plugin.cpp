@@ -12,7 +12,6 @@
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
-#include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
@@ -27,6 +26,7 @@
 #include "lv2/ControlPorts.h"
 #include "lv2/HostStream.h"
 #include "lv2/ParameterPort.h"
+#include "lv2/TransportPosition.h"
 #include "lv2/UnisonState.h"
 #include "lv2/VocoderFile.h"
 #include "platform/WaveFormat.h"
@@ -44,36 +44,6 @@ constexpr double kHighestRate = 384000;
 enum Port : uint32_t { kMidiIn = 0, kOut = 1, kLatencyOut = 2, kNotify = 3 };
 static_assert(kFirstControlPort == kNotify + 1);
 
-struct TransportUrids {
-  LV2_URID object;
-  LV2_URID blank;
-  LV2_URID position;
-  LV2_URID frame;
-  LV2_URID speed;
-  LV2_URID atomLong;
-  LV2_URID atomFloat;
-  LV2_URID atomDouble;
-};
-
-TransportUrids MapTransport(LV2_URID_Map& map) {
-  auto urid = [&map](const char* uri) { return map.map(map.handle, uri); };
-  return {urid(LV2_ATOM__Object), urid(LV2_ATOM__Blank), urid(LV2_TIME__Position), urid(LV2_TIME__frame),
-          urid(LV2_TIME__speed),  urid(LV2_ATOM__Long),  urid(LV2_ATOM__Float),    urid(LV2_ATOM__Double)};
-}
-
-// A number atom's value, or `otherwise` when it is none of the kinds a
-// host sends.
-double NumberOf(const LV2_Atom* atom, const TransportUrids& u, double otherwise) {
-  if (atom == nullptr) return otherwise;
-  if (atom->type == u.atomLong && atom->size == sizeof(int64_t))
-    return static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
-  if (atom->type == u.atomFloat && atom->size == sizeof(float))
-    return reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
-  if (atom->type == u.atomDouble && atom->size == sizeof(double))
-    return reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
-  return otherwise;
-}
-
 struct Instance {
   std::unique_ptr<HostStream> stream;
   std::unique_ptr<ControlInputs> controls;
@@ -82,7 +52,7 @@ struct Instance {
   uint32_t maxFrames = kDefaultMaxFrames;
   LV2_URID midiEvent = 0;
   LV2_URID sequence = 0;
-  TransportUrids transport{};
+  std::unique_ptr<TransportReader> transport;
   const LV2_Atom_Sequence* midiIn = nullptr;
   float* out = nullptr;
   float* latency = nullptr;
@@ -134,13 +104,16 @@ Instance* NewInstance(double rate, const LV2_Feature* const* features) {
   instance->vocoder.reset(new (std::nothrow) VocoderFile(map, instance->logger));
   const auto* schedule = static_cast<const LV2_Worker_Schedule*>(lv2_features_data(features, LV2_WORKER__schedule));
   instance->parameter.reset(new (std::nothrow) ParameterPort(map, instance->logger, schedule));
-  if (!instance->unison || !instance->vocoder || !instance->parameter || !MakeEngine(*instance)) return nullptr;
+  instance->transport.reset(new (std::nothrow) TransportReader(map));
+  if (!instance->unison || !instance->vocoder || !instance->parameter || !instance->transport ||
+      !MakeEngine(*instance)) {
+    return nullptr;
+  }
   if (schedule == nullptr) {
     lv2_log_warning(&instance->logger, "tavolin: the host has no worker: a vocoder file comes only with a session\n");
   }
   instance->midiEvent = map.map(map.handle, LV2_MIDI__MidiEvent);
   instance->sequence = map.map(map.handle, LV2_ATOM__Sequence);
-  instance->transport = MapTransport(map);
   return instance.release();
 }
 
@@ -199,34 +172,19 @@ void Activate(LV2_Handle handle) {
   });
 }
 
-// A time:Position with a frame, at the frame played up to: where the host's
-// transport is. Where the stream starts afresh, the engine takes the
-// controls again first.
-void OnPosition(Instance& instance, const LV2_Atom_Event& event, uint32_t frames, uint32_t& done) {
-  const TransportUrids& u = instance.transport;
-  const auto& object = reinterpret_cast<const LV2_Atom_Object&>(event.body);
-  if ((object.atom.type != u.object && object.atom.type != u.blank) || object.atom.size < sizeof object.body ||
-      object.body.otype != u.position) {
-    return;
-  }
-  const LV2_Atom* frame = nullptr;
-  const LV2_Atom* speed = nullptr;
-  lv2_atom_object_get(&object, u.frame, &frame, u.speed, &speed, 0);
-  const double at = NumberOf(frame, u, -1.0);
-  if (at < 0) return;
-  const auto when = std::min(static_cast<uint32_t>(event.time.frames), frames);
-  if (when > done) Play(instance, when - done, done);
-  if (const auto from = instance.stream->Transport(static_cast<int64_t>(at), NumberOf(speed, u, 0.0))) {
+// Plays up to an event's frame, before the event takes effect.
+void PlayUpTo(Instance& instance, const LV2_Atom_Event& event, uint32_t frames, uint32_t& done) {
+  const auto at = std::min(static_cast<uint32_t>(event.time.frames), frames);
+  if (at > done) Play(instance, at - done, done);
+}
+
+// Where the host's transport is: where the stream starts afresh, the engine
+// takes the controls again first.
+void OnPosition(Instance& instance, const TransportPosition& position) {
+  if (const auto from = instance.stream->Transport(position.frame, position.speed)) {
     TakeControls(instance, true);
     instance.stream->Locate(*from);
   }
-}
-
-// Plays up to the event's frame, then hands its message to the engine.
-void OnMidi(Instance& instance, const LV2_Atom_Event& event, uint32_t frames, uint32_t& done) {
-  const auto at = std::min(static_cast<uint32_t>(event.time.frames), frames);
-  if (at > done) Play(instance, at - done, done);
-  instance.stream->engine().Message(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event.body)), event.body.size);
 }
 
 // The input, when it is a sequence; events that reach past its end are not read.
@@ -252,9 +210,14 @@ void Run(LV2_Handle handle, uint32_t frames) {
         LV2_ATOM_SEQUENCE_FOREACH(instance.midiIn, event) {
           if (!Within(*instance.midiIn, *event)) break;
           if (event->time.frames < 0) continue;
-          if (event->body.type == instance.midiEvent) OnMidi(instance, *event, frames, done);
-          if (instance.parameter->IsObject(event->body)) {
-            OnPosition(instance, *event, frames, done);
+          if (event->body.type == instance.midiEvent) {
+            PlayUpTo(instance, *event, frames, done);
+            instance.stream->engine().Message(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&event->body)),
+                                              event->body.size);
+          } else if (const auto position = instance.transport->Read(event->body)) {
+            PlayUpTo(instance, *event, frames, done);
+            OnPosition(instance, *position);
+          } else if (instance.parameter->IsObject(event->body)) {
             instance.parameter->OnObject(event->body);
           }
         }
